@@ -97,5 +97,6 @@ bool PageLayout::PaintCurrentPage(bool fill) {
     }
     bool drawn = DrawPage(fill, pager_.Current());
     SetPageVisibility(pager_.Current(), kPageShown);
+    restoredStart_ = kNone;  // shown: its place is settled
     return drawn;
 }

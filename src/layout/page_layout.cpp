@@ -1025,6 +1025,13 @@ void PageLayout::Invalidate(uint32_t flags) {
     if (flags & 3) {
         pager_.DropLaidOut();
         ForgetTableMeasures();
+        // A restored page placed anew in a strip of its height before it is first shown keeps
+        // the paging saved with it; new settings or another width make it no longer hold.
+        if (restoredStart_ != kNone && !(flags & 2) && viewport_.width == restoredWidth_ &&
+            pager_.Current() == restoredStart_)
+            KeepRestoredPaging();
+        else
+            restoredStart_ = kNone;
     }
     pager_.ForgetKnownLines();
     if (flags & 2) {

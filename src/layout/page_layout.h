@@ -758,6 +758,13 @@ private:
     };
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey,
                    SavedPaging& paging);
+    // The paging a restored page came with (its start in `restoredStart_`), until the page is
+    // first painted: the page may be placed anew before that (the position bar takes its strip
+    // once the book is open), and the paging saved holds for that place as it did when saved.
+    SavedPaging restored_;
+    uint32_t restoredStart_ = kNone;
+    int32_t restoredWidth_ = 0;
+    void KeepRestoredPaging();
     bool RebuildTableState(PageRecord& record);
     // The face text without one of its own is drawn in (0: face 1).
     uint8_t DefaultFace() const {

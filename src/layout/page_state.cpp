@@ -2,6 +2,7 @@
 // so every count is checked against the bytes that are really there before anything is read
 // or allocated.
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "bookfiles/document_source.h"
@@ -375,6 +376,8 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     bool readOk = ReadState(fresh, stream, followed, paging);
     if (PageRecord* known = pager_.FindPageRecord(pageStart, PageStepCode::kSamePage)) {
         pager_.HideCurrent();
+        // The first page is always known: the view of its tables the reader left comes back.
+        if (readOk && !fresh.tables.empty()) known->tables = std::move(fresh.tables);
         pager_.MakeCurrent(known, 255);
         listener_->OnPageChanged(known);
         return true;
@@ -423,14 +426,22 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     }
     pager_.MakeCurrent(stored, 255);
     stored->markIndex = mark;
+    restored_ = std::move(paging);
+    restoredStart_ = stored->start;
+    restoredWidth_ = viewport_.width;
+    KeepRestoredPaging();
+    listener_->OnPageChanged(stored);
+    return true;
+}
+
+void PageLayout::KeepRestoredPaging() {
+    const uint32_t pageStart = restoredStart_;
     // Stops that are not past their page's start, or lie past the text, are not this text's.
-    for (const Paginator::KeptStopEntry& k : paging.stopsAhead)
+    for (const Paginator::KeptStopEntry& k : restored_.stopsAhead)
         if (k.start > pageStart && k.stop <= TextLength()) pager_.KeepStop(k.start, k.stop);
     // Starts of pages shown before it: each at or before the page's start, after the first
     // page's (KeepTrail passes over a pair out of order).
-    for (const Paginator::TrailEntry& t : paging.trail)
+    for (const Paginator::TrailEntry& t : restored_.trail)
         if (t.start <= pageStart && t.before >= pager_.First().start)
             pager_.KeepTrail(t.before, t.start);
-    listener_->OnPageChanged(stored);
-    return true;
 }

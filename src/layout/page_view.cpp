@@ -395,6 +395,7 @@ bool PositionViewElement::PageThroughTables(int32_t direction) {
     // A table taller than its view is paged through before the page turns past it.
     if (!layout_ || !layout_->PageThroughTables(direction)) return false;
     layout_->ClearCurrentBlockMarks();
+    owner_->PagedThroughTables();
     owner_->InvalidateSurface();
     return true;
 }

@@ -71,6 +71,9 @@ public:
     }
     virtual void DeselectCurrentArea() = 0;
     virtual void InvalidateSurface() = 0;
+    // PageDown or PageUp showed another view of the page's tables: the reader has moved on as
+    // after a page turn (the place is written when the book closes).
+    virtual void PagedThroughTables() {}
     // Fills the layout's rendering state and tells the host window the element is placed.
     virtual void PrepareRendering(PageLayout& layout) = 0;
     virtual void GetViewSettings(ViewSettings& out) = 0;

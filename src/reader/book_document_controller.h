@@ -261,6 +261,9 @@ public:
     PopupHost& ListPopupHost();
     bool RestoreListPopup();
     void Invalidate(bool full);
+    // The reader moved on the page shown (through its tables' views): the place is its own
+    // now, no longer the one stored.
+    void NoteMoved() { keepStoredPosition_ = false; }
     void PaintPage();
     Resource* Document() const { return resource_; }
     const std::vector<uint32_t>& Reports() const { return reports_; }

@@ -188,6 +188,10 @@ void PageViewHost::GetViewSettings(ViewSettings& out) {
 
 void PageViewHost::InvalidateSurface() { controller_.Invalidate(true); }
 
+void PageViewHost::PagedThroughTables() {
+    controller_.NoteMoved();
+}
+
 void PageViewHost::PostCommand(uint32_t id, uint32_t /*argument*/) {
     if (ReaderController* reader = controller_.Reader()) reader->PostCommand(static_cast<int32_t>(id));
 }

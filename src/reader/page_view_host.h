@@ -44,6 +44,7 @@ public:
     bool TapAt(Point p) override;
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;
+    void PagedThroughTables() override;
     // The controller's layout options (the reader's font size, text and link look).
     void PrepareRendering(PageLayout& layout) override;
     void GetViewSettings(ViewSettings& out) override;

@@ -3,14 +3,16 @@
 // inside a word the page before hyphenated right after a long comment, and where it starts
 // inside a listing's line whose TABs line its columns up, and where it was found going back
 // (it ends where the page after it starts, with room for more; and the pages after it, which
-// paging back found too, show as they did before the reader quit), also where it starts inside
-// a word of non-breaking spaces; and in every encoding a file may have. A file's or a book's page
-// inside a long table comes back with its rows laid out as a table, and the pages after it go on
-// through the table and the prose after it as paging forward showed them.
+// paging back found too, show as they did before the reader quit, with the position bar shown
+// too), also where it starts inside a word of non-breaking spaces; and in every encoding a file
+// may have. A file's or a book's page inside a long table comes back with its rows laid out as
+// a table, and the pages after it go on through the table and the prose after it as paging
+// forward showed them.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 #include "shell/program_runs.h"
@@ -192,26 +194,72 @@ TEST(Reopening, APageStartingInsideAWordOfNonBreakingSpacesComesBackAsItWasLeft)
 // Steps from the first page: End, then PageUps.
 std::string EndAndPageUps(int ups) { return "idle\nkey 0x23\nidle\n" + Presses("0x21", ups); }
 
-TEST(Reopening, PagesAfterAPageFoundGoingBackShowAsBeforeQuitting) {
+const char* const kApiWords[] = {"the",    "value",  "of",     "a",     "function",   "returns",
+                                 "object", "with",   "status", "and",   "callback",   "invoked",
+                                 "under",  "thread", "safe",   "count", "environment"};
+
+// An API reference as its generator writes one: per function a heading holding its name and a
+// link mark, a line of version notes, the synopsis as a listing with a copy button, its
+// arguments as a list of code names, and two paragraphs. Headings, listing lines and list
+// items differ in height, so a page found going back can have room for one line more.
+std::string ApiReference() {
+    SeededWords words(kApiWords, 5);
+    auto some = [&](uint32_t least, uint32_t spread) {
+        return words.Words(static_cast<int>(least + words.Draw() % spread));
+    };
+    std::string html = "<html><head><title>API</title></head><body>";
+    for (int f = 0; f < 200; ++f) {
+        const std::string name = "napi_call_function_" + std::to_string(f);
+        html += "<h4><code>" + name + "</code><span><a class=\"mark\" href=\"#" + name +
+                "\">#</a></span></h4><div class=\"api_metadata\"><span>Added in: v10.6.0</span> "
+                "<span>N-API version: 4</span></div>";
+        html += "<pre><code>NAPI_EXTERN napi_status\n" + name +
+                "(node_api_env env,\n                  napi_value recv, size_t argc);</code>"
+                "<button>copy</button></pre><ul>";
+        for (uint32_t a = 2 + words.Draw() % 3; a > 0; --a) {
+            const std::string argument = words.Words(1);
+            html += "<li>[in] <code>" + argument + "</code>: " + some(5, 10) + ".</li>";
+        }
+        const std::string before = some(10, 20), term = words.Words(1), after = some(5, 20);
+        html += "</ul><p>Returns <code>napi_ok</code> if the API succeeded.</p><p>" + before +
+                " <code>" + term + "</code> " + after + ".</p>";
+    }
+    return html + "</body></html>";
+}
+
+// End and `ups` PageUps, then two PageDowns, in one run and across a restart on the page the
+// PageUps reached: the pages after it show as they did before the reader quit. With `bar`, the
+// position bar is shown, and the reader quits on that page reached again by two PageUps after
+// the PageDowns (`ups` leaves two pages to go down to).
+void ExpectPagesAfterAPageFoundGoingBack(const std::string& name, const std::string& html,
+                                         std::initializer_list<int> upsToTry, bool bar) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    device.WriteHost("storage/eBooks/references.html", References());
-    const std::string book = "\\storage\\eBooks\\references.html";
-    const std::string sideFile = device.Host("storage/eBooks/references.fvt");
-    auto file = [&](const std::string& name) { return device.OutsidePath(name); };
-    auto page = [&](const std::string& name) { return Joined(ReadLines(file(name))); };
-    for (int ups : {7, 11, 12}) {
+    device.WriteHost("storage/eBooks/" + name + ".html", html);
+    const std::string book = "\\storage\\eBooks\\" + name + ".html";
+    const std::string sideFile = device.Host("storage/eBooks/" + name + ".fvt");
+    auto file = [&](const std::string& f) { return device.OutsidePath(f); };
+    auto page = [&](const std::string& f) { return Joined(ReadLines(file(f))); };
+    if (bar) {
+        // The bar is a setting of the reader: it stays on for every run after this one.
+        ProgramResult run = RunSteps(device, {book}, "idle\nmenu 40172\nidle\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+    }
+    for (int ups : upsToTry) {
         // Without quitting: the page PageUps reached and the two PageDowns after it.
         std::filesystem::remove(sideFile);
-        ProgramResult run = RunSteps(
-            device, {book},
-            EndAndPageUps(ups) + "pagetext " + file("left0.txt") + "\nkey 0x22\nidle\npagetext " +
-                file("left1.txt") + "\nkey 0x22\nidle\npagetext " + file("left2.txt") + "\nquit\n");
+        ProgramResult run = RunSteps(device, {book},
+                                     EndAndPageUps(ups) + "pagetext " + file("left0.txt") +
+                                         "\nkey 0x22\nidle\npagetext " + file("left1.txt") +
+                                         "\nkey 0x22\nidle\npagetext " + file("left2.txt") +
+                                         "\nkey 0x21\nidle\n" + "key 0x21\nidle\nquit\n");
         ASSERT_EQ(run.status, 0) << run.Describe();
         // Quitting on the page PageUps reached, and PageDown after reopening.
-        std::filesystem::remove(sideFile);
-        run = RunSteps(device, {book}, EndAndPageUps(ups) + "quit\n");
-        ASSERT_EQ(run.status, 0) << run.Describe();
+        if (!bar) {  // quitting on the page the first PageUps reached
+            std::filesystem::remove(sideFile);
+            run = RunSteps(device, {book}, EndAndPageUps(ups) + "quit\n");
+            ASSERT_EQ(run.status, 0) << run.Describe();
+        }
         run = RunSteps(device, {book},
                        "idle\npagetext " + file("back0.txt") + "\nkey 0x22\nidle\npagetext " +
                            file("back1.txt") + "\nkey 0x22\nidle\npagetext " + file("back2.txt") +
@@ -221,9 +269,21 @@ TEST(Reopening, PagesAfterAPageFoundGoingBackShowAsBeforeQuitting) {
             const std::string shown = page(std::string("left") + k + ".txt");
             ASSERT_FALSE(shown.empty());
             EXPECT_EQ(page(std::string("back") + k + ".txt"), shown)
-                << "after End and " << ups << " PageUps, " << k << " PageDowns";
+                << name << (bar ? " with the bar" : "") << ", after End and " << ups << " PageUps, "
+                << k << " PageDowns";
         }
     }
+}
+
+TEST(Reopening, PagesAfterAPageFoundGoingBackShowAsBeforeQuitting) {
+    ExpectPagesAfterAPageFoundGoingBack("references", References(), {7, 11, 12}, false);
+}
+
+// With the position bar the page is first laid out for the whole screen, then for the room
+// the bar leaves: the pages after the one reopened still end where paging back ended them.
+TEST(Reopening, PagesAfterAPageFoundGoingBackShowAsBeforeQuittingWithTheBar) {
+    ExpectPagesAfterAPageFoundGoingBack("references", References(), {5, 7, 11, 12}, true);
+    ExpectPagesAfterAPageFoundGoingBack("api", ApiReference(), {14, 35}, true);
 }
 
 // `downs` PageDowns from the first page, then `ups` PageUps with the page text written after

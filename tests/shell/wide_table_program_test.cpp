@@ -1,8 +1,9 @@
 // A manual's page laid out as a table wider than the screen, read in the program at both screen
 // sizes: a narrow menu column holding a search form beside a body column with the text. PageDown
 // alone goes down the menu, then across to the body and down it to its last word; PageUp goes
-// back over the same views, Home and End show the first and last; words cut at the view's side
-// show whole letters; the form's controls move with the view and are cut at its side.
+// back over the same views, Home and End show the first and last, and reopening shows the view
+// left; words cut at the view's side show whole letters; the form's controls move with the view
+// and are cut at its side.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -187,6 +188,37 @@ TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
         ASSERT_NE(first, last);
         EXPECT_EQ(ReadLines(o + "home.txt"), first);
         EXPECT_EQ(ReadLines(o + "end.txt"), last);
+    }
+}
+
+// A book opened for the first time and read view by view through the table on its first
+// page: reopened, it shows the view the reader left (the first one came back: paging through
+// the table's views did not count as moving, so the place was never written).
+TEST(ProgramWideTables, ReopenedOnAViewOfTheFirstPageItShowsThatView) {
+    for (const char* screen : kScreens) {
+        for (int downs : {1, 3}) {
+            SCOPED_TRACE(std::string(screen) + ", PageDowns: " + std::to_string(downs));
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            device.WriteHost("storage/eBooks/manual.html", Manual());
+            const std::string left = device.OutsidePath("left.txt");
+            const std::string back = device.OutsidePath("back.txt");
+            ASSERT_EQ(RunSteps(device, kManualBook,
+                               "idle\n" +
+                                   Presses("0x22", downs, "",
+                                           [](const std::string&) { return std::string(); }) +
+                                   "pagetext " + left + "\nquit\n",
+                               On(screen))
+                          .status,
+                      0);
+            ASSERT_EQ(
+                RunSteps(device, kManualBook, "idle\npagetext " + back + "\nquit\n", On(screen))
+                    .status,
+                0);
+            const std::vector<std::string> shown = ReadLines(left);
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(ReadLines(back), shown);
+        }
     }
 }
 
