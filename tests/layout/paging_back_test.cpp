@@ -488,33 +488,19 @@ TEST_F(PagingBack, APlainTextFileIsNotReplayed) {
     }
 }
 
-// A contents list of long code names in links, in a UTF-8 file: the names are cut at line ends,
-// some of them across the end of a stretch the file is read in (where positions, counted in
-// bytes, no longer follow from characters within the stretch). A page may start on any line
-// paging forward showed, as one found going back or reopened does: from there its first line
-// is that line as paging forward showed it, never with letters of the line before.
-TEST_F(PagingBack, EveryLineOfCutNamesStartsAPageAsShownAcrossTheFilesStretches) {
-    static const char* const kObjects[] = {"deserializer", "serializer", "promiseHooks"};
-    static const char* const kMethods[] = {"getWireFormatVersion", "transferArrayBuffer",
-                                           "readRawBytes", "setTreatArrayBufferViews"};
-    std::string html = "<html><head><meta charset=\"utf-8\"></head><body><h1>V8 \xE2\x80\x94 "
-                       "contents</h1><ul>";
-    for (int i = 0; html.size() < 14000; ++i) {
-        const std::string n = std::to_string(i);
-        html += "<li><a href=\"#m" + n + "\"><code>" + kObjects[i % 3] + "." + kMethods[i % 4] +
-                n + "()</code></a></li>\n";
-    }
-    device_.WriteHost("toc.html", html + "</ul><p>closing words.</p></body></html>");
-    constexpr uint32_t kUtf8 = 65001;
-    // A narrow column, as on a small screen: most names are cut once or twice.
+// Every line paging forward shows of the book, laid out in a narrow column (as on a small
+// screen, where words and listing lines are cut), starts a page as shown: a page may start on
+// any of them, as one found going back or reopened does, and from there its first line is that
+// line as paging forward showed it, never with characters of the line before or after.
+void ExpectEveryLineStartsAPageAsShown(const std::u16string& path, uint32_t codePage) {
     const Rect column{0, 0, 120, 320};
-    OpenedTextFile forward(u"\\toc.html", 2, kUtf8);
+    OpenedTextFile forward(path, 2, codePage);
     forward.layout.SetViewport(column);
     ASSERT_TRUE(forward.layout.Start());
     ASSERT_TRUE(forward.layout.GoToPage(1));
     std::vector<std::pair<uint32_t, std::string>> lines;
     for (int i = 0; i < 400; ++i) {
-        const Page p = ShownBy(forward.layout);
+        const Page p = PagingBack::ShownBy(forward.layout);
         for (size_t k = 0; k < p.lineStarts.size() && k < p.lines.size(); ++k)
             lines.emplace_back(p.lineStarts[k], p.lines[k]);
         const uint32_t at = forward.layout.CurrentPageStart();
@@ -523,7 +509,7 @@ TEST_F(PagingBack, EveryLineOfCutNamesStartsAPageAsShownAcrossTheFilesStretches)
             break;
     }
     ASSERT_GT(lines.size(), 400u);
-    OpenedTextFile again(u"\\toc.html", 2, kUtf8);
+    OpenedTextFile again(path, 2, codePage);
     again.layout.SetViewport(column);
     ASSERT_TRUE(again.layout.Start());
     for (const auto& [start, text] : lines) {
@@ -531,10 +517,30 @@ TEST_F(PagingBack, EveryLineOfCutNamesStartsAPageAsShownAcrossTheFilesStretches)
         ASSERT_NE(again.layout.EnsureRecord(PageLayout::kNone, start, false), nullptr);
         ASSERT_TRUE(again.layout.LayoutPageAt(start, false, &slot));
         ASSERT_GE(slot, 0);
-        const std::vector<std::string> shown = fvt::test::LineTexts(again.layout.Slot(slot).contents);
+        const std::vector<std::string> shown =
+            fvt::test::LineTexts(again.layout.Slot(slot).contents);
         ASSERT_FALSE(shown.empty());
         EXPECT_EQ(shown.front(), text) << "a page starting at " << start;
     }
+}
+
+// A contents list of long code names in links, in a UTF-8 file: the names are cut at line ends,
+// some of them across the end of a stretch the file is read in (where positions, counted in
+// bytes, no longer follow from characters within the stretch).
+TEST_F(PagingBack, EveryLineOfCutNamesStartsAPageAsShownAcrossTheFilesStretches) {
+    static const char* const kObjects[] = {"deserializer", "serializer", "promiseHooks"};
+    static const char* const kMethods[] = {"getWireFormatVersion", "transferArrayBuffer",
+                                           "readRawBytes", "setTreatArrayBufferViews"};
+    std::string html =
+        "<html><head><meta charset=\"utf-8\"></head><body><h1>V8 \xE2\x80\x94 contents</h1><ul>";
+    for (int i = 0; html.size() < 14000; ++i) {
+        const std::string n = std::to_string(i);
+        html += "<li><a href=\"#m" + n + "\"><code>" + kObjects[i % 3] + "." + kMethods[i % 4] + n +
+                "()</code></a></li>\n";
+    }
+    device_.WriteHost("toc.html", html + "</ul><p>closing words.</p></body></html>");
+    constexpr uint32_t kUtf8 = 65001;
+    ExpectEveryLineStartsAPageAsShown(u"\\toc.html", kUtf8);
 }
 
 // A page fitted to its content is as tall as its lines and margins; a full page stays within
