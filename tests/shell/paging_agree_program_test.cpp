@@ -951,7 +951,8 @@ TEST_P(ProgramCutNamesReopened, APageStartingOnAPieceOfANameShowsItAsPagingShowe
     ASSERT_EQ(RunSteps(device, {book}, walk + "quit\n", env).status, 0);
     int reopened = 0;
     for (int i = 1; i < kPages; ++i) {
-        const std::vector<std::string> page = ShownLines(ReadLines(o + "p" + std::to_string(i) + ".txt"));
+        const std::vector<std::string> page =
+            ShownLines(ReadLines(o + "p" + std::to_string(i) + ".txt"));
         if (page.empty() || page.front().find('.') != std::string::npos) continue;
         const bool inside = std::any_of(across.begin(), across.end(), [&](const std::string& end) {
             return std::any_of(page.begin(), page.end(), [&](const std::string& line) {
