@@ -1,5 +1,9 @@
 #include "layout/hyphenation.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "bookfiles/document_source.h"
 #include "core/char_props.h"
 #include "layout/layout_fonts.h"
@@ -106,49 +110,101 @@ int64_t BlankRun(const CharAt& at, int64_t from, bool tabs) {
     return end - from;
 }
 
+// The source's characters from a position on, copied page by page until `need` of them are
+// read (or the text ends), with the position of each page's first one: a run that crosses the
+// end of a page the source reads is followed into the next page.
+class SourceStretch {
+public:
+    bool Read(DocumentSource* source, uint32_t from, int64_t need) {
+        source_ = source;
+        uint32_t at = from;
+        while (static_cast<int64_t>(chars_.size()) < need && pages_.size() < kMaxPages) {
+            PageBuffer page;
+            if (!source->ReadPage(at, page, 0, 0)) break;
+            const int64_t skip = page.text ? source->Distance(page.start, at, 0) : -1;
+            const bool read = skip >= 0 && skip <= page.length;
+            if (read) {
+                pages_.push_back({static_cast<int64_t>(chars_.size()), at});
+                const int64_t wanted = need - static_cast<int64_t>(chars_.size());
+                chars_.append(page.text + skip,
+                              static_cast<size_t>(std::min<int64_t>(page.length - skip, wanted)));
+            }
+            const uint32_t next = page.start + page.spanLength;
+            source->ReleasePage(page.pageId);
+            if (!read || next <= at) break;
+            at = next;
+        }
+        return !pages_.empty();
+    }
+
+    // The i-th character, 0 past what was read.
+    char16_t At(int64_t i) const {
+        return i < static_cast<int64_t>(chars_.size()) ? chars_[static_cast<size_t>(i)] : u'\0';
+    }
+
+    // Where the i-th character stands (past the last one read: where the next would).
+    uint32_t PositionOf(int64_t i) const {
+        size_t k = pages_.size() - 1;
+        while (k > 0 && pages_[k].first > i) --k;
+        return source_->Advance(pages_[k].position, static_cast<int32_t>(i - pages_[k].first), 0);
+    }
+
+private:
+    // A cut word and what its references and TABs can span lie within a page or two.
+    static constexpr size_t kMaxPages = 3;
+    struct Start {
+        int64_t first;
+        uint32_t position;
+    };
+    DocumentSource* source_ = nullptr;
+    std::u16string chars_;
+    std::vector<Start> pages_;
+};
+
 // Where character `keep` of a run that starts at `runPos` stands in the source. A markup
 // source gives its character references decoded ("&lt;" is one character of the run), and a
 // listing's TABs as the spaces up to the next stop: the source's characters are walked beside
 // the run's, a reference standing for one and a stretch of TABs for the spaces it gave (a cut
 // inside them stands inside the TABs, never past the words after them). Where the two part
-// otherwise, or the run goes on past the source's page, the run's characters are counted.
+// otherwise, the run's characters are counted. Either way the walk goes on across the end of a
+// page the source reads (a position counted within a page stops at its end).
 uint32_t TailPosition(DocumentSource* source, uint32_t runPos, const String& text, int32_t keep) {
     if (!source) return runPos + static_cast<uint32_t>(keep);
-    const uint32_t counted = source->Advance(runPos, keep, 0);
-    PageBuffer page;
-    if (!source->ReadPage(runPos, page, 0, 0)) return counted;
-    const int64_t at = page.text ? source->Distance(page.start, runPos, 0) : -1;
-    const int64_t length = page.length;
-    auto rawAt = [&](int64_t i) { return at + i < length ? page.text[at + i] : u'\0'; };
+    // A reference spans up to 12 characters; blanks after the cut are looked at too.
+    constexpr int64_t kReferenceSpan = 12, kBlanksAfter = 256;
+    SourceStretch raw;
+    if (!raw.Read(source, runPos, kReferenceSpan * keep + kBlanksAfter))
+        return source->Advance(runPos, keep, 0);
+    auto rawAt = [&](int64_t i) { return raw.At(i); };
     auto textAt = [&](int64_t i) { return i < text.Length() ? text[i] : u'\0'; };
-    int64_t raw = 0;
-    bool ok = at >= 0;
+    int64_t at = 0;
+    bool ok = true;
     for (int32_t k = 0; ok && k < keep; ++k) {
-        const char16_t c = rawAt(raw);
+        const char16_t c = rawAt(at);
         if (c == u'\t' && text[k] == u' ') {
-            const int64_t rawBlank = BlankRun(rawAt, raw, true);
+            const int64_t rawBlank = BlankRun(rawAt, at, true);
             const int64_t textBlank = BlankRun(textAt, k, false);
             if (keep - k < textBlank) {
-                raw += (keep - k) * rawBlank / textBlank;
+                at += (keep - k) * rawBlank / textBlank;
                 break;
             }
-            raw += rawBlank;
+            at += rawBlank;
             k += static_cast<int32_t>(textBlank) - 1;
             continue;
         }
         const bool literal = c == text[k] && (c != u'&' || k + 1 >= text.Length() ||
-                                              rawAt(raw + 1) == text[k + 1]);
+                                              rawAt(at + 1) == text[k + 1]);
         if (literal) {
-            ++raw;
+            ++at;
             continue;
         }
-        int64_t end = raw + 1;
-        while (c == u'&' && end - raw < 12 && rawAt(end) != u'\0' && rawAt(end) != u';') ++end;
+        int64_t end = at + 1;
+        while (c == u'&' && end - at < kReferenceSpan && rawAt(end) != u'\0' && rawAt(end) != u';')
+            ++end;
         ok = c == u'&' && rawAt(end) == u';';
-        raw = end + 1;
+        at = end + 1;
     }
-    source->ReleasePage(page.pageId);
-    return ok ? source->Advance(runPos, static_cast<int32_t>(raw), 0) : counted;
+    return raw.PositionOf(ok ? at : keep);
 }
 
 }  // namespace

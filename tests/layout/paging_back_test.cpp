@@ -84,16 +84,17 @@ public:
     }
 
     // The current page as shown: its range and its lines with where each starts.
-    Page Shown() {
+    Page Shown() { return ShownBy(layout()); }
+    static Page ShownBy(PageLayout& layout) {
         Page p;
-        p.start = layout().CurrentPageStart();
+        p.start = layout.CurrentPageStart();
         int32_t s = -1;
-        EXPECT_TRUE(layout().LayoutPageAt(p.start, false, &s));
-        PageRecord* r = layout().FindPageRecord(p.start, PageStepCode::kSamePage);
+        EXPECT_TRUE(layout.LayoutPageAt(p.start, false, &s));
+        PageRecord* r = layout.FindPageRecord(p.start, PageStepCode::kSamePage);
         EXPECT_NE(r, nullptr);
         if (!r || s < 0) return p;
         p.end = r->end;
-        BlockContents& b = layout().Slot(s).contents;
+        BlockContents& b = layout.Slot(s).contents;
         p.lines = fvt::test::LineTexts(b, &p.boxes);
         BlockCursor c;
         c.Init(&b, true);
@@ -419,11 +420,11 @@ public:
 };
 
 struct OpenedTextFile {
-    OpenedTextFile(const std::u16string& devicePath, uint32_t mode) {
+    OpenedTextFile(const std::u16string& devicePath, uint32_t mode, uint32_t codePage = 1252) {
         Text path;
         path.FromWide(devicePath.c_str(), static_cast<int32_t>(devicePath.size()));
         file = std::make_unique<File>(path, File::kOpenForReading);
-        doc.Open(file.get(), String(u"long"), 1252, 65002, false, 0, 0xFFFFFFFFu);
+        doc.Open(file.get(), String(u"long"), codePage, 65002, false, 0, 0xFFFFFFFFu);
         doc.SetMode(mode);
         if (mode == 1) {
             source = std::make_unique<PlainTextTokenSource>();
@@ -485,6 +486,61 @@ TEST_F(PagingBack, APlainTextFileIsNotReplayed) {
         ASSERT_TRUE(o.layout.GoToPage(PageLayout::kNone));
         EXPECT_LT(o.doc.lowest, half);
     }
+}
+
+// Every line paging forward shows of the book, laid out in a narrow column (as on a small
+// screen, where words and listing lines are cut), starts a page as shown: a page may start on
+// any of them, as one found going back or reopened does, and from there its first line is that
+// line as paging forward showed it, never with characters of the line before or after.
+void ExpectEveryLineStartsAPageAsShown(const std::u16string& path, uint32_t codePage) {
+    const Rect column{0, 0, 120, 320};
+    OpenedTextFile forward(path, 2, codePage);
+    forward.layout.SetViewport(column);
+    ASSERT_TRUE(forward.layout.Start());
+    ASSERT_TRUE(forward.layout.GoToPage(1));
+    std::vector<std::pair<uint32_t, std::string>> lines;
+    for (int i = 0; i < 400; ++i) {
+        const Page p = PagingBack::ShownBy(forward.layout);
+        for (size_t k = 0; k < p.lineStarts.size() && k < p.lines.size(); ++k)
+            lines.emplace_back(p.lineStarts[k], p.lines[k]);
+        const uint32_t at = forward.layout.CurrentPageStart();
+        if (!forward.layout.GoToPosition(at, PageStepCode::kNextPage) ||
+            forward.layout.CurrentPageStart() == at)
+            break;
+    }
+    ASSERT_GT(lines.size(), 400u);
+    OpenedTextFile again(path, 2, codePage);
+    again.layout.SetViewport(column);
+    ASSERT_TRUE(again.layout.Start());
+    for (const auto& [start, text] : lines) {
+        int32_t slot = -1;
+        ASSERT_NE(again.layout.EnsureRecord(PageLayout::kNone, start, false), nullptr);
+        ASSERT_TRUE(again.layout.LayoutPageAt(start, false, &slot));
+        ASSERT_GE(slot, 0);
+        const std::vector<std::string> shown =
+            fvt::test::LineTexts(again.layout.Slot(slot).contents);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.front(), text) << "a page starting at " << start;
+    }
+}
+
+// A contents list of long code names in links, in a UTF-8 file: the names are cut at line ends,
+// some of them across the end of a stretch the file is read in (where positions, counted in
+// bytes, no longer follow from characters within the stretch).
+TEST_F(PagingBack, EveryLineOfCutNamesStartsAPageAsShownAcrossTheFilesStretches) {
+    static const char* const kObjects[] = {"deserializer", "serializer", "promiseHooks"};
+    static const char* const kMethods[] = {"getWireFormatVersion", "transferArrayBuffer",
+                                           "readRawBytes", "setTreatArrayBufferViews"};
+    std::string html =
+        "<html><head><meta charset=\"utf-8\"></head><body><h1>V8 \xE2\x80\x94 contents</h1><ul>";
+    for (int i = 0; html.size() < 14000; ++i) {
+        const std::string n = std::to_string(i);
+        html += "<li><a href=\"#m" + n + "\"><code>" + kObjects[i % 3] + "." + kMethods[i % 4] + n +
+                "()</code></a></li>\n";
+    }
+    device_.WriteHost("toc.html", html + "</ul><p>closing words.</p></body></html>");
+    constexpr uint32_t kUtf8 = 65001;
+    ExpectEveryLineStartsAPageAsShown(u"\\toc.html", kUtf8);
 }
 
 // A page fitted to its content is as tall as its lines and margins; a full page stays within

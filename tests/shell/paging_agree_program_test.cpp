@@ -906,6 +906,75 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramCutNames,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 1}),
                          Name);
 
+// A contents list of long code names in links, in a UTF-8 file (where positions count bytes),
+// as generated API pages open with: each name is cut at a line's end once or twice. The entries
+// whose name runs across the end of a stretch the file is read in (every 4096 bytes) are noted.
+std::string CodeNamesContentsHtml(std::vector<std::string>& acrossStretches) {
+    static const char* const kObjects[] = {"deserializer", "serializer", "promiseHooks"};
+    static const char* const kMethods[] = {"getWireFormatVersion", "transferArrayBuffer",
+                                           "readRawBytes", "setTreatArrayBufferViews"};
+    constexpr size_t kStretch = 4096;
+    std::string h =
+        "<html><head><meta charset=\"utf-8\"></head><body><h1>V8 \xE2\x80\x94 contents</h1><ul>";
+    for (int i = 0; h.size() < 14000; ++i) {
+        const std::string n = std::to_string(i);
+        h += "<li><a href=\"#m" + n + "\"><code>";
+        const std::string name = std::string(kObjects[i % 3]) + "." + kMethods[i % 4] + n + "()";
+        if (h.size() / kStretch != (h.size() + name.size()) / kStretch)
+            acrossStretches.push_back(n + "()");
+        h += name + "</code></a></li>\n";
+    }
+    return h + "</ul><p>closing words.</p></body></html>";
+}
+
+// Reopened on a page that starts on a piece of a cut name, the book shows the page as paging
+// forward showed it. Where the name ran across the end of a stretch of the file, the page began
+// earlier in the name ("Version52()" for "ion52()", or the name's first letters again): its
+// start was counted from the piece's characters up to the stretch's end only. A screen two
+// lines high makes every other line a page's start.
+class ProgramCutNamesReopened : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ProgramCutNamesReopened, APageStartingOnAPieceOfANameShowsItAsPagingShowedIt) {
+    std::vector<std::string> across;
+    const std::string html = CodeNamesContentsHtml(across);
+    ASSERT_GE(across.size(), 2u);
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("v8.html", html);
+    const std::string book = device.OutsidePath("v8.html");
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + GetParam()};
+    constexpr int kPages = 200;
+    std::string walk = "idle\n";
+    for (int i = 0; i < kPages; ++i)
+        walk += "pagetext " + o + "p" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+    ASSERT_EQ(RunSteps(device, {book}, walk + "quit\n", env).status, 0);
+    int reopened = 0;
+    for (int i = 1; i < kPages; ++i) {
+        const std::vector<std::string> page =
+            ShownLines(ReadLines(o + "p" + std::to_string(i) + ".txt"));
+        if (page.empty() || page.front().find('.') != std::string::npos) continue;
+        const bool inside = std::any_of(across.begin(), across.end(), [&](const std::string& end) {
+            return std::any_of(page.begin(), page.end(), [&](const std::string& line) {
+                return line.find(end) != std::string::npos;
+            });
+        });
+        if (!inside) continue;
+        // The page starts on a piece of a name run across a stretch's end: reopened there.
+        std::string steps = "idle\nkey 0x24\nidle\n";  // from the first page
+        for (int k = 0; k < i; ++k) steps += "key 0x22\nidle\n";
+        ASSERT_EQ(RunSteps(device, {book}, steps + "quit\n", env).status, 0);
+        ASSERT_EQ(RunSteps(device, {book}, "idle\npagetext " + o + "again.txt\nquit\n", env).status,
+                  0);
+        EXPECT_EQ(ShownLines(ReadLines(o + "again.txt")), page) << "reopened at page " << i + 1;
+        ++reopened;
+    }
+    EXPECT_GE(reopened, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramCutNamesReopened,
+                         ::testing::Values("240x110", "480x200@192"));
+
 // Paging back from End with the position bar shown, the page number changes at every step: a
 // number counted down from the estimate is never shown twice for two pages.
 TEST(ProgramPageNumbersGoingBack, NoNumberShowsTwiceInARow) {
