@@ -179,7 +179,9 @@ void PageUpOntoWideTables(benchmark::State& state) {
     static Book* book = new Book(*text, false, false);
     double near = 0, far = 0, nearLayouts = 0, farLayouts = 0;
     for (auto _ : state) {
-        // About 140 pages in (paged from the first page), and about 1900 (from a run-up).
+        // About 140 pages in and about 1900, both run up to from the first page: each pass
+        // starts afresh, as the first PageUp onto a table there does (later ones run up from
+        // a page the first run kept, a few pages before their table).
         PageUpOntoAWideTable(book->layout, *text, 120u << 10, near, nearLayouts);
         PageUpOntoAWideTable(book->layout, *text, 1600u << 10, far, farLayouts);
     }

@@ -730,7 +730,7 @@ void Paginator::KeepTrail(uint32_t before, uint32_t start) {
                 return;
             }
     }
-    if (trail_.size() >= kMaxKeptStops) trail_.erase(trail_.begin());
+    if (trail_.size() >= kMaxTrail) trail_.erase(trail_.begin());
     trail_.push_back({before, start});
     trailHighest_ = std::max(trailHighest_, start);
 }

@@ -280,6 +280,7 @@ public:
     void ForgetKnownLines() {
         knownLines_.clear();
         trail_.clear();
+        forwardPages_.clear();
     }
     // The start of the page shown before the page at `start` (PageDown went from it to this
     // one, or PageUp from this one to it), kept after their records go: PageUp shows again
@@ -370,10 +371,21 @@ private:
     // Where a run of pages up to a page found going back counts from: its start, or the start
     // of the table it starts in.
     static uint32_t RunUpAnchor(const PageRecord& found);
-    // Where a search among the pages paging forward shows starts: a bounded run of pages before
-    // the anchor `before`; fromLowest tells that it starts at the lowest start.
-    bool StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower,
-                    bool& fromLowest);
+    // Where a search among the pages paging forward shows starts: the page before the one
+    // holding the anchor `before`, run up to from a kept forward page or the lowest start; too
+    // far from either, a bounded run of pages before the anchor.
+    bool StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower);
+    // From `page` (one paging forward shows), the pages after it laid out aside up to the one
+    // holding `before`; `page` gets the page before that one (or stays). Every few pages one is
+    // kept (KeepForwardPage), and each is kept as the page before the next (KeepTrail).
+    bool RunForwardTo(PageRecord& page, uint32_t before);
+    // Pages paging forward from the first shows, in start order: a later run up to a table
+    // starts from the latest before it instead of the first page.
+    std::vector<PageRecord> forwardPages_;
+    void KeepForwardPage(const PageRecord& page);
+    // The latest kept forward page starting at or after `lower` and before `before`; null when
+    // none.
+    const PageRecord* ForwardPageBefore(uint32_t before, int64_t lower) const;
     bool ProbeTop(PageSlot& slot, PageRecord& page, const PageRecord& before,
                   const std::vector<PageLineSpan>& linesBefore, uint32_t target,
                   std::vector<PageLineSpan>& linesHere);
@@ -402,14 +414,17 @@ private:
     static constexpr size_t kMaxKeptStops = 512;
     void ForgetStop(uint32_t start);
     std::vector<KeptStopEntry> keptStops_;
-    // Page starts and the start of the page shown before each (KeepTrail), at most
-    // kMaxKeptStops; trailHighest_ is at least every start there (paging forward keeps starts
-    // past all of them, which need no search).
+    // Page starts and the start of the page shown before each (KeepTrail), at most kMaxTrail
+    // (a run up to a table far into a manual keeps every page it passes, and PageUp over them
+    // shows those pages again); trailHighest_ is at least every start there (paging forward
+    // keeps starts past all of them, which need no search).
+    static constexpr size_t kMaxTrail = 8 * kMaxKeptStops;
     std::vector<TrailEntry> trail_;
     uint32_t trailHighest_ = 0;
     void ForgetTrail() {
         trail_.clear();
         trailHighest_ = 0;
+        forwardPages_.clear();
     }
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).

@@ -214,12 +214,17 @@ constexpr int32_t kEndingChainPages = 512;
 // How many of the pages a search went through are kept as records: the next PageUps start
 // from them. The page found and the page after it need records of their own too.
 constexpr size_t kChainKept = Paginator::kMaxRecords - 3;
-// How many pages' worth of text (by the estimate) a page holding a table larger than its view is
-// sought among the pages paging forward from the lowest start shows.
-constexpr int64_t kViewedTableReachPages = 8 * kEndFromStartPages;
-// Further into a text, how many pages' worth before it such a page is sought from, at a cost
-// that does not grow with the text. Pages laid out forward from different starts often come to
-// start on the same lines within a few pages (a page holding a line fewer than the one beside
+// A page holding a table larger than its view is sought among the pages paging forward from the
+// first shows: run up to from the lowest start, or from the latest page kept of an earlier such
+// run, within this many pages' worth of text (by the estimate) of the table. One page in
+// kForwardPageEvery of a run is kept (at most kForwardPagesKept), so that a later run starts a
+// few pages before its table: a run from the lowest start is made once.
+constexpr int64_t kForwardRunPages = 64 * kEndFromStartPages;
+constexpr int32_t kForwardPageEvery = 16;
+constexpr size_t kForwardPagesKept = 256;
+// Further from both, how many pages' worth before the table such a page is sought from, at a
+// cost that does not grow with the text. Pages laid out forward from different starts often come
+// to start on the same lines within a few pages (a page holding a line fewer than the one beside
 // it brings one run onto the other's starts); where they do, the pages found are those paging
 // forward from the first shows. Either way they tile the text and PageDown shows them again.
 constexpr int64_t kViewedTableRunUpPages = kEndFromStartPages;
@@ -639,27 +644,79 @@ uint32_t Paginator::RunUpAnchor(const PageRecord& found) {
     return table >= 0 ? std::min(found.start, found.elements.ReadU32At(table)) : found.start;
 }
 
-// From the lowest start when the anchor lies within the reach of it, else from a paragraph's
-// start a run-up before the anchor (never from a page a search cut, which paging forward would
-// not show).
-bool Paginator::StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower,
-                           bool& fromLowest) {
+bool Paginator::StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower) {
     const int64_t estimate = layout_.CharsPerPageEstimate();
-    const int64_t q = static_cast<int64_t>(before) - kViewedTableRunUpPages * estimate;
-    fromLowest = true;
-    if (static_cast<int64_t>(before) - lower > kViewedTableReachPages * estimate) {
+    const PageRecord* kept = ForwardPageBefore(before, lower);
+    const int64_t from = kept ? static_cast<int64_t>(kept->start) : lower;
+    if (static_cast<int64_t>(before) - from > kForwardRunPages * estimate) {
+        // Too far to run up to: from a paragraph's start a run-up before the anchor (never
+        // from a page a search cut, which paging forward would not show).
+        const int64_t q = static_cast<int64_t>(before) - kViewedTableRunUpPages * estimate;
         bool fromLower = false;
         if (!StartAtEstimate(page, static_cast<uint32_t>(q), target, lower, &fromLower))
             return false;
-        fromLowest = fromLower;
         if (!fromLower) return true;
         // A paragraph that runs from the lowest start is laid out from there.
         page.Reset();
     }
-    bool atLowest = false;
-    uint32_t estimated = kNone;
-    return StartEndingSearch(page, target, lower, static_cast<int64_t>(target) - lower + 1, 0,
-                             atLowest, estimated);
+    if (kept) {
+        page.used = page.CopyFrom(*kept);
+        page.stopAt = kNone;
+    } else {
+        bool atLowest = false;
+        uint32_t estimated = kNone;
+        if (!StartEndingSearch(page, target, lower, static_cast<int64_t>(target) - lower + 1, 0,
+                               atLowest, estimated))
+            return false;
+    }
+    return page.IsUsed() && RunForwardTo(page, before);
+}
+
+bool Paginator::RunForwardTo(PageRecord& page, uint32_t before) {
+    PageRecord previous, next;
+    bool hasPrevious = false;
+    for (int32_t n = 1; page.start < before; ++n) {
+        if (n % kForwardPageEvery == 0) KeepForwardPage(page);
+        PageSlot aside;
+        aside.record = &page;
+        bool more = false;
+        page.stopAt = kNone;
+        const bool ok = LayoutSlotTop(page, aside, layout_.fillLimit_, next, more);
+        aside.record = nullptr;
+        if (!ok) return false;
+        if (!more || next.start >= before || next.start <= page.start) break;
+        KeepTrail(page.start, next.start);
+        previous.MoveFrom(page);
+        hasPrevious = true;
+        page.MoveFrom(next);
+    }
+    // The search starts a page earlier, so that the page holding the anchor is kept as the one
+    // after it.
+    if (hasPrevious) page.MoveFrom(previous);
+    return true;
+}
+
+void Paginator::KeepForwardPage(const PageRecord& page) {
+    if (forwardPages_.size() >= kForwardPagesKept) return;
+    auto at = std::lower_bound(forwardPages_.begin(), forwardPages_.end(), page.start,
+                               [](const PageRecord& r, uint32_t start) { return r.start < start; });
+    if (at != forwardPages_.end() && at->start == page.start) return;
+    at = forwardPages_.emplace(at);
+    if (!at->CopyFrom(page)) {
+        forwardPages_.erase(at);
+        return;
+    }
+    at->used = true;
+    at->stopAt = kNone;
+}
+
+const PageRecord* Paginator::ForwardPageBefore(uint32_t before, int64_t lower) const {
+    const PageRecord* found = nullptr;
+    for (const PageRecord& r : forwardPages_) {
+        if (r.start >= before) break;
+        if (static_cast<int64_t>(r.start) >= lower) found = &r;
+    }
+    return found;
 }
 
 bool Paginator::RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,
@@ -1025,9 +1082,7 @@ bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int6
                                            std::vector<PageRecord>& chain) {
     PageRecord& page = slot.scratch;
     page.Reset();
-    bool fromLowest = false;
-    if (!StartRunUp(page, RunUpAnchor(accepted), target, lower, fromLowest) ||
-        page.start >= target) {
+    if (!StartRunUp(page, RunUpAnchor(accepted), target, lower) || page.start >= target) {
         laidOut = false;
         return false;
     }

@@ -948,6 +948,103 @@ TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForw
     ExpectPagingBackOverTablesRetraced("tables.prc", std::string(bytes.begin(), bytes.end()));
 }
 
+// An API reference as its generator writes it, each function a section: a heading with a
+// link, a "History" table of versions and changes whose code names make it wider than the
+// screen, the parameters, a sentence and a listing of a varying number of lines. Its markup
+// carries long attributes (as generated pages do), so that the text holds far more positions
+// than it shows words. The table of function f holds the cells "vR.F.0", "noAssertf" and
+// "uint32AnyMoreValueR" of its rows R.
+std::string ApiReferenceWithHistoryTables(int functions) {
+    const std::string pad = " data-note=\"" + std::string(1500, 'n') + "\"";
+    std::string html = "<html><head><title>Buffer</title></head><body><h1>Buffer</h1>";
+    for (int f = 0; f < functions; ++f) {
+        const std::string n = std::to_string(f);
+        html += "<h3" + pad + ">buf.writeValue" + n + "(value[, offset])<a href=\"#w" + n +
+                "\">#</a></h3><div class=\"api_metadata\"><details class=\"changelog\">"
+                "<summary>History</summary><table><tbody><tr><th>Version</th><th>Changes</th>"
+                "</tr>";
+        for (int r = 0; r < 2 + f % 3; ++r)
+            html += "<tr" + pad + "><td>v" + std::to_string(10 + r) + "." + std::to_string(f % 7) +
+                    ".0</td><td><p>Removed <code>noAssert" + n +
+                    "</code> and no implicit coercion of the offset to <code>uint32AnyMoreValue" +
+                    std::to_string(r) + "</code> now.</p></td></tr>";
+        html +=
+            "</tbody></table></details></div><ul><li><code>value</code> <a href=\"#i\">"
+            "&lt;integer&gt;</a> Number " +
+            n + " to be written to <code>buf</code>.</li>";
+        html +=
+            "<li><code>offset</code> <a href=\"#i\">&lt;integer&gt;</a> Number of bytes to "
+            "skip before starting to write.</li></ul><p>Writes <code>value</code> to "
+            "<code>buf</code> at the specified <code>offset</code> as number " +
+            n + ".</p>";
+        html += "<pre><code>import { Buffer } from 'node:buffer';\n\n";
+        for (int k = 0; k < 2 + (f * 7) % 9; ++k)
+            html += "buf.writeValue" + n + "(0x" + std::to_string(k * 11) + ", " +
+                    std::to_string(k) + ");\n";
+        html += "\nconsole.log(buf);\n// Prints: &lt;Buffer " + n + "&gt;</code></pre>";
+    }
+    return html + "</body></html>";
+}
+
+// The cells of history tables a page shows, in reading order (none: the page shows no table).
+std::vector<std::string> HistoryCells(const std::vector<std::string>& page) {
+    std::vector<std::string> cells;
+    for (const std::string& w : WordsOf(page)) {
+        const bool version =
+            w.size() > 4 && w[0] == 'v' && w.ends_with(".0") &&
+            std::all_of(w.begin() + 1, w.end(), [](char c) { return c == '.' || isdigit(c); });
+        if (version || w.starts_with("noAssert") || w.starts_with("uint32AnyMoreValue"))
+            cells.push_back(w);
+    }
+    return cells;
+}
+
+// Far into a long reference, PageUp from End shows each history table's rows split into views
+// as PageDown from the first page does: the same rows on each page, the views across them in
+// the other order. (Pages going back laid out from a stretch before each table started their
+// pages elsewhere, and split the tables' rows otherwise: the row of a page's foot going forward
+// came at the top of the page going back, its heading on the page before.) At 240x320, with
+// the normal and the larger font.
+TEST(ProgramWideTables, FarIntoAReferencePagingBackSplitsTablesAsPagingForward) {
+    constexpr int kPresses = 300;
+    const std::string html = ApiReferenceWithHistoryTables(40);
+    for (int larger : {0, 1}) {
+        SCOPED_TRACE(larger ? "larger font" : "normal font");
+        // The cells of each page showing a table, paging forward from the first page or back
+        // from End (opened afresh, as a reader does who goes to the end first), the pages going
+        // back in reading order. The walks stop at the last and the first page, which show
+        // again with each press after.
+        auto tablePages = [&](const std::string& start, const char* key) {
+            TempDevice device;
+            EXPECT_TRUE(device.ok());
+            device.WriteHost("storage/eBooks/manual.html", html);
+            const std::string o = device.outside() + "/";
+            std::string steps = "idle\n";
+            for (int i = 0; i < larger; ++i) steps += "menu 40082\nidle\n";
+            steps += start + Presses(key, kPresses, "p", PageTextIn(o)) + "quit\n";
+            const ProgramResult run = RunSteps(device, kManualBook, steps, On("240x320"));
+            EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+            auto pages = ReadPageTexts(o, "p", kPresses);
+            while (pages.size() >= 2 && pages.back() == pages[pages.size() - 2]) pages.pop_back();
+            EXPECT_LT(pages.size(), static_cast<size_t>(kPresses)) << key << ": no end reached";
+            std::vector<std::vector<std::string>> cells;
+            for (const auto& page : pages)
+                if (auto c = HistoryCells(page); !c.empty()) cells.push_back(c);
+            return cells;
+        };
+        const auto forward = tablePages("", "0x22");
+        auto back = tablePages("key 0x23\nidle\n", "0x21");
+        std::reverse(back.begin(), back.end());
+        ASSERT_GT(forward.size(), 100u);
+        size_t k = 0;
+        while (k < forward.size() && k < back.size() && back[k] == forward[k]) ++k;
+        EXPECT_TRUE(k == forward.size() && k == back.size())
+            << back.size() << " views of tables going back, " << forward.size() << " forward; view "
+            << k << " going back shows " << (k < back.size() ? Joined(back[k]) : "nothing")
+            << ", forward " << (k < forward.size() ? Joined(forward[k]) : "nothing");
+    }
+}
+
 // A reference ending in its tables: short paragraphs, each group followed by a table of five
 // columns wider than the screen, the last table closing the text. Words are numbered from
 // 100001, so that two fill a line.
