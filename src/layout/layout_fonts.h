@@ -11,8 +11,6 @@
 #include "core/geometry.h"
 #include "graphics/core/graphics_context.h"
 
-class GraphicsContext;
-
 class LayoutFonts {
 public:
     static constexpr int32_t kMinEm = 4;
