@@ -653,6 +653,15 @@ private:
         }
         return true;
     }
+    // EnsureItem and the kind of the item it reaches in one look-up; kItemKindCount when
+    // no item comes.
+    uint32_t EnsureItemKind(BlockCursor& cursor) {
+        for (int32_t i = 0;; ++i) {
+            const BlockItem* item = cursor.block ? cursor.block->ItemAt(cursor.position) : nullptr;
+            if (item) return item->kind;
+            if (i >= kMaxEmptyReads || !ReadToken(*block_)) return kItemKindCount;
+        }
+    }
     // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
     bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
