@@ -226,8 +226,9 @@ public:
 
     int32_t Count() const { return order_.Count(); }
     T* Get(int32_t i) const {
+        // Every slot in the order is one of the pool's: it is not checked again.
         const uint32_t* slot = order_.Get(i);
-        return slot ? pool_.Get(static_cast<int32_t>(*slot)) : nullptr;
+        return slot ? pool_.Held(*slot) : nullptr;
     }
     T& operator[](int32_t i) const { return *Get(i); }
     uint64_t Moved() const { return order_.Moved(); }

@@ -120,6 +120,10 @@ public:
         uint32_t u = static_cast<uint32_t>(i);
         if (u >= static_cast<uint32_t>(raw_.Count())) [[unlikely]]
             return nullptr;
+        return Held(u);
+    }
+    // The element at an index its owner knows to be below the count (no check).
+    T* Held(uint32_t u) const {
         return reinterpret_cast<T*>(raw_.Blocks()[u >> Shift]) + (u & ((1u << Shift) - 1));
     }
     T& operator[](int32_t i) const { return *Get(i); }

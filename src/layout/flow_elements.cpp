@@ -5,6 +5,7 @@
 #include "bookfiles/document_source.h"
 #include "core/char_props.h"
 #include "document/markup/attribute_value.h"
+#include "document/markup/html_tokenizer.h"
 #include "document/markup/keyword_tree.h"
 #include "document/markup/length.h"
 #include "document/markup/markup_tags.h"
@@ -116,21 +117,27 @@ void PageLayout::SelectTokenFont() {
 
 bool PageLayout::ReadToken(BlockContents& block) {
     if (!source_) return false;
+    if (source_ == markup_) return ReadTokenFrom(*markup_, block);
+    return ReadTokenFrom(*source_, block);
+}
+
+template <typename Tokens>
+bool PageLayout::ReadTokenFrom(Tokens& source, BlockContents& block) {
     // Text read in pieces (a word joined across a character reference, "&lt;b&gt;") stands
     // where its first piece does: a part of it cut off at a line end stands inside it.
     uint32_t first = kNone;
     for (int32_t i = 0; i < kMaxEmptyReads; ++i) {
         uint32_t position = 0;
-        source_->GetPosition(position);
-        uint32_t kind = source_->NextToken();
+        source.GetPosition(position);
+        uint32_t kind = source.NextToken();
         ++tokensRead_;
         // After a comment the token starts past it: a page starting inside the word then
         // starts inside the word, not inside the comment.
-        source_->TokenStart(position);
+        source.TokenStart(position);
         if (first == kNone) first = position;
         if (kind == kTokenContinue) continue;
         const bool text = kind == kTokenText || kind == kTokenNonJoiner;
-        return LayoutToken(block, text ? first : position);
+        return LayoutToken(source, block, text ? first : position);
     }
     return false;
 }
@@ -149,20 +156,21 @@ bool PageLayout::FindInHead() const {
     return inHead_;
 }
 
-bool PageLayout::LayoutToken(BlockContents& block, uint32_t position) {
+template <typename Tokens>
+bool PageLayout::LayoutToken(Tokens& source, BlockContents& block, uint32_t position) {
     bool ok = true;
-    const uint32_t kind = source_->LastTokenKind();
+    const uint32_t kind = source.LastTokenKind();
     const bool text = kind == kTokenText || kind == kTokenNonJoiner || kind == kTokenSpace;
     switch (text && InHead() ? kTokenContinue : kind) {
         case kTokenEnd: ok = AddEndMark(block, position); break;
-        case kTokenText: ok = AddText(block, position, false); break;
-        case kTokenNonJoiner: ok = AddText(block, position, true); break;
+        case kTokenText: ok = AddText(source, block, position, false); break;
+        case kTokenNonJoiner: ok = AddText(source, block, position, true); break;
         case kTokenSpace: ok = AddSpace(block, position); break;
         case kTokenTag: ok = HandleTag(block, position); break;
         default: break;
     }
     uint32_t after = 0;
-    if (ok && source_->LastTokenKind() != kTokenEnd && source_->GetPosition(after))
+    if (ok && source.LastTokenKind() != kTokenEnd && source.GetPosition(after))
         block.SetEndPosition(after);
     return ok;
 }
@@ -190,8 +198,10 @@ bool PageLayout::AddSpace(BlockContents& block, uint32_t position) {
     return block.Append(m, position);
 }
 
-bool PageLayout::AddText(BlockContents& block, uint32_t position, bool trailingBreak) {
-    const String& text = source_->Text();
+template <typename Tokens>
+bool PageLayout::AddText(Tokens& source, BlockContents& block, uint32_t position,
+                         bool trailingBreak) {
+    const String& text = source.Text();
     FlowMark gap;
     gap.type = kMarkSpace;
     gap.width = 0;
@@ -215,7 +225,7 @@ bool PageLayout::AddText(BlockContents& block, uint32_t position, bool trailingB
     if (!trailingBreak) return true;
     // An empty text with a trailing break gives only the break opportunity.
     uint32_t after = 0;
-    if (!source_->GetPosition(after) || after <= position) after = position + 1;
+    if (!source.GetPosition(after) || after <= position) after = position + 1;
     return block.Append(gap, after);
 }
 

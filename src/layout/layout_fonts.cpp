@@ -19,13 +19,8 @@ FontStyle StyleOf(int32_t em, uint8_t flags, uint8_t face) {
 
 }  // namespace
 
-void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
-    const uint32_t args = static_cast<uint32_t>(static_cast<uint8_t>(sizeStep)) |
-                          static_cast<uint32_t>(style) << 8 | static_cast<uint32_t>(face) << 16;
-    // The font of the word before, still held by the context: nothing to work out again.
-    if (styleSet_ && args == selectedArgs_ &&
-        gc_->GetFontStyle() == StyleOf(em_, flags_, face_))
-        return;
+void LayoutFonts::SelectAnew(int8_t sizeStep, uint8_t style, uint8_t face) {
+    const uint32_t args = ArgsOf(sizeStep, style, face);
     em_ = EmOf(sizeStep, style);
     flags_ = style & (FontStyle::kBold | FontStyle::kItalic);
     face_ = face == 0 ? defaultFace_ : face;
@@ -33,11 +28,11 @@ void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
            static_cast<uint32_t>(face_) << 16;
     if (!gc_) return;
     selectedArgs_ = args;
-    const FontStyle s = StyleOf(em_, flags_, face_);
+    selectedStyle_ = StyleOf(em_, flags_, face_);
     // Mostly the font of the word before: setting it again would only make the context check
     // once more that its device still holds it. Once per drawing bracket it is set regardless.
-    if (styleSet_ && gc_->GetFontStyle() == s) return;
-    gc_->SetFontStyle(s);
+    if (styleSet_ && gc_->GetFontStyle() == selectedStyle_) return;
+    gc_->SetFontStyle(selectedStyle_);
     styleSet_ = true;
 }
 

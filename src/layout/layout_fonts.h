@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "core/geometry.h"
-
-class GraphicsContext;
+#include "graphics/core/graphics_context.h"
 
 class LayoutFonts {
 public:
@@ -56,7 +55,14 @@ public:
 
     // Selects the font of a text record: size steps around the base, bold and italic bits,
     // face (0 the default face). Sizes are kept within [kMinEm, kMaxEm].
-    void Select(int8_t sizeStep, uint8_t style, uint8_t face);
+    // Asked for every word and space: the font of the word before, still held by the context,
+    // is found inline.
+    void Select(int8_t sizeStep, uint8_t style, uint8_t face) {
+        if (styleSet_ && ArgsOf(sizeStep, style, face) == selectedArgs_ &&
+            gc_->GetFontStyle() == selectedStyle_)
+            return;
+        SelectAnew(sizeStep, style, face);
+    }
     // The em Select would take, without selecting.
     int32_t EmOf(int8_t sizeStep, uint8_t style) const {
         int32_t em = baseEm_ + sizeStep;
@@ -83,6 +89,11 @@ public:
     int32_t Descent();
 
 private:
+    static uint32_t ArgsOf(int8_t sizeStep, uint8_t style, uint8_t face) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(sizeStep)) |
+               static_cast<uint32_t>(style) << 8 | static_cast<uint32_t>(face) << 16;
+    }
+    void SelectAnew(int8_t sizeStep, uint8_t style, uint8_t face);
     bool MeasureUncached(const char16_t* text, int32_t length, Size& out);
     int32_t MeasureCharWidth(char16_t c);
     bool MeasureShown(const char16_t* text, int32_t length, Size& out);
@@ -132,6 +143,8 @@ private:
     bool styleSet_ = false;
     // What the last Select with a context was given (em_, flags_ and face_ follow from it).
     uint32_t selectedArgs_ = 0;
+    // The context's style that selection gives.
+    FontStyle selectedStyle_;
     int64_t spaceFor_ = -1;
     int32_t space_ = 0;
     int64_t hyphenFor_ = -1;

@@ -49,8 +49,7 @@ int32_t LineIndents::Reset(int32_t columnWidth) {
 
 // ---- LineMetrics --------------------------------------------------------------------------
 
-void LineMetrics::NoteText(const String& run) {
-    if (flags & kHasText) return;
+void LineMetrics::NoteFirstText(const String& run) {
     for (int32_t i = 0; i < run.Length(); ++i) {
         char16_t c = run[i];
         if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n' && c != 0xA0 && c != 0x3000) {

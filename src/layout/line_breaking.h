@@ -96,7 +96,12 @@ struct LineMetrics {
         if (a > ascent) ascent = a;
         if (d > descent) descent = d;
     }
-    void NoteText(const String& run);
+    // Notes whether the run shows anything but blanks; once the line holds text, nothing
+    // more is looked at (the check is inline: every word of a line passes it).
+    void NoteText(const String& run) {
+        if (!(flags & kHasText)) NoteFirstText(run);
+    }
+    void NoteFirstText(const String& run);
     void AddObject(uint32_t alignment, int32_t h, int32_t below, int32_t space);
     int32_t ExtraAbove() const { return static_cast<int32_t>(flags & kExtraAbove) + extraAbove; }
     int32_t ExtraBelow() const { return ((flags & kExtraBelow) ? 1 : 0) + extraBelow; }

@@ -176,8 +176,8 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     bool& tableHere = ln.tableHere;
     bool& columnFull = ln.columnFull;
     while (!ended) {
-        if (!EnsureItem(c)) return false;
-        uint32_t kind = c.Kind();
+        const uint32_t kind = EnsureItemKind(c);
+        if (kind == kItemKindCount) return false;
         FlowMark* mark = kind == kItemFlowMark ? block_->Mark(c.counts[kItemFlowMark]) : nullptr;
         if (last == kLastText && ((mark && mark->type != kMarkHyphen) || kind == kItemInlineBox)) {
             remaining -= pending;

@@ -68,6 +68,7 @@ void PageLayout::SetSource(TokenSource* source) {
     pager_.Forget();
     ForgetTableMeasures();
     source_ = source;
+    markup_ = dynamic_cast<HtmlTokenizer*>(source);
     checkpoints_.clear();
     nearby_.clear();
     rebuilt_.clear();

@@ -44,6 +44,7 @@ class DrawingSurface;
 class PageCanvas;
 class PageLayout;
 class GraphicsContext;
+class HtmlTokenizer;
 class ImageDataOpener;
 class Location;
 class Node;
@@ -599,7 +600,12 @@ private:
 
     // Flow elements.
     bool ReadToken(BlockContents& block);
-    bool LayoutToken(BlockContents& block, uint32_t position);
+    // The token steps for one kind of source: called on the markup tokenizer itself, the
+    // calls every word makes are direct (and mostly inline) rather than virtual.
+    template <typename Tokens>
+    bool ReadTokenFrom(Tokens& source, BlockContents& block);
+    template <typename Tokens>
+    bool LayoutToken(Tokens& source, BlockContents& block, uint32_t position);
     // Asked for every text token: the kept answer is read inline.
     bool InHead() const { return headVersion_ == elements_.Version() ? inHead_ : FindInHead(); }
     bool FindInHead() const;
@@ -607,7 +613,8 @@ private:
     void ShowControl(InlineObject& control, bool show);
     bool AddEndMark(BlockContents& block, uint32_t position);
     bool AddSpace(BlockContents& block, uint32_t position);
-    bool AddText(BlockContents& block, uint32_t position, bool trailingBreak);
+    template <typename Tokens>
+    bool AddText(Tokens& source, BlockContents& block, uint32_t position, bool trailingBreak);
     bool AddBreakMark(uint32_t id, const RenderState& element, bool isEnd,
                       BlockContents& block, uint32_t position);
     bool HandleTag(BlockContents& block, uint32_t position);
@@ -647,6 +654,15 @@ private:
             if (i >= kMaxEmptyReads || !ReadToken(*block_)) return false;
         }
         return true;
+    }
+    // EnsureItem and the kind of the item it reaches in one look-up; kItemKindCount when
+    // no item comes.
+    uint32_t EnsureItemKind(BlockCursor& cursor) {
+        for (int32_t i = 0;; ++i) {
+            const BlockItem* item = cursor.block ? cursor.block->ItemAt(cursor.position) : nullptr;
+            if (item) return item->kind;
+            if (i >= kMaxEmptyReads || !ReadToken(*block_)) return kItemKindCount;
+        }
     }
     // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
     bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
@@ -779,6 +795,9 @@ private:
 
     BookLayoutTraits* traits_;
     TokenSource* source_ = nullptr;
+    // source_ when it is the markup tokenizer (set with it; a source put in its place for a
+    // while leaves it behind).
+    HtmlTokenizer* markup_ = nullptr;
     LayoutFonts fonts_;
     LayoutSettings settings_;
     Rect columns_[kMaxColumns] = {};

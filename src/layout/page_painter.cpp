@@ -36,30 +36,9 @@ private:
     PageCanvas* canvas_;
 };
 
-// The last word (text run or inline box) among the items [from, end), or from - 1 when there is
-// none: a space before it is followed by a word, so that it is a gap.
-int32_t LastWord(const BlockContents& c, int32_t from, int32_t end) {
-    int32_t j = end - 1;
-    for (; j >= from; --j) {
-        uint32_t kind = c.ItemAt(j)->kind;
-        if (kind == kItemTextRun || kind == kItemInlineBox) break;
-    }
-    return j;
-}
-
-// The items of the line at `index`: up to the next line, table, row or cell, or a table's end.
-int32_t LineGroupEnd(BlockContents& c, int32_t index, const int32_t* counts) {
-    int32_t marks = counts[kItemFlowMark];
-    int32_t j = index + 1;
-    for (; j < c.Count(); ++j) {
-        uint32_t kind = c.ItemAt(j)->kind;
-        if (kind == kItemLine || kind == kItemTable || kind == kItemRow || kind == kItemCell) break;
-        if (kind == kItemFlowMark) {
-            const FlowMark* m = c.Mark(marks++);
-            if (m && m->type == kMarkTableEnd) break;
-        }
-    }
-    return j;
+// A colour that shows over the page: set, and not the page's own.
+bool Shows(uint32_t colour, uint32_t pageBackground) {
+    return !Color::IsNone(colour) && !Color::SameRgb(colour, pageBackground);
 }
 
 bool IsScrollable(const TableRecord& t) {
@@ -354,6 +333,7 @@ struct PagePainter::LineWalk {
     int32_t lastWord = 0;  // a space before this item is followed by a word
     bool justify = false;
     bool hidden = false;
+    bool stylesFill = false;  // a style in the line shows a background of its own
     int32_t gaps = 0;
     int32_t startX = 0;
     int32_t top = 0;
@@ -367,22 +347,23 @@ struct PagePainter::LineWalk {
 int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background) {
     BlockContents& c = slot.contents;
     const LineRecord* line = c.Line(counts[kItemLine]++);
-    int32_t end = LineGroupEnd(c, index, counts);
+    LineWalk w;
+    w.line = line;
+    w.index = index;
+    w.pageBackground = background;
+    w.lineBackground = ShownBackground(drawStyle_, background);
+    ScanLine(c, w, counts);
+    const int32_t end = w.end;
     if (!line) {
         for (int32_t j = index + 1; j < end; ++j) ++counts[c.ItemAt(j)->kind];
         return end;
     }
-    LineWalk w;
-    w.line = line;
-    w.index = index;
-    w.end = end;
     bool continues = (line->flags & LineRecord::kContinues) != 0;
     bool framed = (line->flags & LineRecord::kFramed) != 0;
     uint32_t mode =
         PageDrawing::LineAlignment(line->alignment, layout_.defaultAlignment_, continues, framed);
     w.justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
-    w.lastWord = LastWord(c, index + 1, end);
-    if (w.justify) CountGaps(c, w, counts);
+    if (!w.justify) w.gaps = 0;
     // The line's x already holds its left indent.
     w.startX = line->x + drawShift_.x + PageDrawing::AlignmentOffset(mode, line->freeWidth);
     // The baseline is measured from the top of the text, below the space kept above the line.
@@ -392,14 +373,12 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     w.band = PageDrawing::BandOf(*line);
     w.band.baseline = w.baseline - w.top;
     w.hidden = (line->flags & LineRecord::kHidden) != 0;
-    w.pageBackground = background;
-    w.lineBackground = ShownBackground(drawStyle_, background);
     DrawLineFrame(*line, w.lineBackground, background);
 
     // Pass 0 fills backgrounds; pass 1 starts again from the same style and annotation state.
     // Pass 1 places the inline boxes as pass 0 does, so a line with nothing to fill is walked
     // once.
-    if (!Fills(slot, w, counts)) {
+    if (!Fills(slot, w)) {
         WalkLine(slot, w, counts, 1);
         return end;
     }
@@ -414,35 +393,58 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     return end;
 }
 
-void PagePainter::CountGaps(const BlockContents& c, LineWalk& w, const int32_t* counts) const {
+void PagePainter::ScanLine(const BlockContents& c, LineWalk& w, const int32_t* counts) const {
     int32_t marks = counts[kItemFlowMark];
+    int32_t styles = counts[kItemStyleChange];
+    int32_t gaps = 0;
     bool afterSpace = true;  // a space that opens the line is no gap
-    for (int32_t j = w.index + 1; j < w.end; ++j) {
-        uint32_t kind = c.ItemAt(j)->kind;
-        if (kind == kItemTextRun || kind == kItemInlineBox) afterSpace = false;
-        if (kind != kItemFlowMark) continue;
-        const FlowMark* m = c.Mark(marks++);
-        bool space = m && m->type == kMarkSpace;
-        if (space && m->width > 0 && !afterSpace && j < w.lastWord) ++w.gaps;
-        afterSpace = space;
+    w.lastWord = w.index;
+    w.gaps = 0;
+    const int32_t count = c.Count();
+    int32_t j = w.index + 1;
+    for (bool ends = false; j < count; ++j) {
+        switch (c.ItemAt(j)->kind) {
+            case kItemLine:
+            case kItemTable:
+            case kItemRow:
+            case kItemCell:
+                ends = true;
+                break;
+            case kItemTextRun:
+            case kItemInlineBox:
+                // The spaces counted so far are followed by a word.
+                afterSpace = false;
+                w.lastWord = j;
+                w.gaps = gaps;
+                break;
+            case kItemFlowMark: {
+                const FlowMark* m = c.Mark(marks++);
+                if (m && m->type == kMarkTableEnd) {
+                    ends = true;
+                    break;
+                }
+                bool space = m && m->type == kMarkSpace;
+                if (space && m->width > 0 && !afterSpace) ++gaps;
+                afterSpace = space;
+                break;
+            }
+            case kItemStyleChange: {
+                const PositionRecord* style = c.Style(styles++);
+                if (style && Shows(ShownBackground(*style, w.lineBackground), w.pageBackground))
+                    w.stylesFill = true;
+                break;
+            }
+            default:
+                break;
+        }
+        if (ends) break;
     }
+    w.end = j;
 }
 
-bool PagePainter::Fills(PageSlot& slot, const LineWalk& w, const int32_t* counts) const {
+bool PagePainter::Fills(const PageSlot& slot, const LineWalk& w) const {
     // A highlight or a note's mark may tint any run.
-    if (slot.walking) return true;
-    auto shows = [&](uint32_t colour) {
-        return !Color::IsNone(colour) && !Color::SameRgb(colour, w.pageBackground);
-    };
-    if (shows(w.lineBackground)) return true;
-    BlockContents& c = slot.contents;
-    int32_t styles = counts[kItemStyleChange];
-    for (int32_t j = w.index + 1; j < w.end; ++j) {
-        if (c.ItemAt(j)->kind != kItemStyleChange) continue;
-        const PositionRecord* style = c.Style(styles++);
-        if (style && shows(ShownBackground(*style, w.lineBackground))) return true;
-    }
-    return false;
+    return slot.walking || Shows(w.lineBackground, w.pageBackground) || w.stylesFill;
 }
 
 void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass) {

@@ -51,11 +51,14 @@ private:
     int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
     struct LineWalk;
     void WalkLine(PageSlot& slot, LineWalk& walk, int32_t* counts, int pass);
-    // The gaps between words a justified line shares its free width over.
-    void CountGaps(const BlockContents& c, LineWalk& walk, const int32_t* counts) const;
+    // One pass over the line's items before it is drawn: where they end (the next line, table,
+    // row or cell, or a table's end), its last word (a space before it is a gap), the gaps
+    // between words a justified line shares its free width over, and whether a style in it
+    // shows a background of its own.
+    void ScanLine(const BlockContents& c, LineWalk& walk, const int32_t* counts) const;
     // Whether the line's walk for backgrounds would fill anything: a background of its own, a
     // style in it with one, or annotations that may tint it.
-    bool Fills(PageSlot& slot, const LineWalk& walk, const int32_t* counts) const;
+    bool Fills(const PageSlot& slot, const LineWalk& walk) const;
     void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
     void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
     void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);

@@ -101,11 +101,6 @@ bool HtmlTokenizer::Attach(DocumentSource* source, uint32_t mode) {
     return source != nullptr;
 }
 
-bool HtmlTokenizer::GetPosition(uint32_t& position) {
-    position = pendingIndex_ < pendingCount_ ? pendingPosition_ : stream_.GetPosition();
-    return true;
-}
-
 uint32_t HtmlTokenizer::GetTag(bool& isEnd, bool& isEmpty) {
     isEnd = curEnd_;
     isEmpty = curEmpty_;
@@ -853,12 +848,6 @@ void HtmlTokenizer::Resync(uint32_t position) {
         }
         stream_.NextChar(c);
     }
-}
-
-bool HtmlTokenizer::TokenStart(uint32_t& position) {
-    if (!passed_) return false;
-    position = stream_.PositionOf(passedTo_);
-    return true;
 }
 
 // Text changes nothing a tag reader sees but the kind of the last token: only the open

@@ -9,12 +9,16 @@
 #include "document/markup/char_stream.h"
 #include "document/markup/token_source.h"
 
-class HtmlTokenizer : public TokenSource {
+class HtmlTokenizer final : public TokenSource {
 public:
     explicit HtmlTokenizer(bool nest = true);
     ~HtmlTokenizer() override;
 
-    bool GetPosition(uint32_t& position) override;
+    // Asked before and after every token: inline for callers that hold the tokenizer itself.
+    bool GetPosition(uint32_t& position) override {
+        position = pendingIndex_ < pendingCount_ ? pendingPosition_ : stream_.GetPosition();
+        return true;
+    }
     uint32_t GetTag(bool& isEnd, bool& isEmpty) override;
     uint32_t AttributeCount() override { return attrCount_; }
     const AttributeItem* Attribute(uint32_t index) override;
@@ -36,7 +40,11 @@ public:
     bool SaveState(ByteStream& stream) override;
     bool RestoreState(ByteStream& stream) override;
     bool SkipText(uint32_t before) override;
-    bool TokenStart(uint32_t& position) override;
+    bool TokenStart(uint32_t& position) override {
+        if (!passed_) return false;
+        position = stream_.PositionOf(passedTo_);
+        return true;
+    }
     bool Joining() const override { return append_; }
     // Off: SkipText never moves (tests compare both).
     static inline bool skipText = true;
