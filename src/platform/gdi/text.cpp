@@ -57,6 +57,13 @@ long long PlaceGlyphs(FontInstance& font, const WCHAR* text, int count, const Gl
                       int* advances) {
     long long width = 0;
     for (int i = 0; i < count; ++i) {
+        // Latin text whose glyphs were made before: a tight loop without calls.
+        for (const Glyph* g; i < count && text[i] < 256 && (g = font.MadeLowGlyph(text[i])); ++i) {
+            glyphs[i] = g;
+            advances[i] = g->advance;
+            width += g->advance;
+        }
+        if (i == count) break;
         std::uint32_t c;
         const bool pair = fvt::utf::DecodeUtf16(text + i, static_cast<size_t>(count - i), c) == 2;
         const Glyph& g = font.GetGlyph(c);
