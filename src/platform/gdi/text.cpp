@@ -368,15 +368,16 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
                          std::uint32_t rgb) {
     struct Placed {
         const Glyph* glyph;
-        int x, y;
+        int x;
         bool overInk;  // its box reaches back over a glyph drawn before it
     };
     constexpr int kMost = 256;  // a line's glyphs, drawn as one run
     Placed placed[kMost];
     int count = 0;
-    // The glyphs' bounds, their groups' right end and the right end of their ink so far.
-    long long left = LLONG_MAX, top = LLONG_MAX, bottom = LLONG_MIN, end = LLONG_MIN;
-    long long right = LLONG_MIN;
+    // The glyphs' bounds, their groups' right end and the right end of their ink so far; their
+    // rows from the run's top.
+    long long left = LLONG_MAX, end = LLONG_MIN, right = LLONG_MIN;
+    int above = INT_MAX, below = INT_MIN;
     const Glyph* const* glyphs = run.glyphs.data();
     const int* advances = run.advances.data();
     long long pen = x;
@@ -386,16 +387,18 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         pen += advances[i];
         if (!g || g->width <= 0 || g->height <= 0) continue;
         if (count == kMost || g->serial == 0) return false;
-        const long long gx = at + g->left, gy = static_cast<long long>(y) + g->top;
+        const long long gx = at + g->left;
         const bool overInk = gx < right;
         left = std::min(left, gx);
         right = std::max(right, gx + g->width);
         end = std::max(end, gx + 8LL * ((g->width + 7) / 8));
-        top = std::min(top, gy);
-        bottom = std::max(bottom, gy + static_cast<long long>(g->height));
-        placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy), overInk};
+        above = std::min(above, g->top);
+        below = std::max(below, g->top + g->height);
+        placed[count++] = Placed{g, static_cast<int>(gx), overInk};
     }
     if (count == 0) return false;
+    const long long top = static_cast<long long>(y) + above,
+                    bottom = static_cast<long long>(y) + below;
     // Every glyph's groups inside the clip, and the area checked in whole groups too.
     if (left < c.left || end > c.right || top < c.top || bottom > c.bottom) return false;
     end = left + (end - left + 7) / 8 * 8;
@@ -425,10 +428,10 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         if (!inked) {
             // Over the ink of the glyphs before it; its other groups still lie on the page's
             // background.
-            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink, &background);
+            BlendWholeGlyph565(s, c, g, placed[k].x, y + g.top, rgb, ink, &background);
             continue;
         }
-        CopyKeptRows(rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
+        CopyKeptRows(rowAt(y + g.top) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
                      (g.width + 7) / 8, g.height);
     }
     // Past `right` the groups gave the background back.
