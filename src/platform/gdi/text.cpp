@@ -573,9 +573,14 @@ void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, con
     Surface& s = *dc.surface;
     RECT box = Bounds(clip);
     if (Empty(box)) return;
-    long long width = 0;
-    for (int a : run.advances) width += a;
-    LONG right = Sat(x + width);
+    const LOGFONTW& lf = dc.st.font->logFont;
+    // The run's right end, for a background or lines only: most text has neither.
+    LONG right = x;
+    if (opaque || lf.lfUnderline || lf.lfStrikeOut) {
+        long long width = 0;
+        for (int a : run.advances) width += a;
+        right = Sat(x + width);
+    }
     if (opaque)
         FillRects(s, clip, RECT{x, y, right, y + font.height}, RgbFromColorref(dc.st.bkColor));
     std::uint32_t rgb = RgbFromColorref(dc.st.textColor);
@@ -593,7 +598,6 @@ void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, con
             BlendGlyph(s, clip, *g, static_cast<int>(pen) + g->left, y + g->top, rgb);
         pen += run.advances[i];
     }
-    const LOGFONTW& lf = dc.st.font->logFont;
     if (lf.lfUnderline) {
         int top = y + font.ascent + font.underlineOffset;
         FillRects(s, clip, RECT{x, top, right, top + font.lineThickness}, rgb);
