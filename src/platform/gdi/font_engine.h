@@ -54,6 +54,10 @@ public:
         }
         return MakeGlyph(c);
     }
+    // The glyph of c (below 256) if it was made before, else null.
+    const Glyph* MadeLowGlyph(char16_t c) const {
+        return low_[c].load(std::memory_order_acquire);
+    }
     int Advance(char32_t c) { return GetGlyph(c).advance; }
     void FlushGlyphs();
 

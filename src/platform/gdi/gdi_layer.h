@@ -12,6 +12,10 @@
 // origin (device (0, 0) in screen pixels) and visible region (screen pixels; null = all).
 HDC GdiCreateScreenDC();
 HDC GdiCreateSurfaceDC(std::shared_ptr<gdi::Surface> surface);
+// A screen DC for one paint, as GdiCreateScreenDC makes it (the thread's last one given back,
+// when there is one); GdiGiveBackScreenDC ends its use, as DeleteDC would, keeping it for the next.
+HDC GdiTakeScreenDC();
+BOOL GdiGiveBackScreenDC(HDC dc);
 BOOL GdiSetDCOrigin(HDC dc, int x, int y);
 BOOL GdiSetDCVisibleRegion(HDC dc, HRGN region);
 // The same from rectangles, without region objects: the region holds what adding each

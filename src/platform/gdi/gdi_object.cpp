@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/gdi/dib.h"
 #include "platform/gdi/gdi_api.h"
@@ -227,14 +228,22 @@ void Retain(const DcState& s, int delta) {
         if (o) o->selections += delta;
 }
 
+// A DC's first state: the stock pen, brush and font, the default colours and modes.
+void SelectDefaults(DcObject& dc) {
+    Stock& stock = TheStock();
+    Retain(dc.st, -1);
+    dc.st = DcState{};
+    Swap(dc.st.pen, std::static_pointer_cast<PenObject>(stock.objects[BLACK_PEN]));
+    Swap(dc.st.brush, std::static_pointer_cast<BrushObject>(stock.objects[WHITE_BRUSH]));
+    Swap(dc.st.font, StockFont());
+}
+
 std::shared_ptr<DcObject> NewDc(bool memory, std::shared_ptr<Surface> surface) {
     Stock& stock = TheStock();
     auto dc = std::make_shared<DcObject>();
     DcStateChanged();
     dc->memory = memory;
-    Swap(dc->st.pen, std::static_pointer_cast<PenObject>(stock.objects[BLACK_PEN]));
-    Swap(dc->st.brush, std::static_pointer_cast<BrushObject>(stock.objects[WHITE_BRUSH]));
-    Swap(dc->st.font, StockFont());
+    SelectDefaults(*dc);
     if (memory) {
         Swap(dc->st.bitmap, stock.bitmap);
         dc->surface = stock.bitmap->surface;
@@ -303,7 +312,8 @@ BOOL GdiSetDCVisibleRects(HDC dc, const RectList& rects) {
     for (const RECT& r : rects) {
         RECT part{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
                   std::max(r.top, r.bottom)};
-        if (!Empty(part)) region = Union(region, RectList{part});
+        // One rectangle (a window's whole update, mostly) is its own region.
+        if (!Empty(part)) region = region.empty() ? RectList{part} : Union(region, RectList{part});
     }
     d->hasVisible = true;
     d->visible = std::move(region);
@@ -330,6 +340,44 @@ BOOL DeleteDC(HDC dc) {
     if (!LookupDc(dc)) return FALSE;
     DcStateChanged();
     return Unregister(dc) ? TRUE : FALSE;
+}
+
+namespace {
+// The screen DC a thread's last paint gave back, in its first state, for the next paint: a
+// window is painted on every key, and making a DC (and forgetting it) each time costs more
+// than putting one back to how it was made.
+struct KeptScreenDc {
+    HDC dc = nullptr;
+    ~KeptScreenDc() {
+        if (dc) DeleteDC(dc);
+    }
+};
+thread_local KeptScreenDc tKeptScreenDc;
+}  // namespace
+
+HDC GdiTakeScreenDC() {
+    HDC dc = std::exchange(tKeptScreenDc.dc, nullptr);
+    auto d = dc ? LookupDc(dc) : nullptr;
+    if (!d) return GdiCreateScreenDC();
+    // The framebuffer is made again when the device is reopened or the screen turned.
+    d->surface = ScreenSurface();
+    d->ClipChanged();
+    return dc;
+}
+
+BOOL GdiGiveBackScreenDC(HDC dc) {
+    auto d = LookupDc(dc);
+    if (!d || d->memory || tKeptScreenDc.dc) return DeleteDC(dc);
+    // What the paint selected is let go now, as deleting the DC would.
+    SelectDefaults(*d);
+    d->saved.clear();
+    d->origin = POINT{0, 0};
+    d->hasVisible = false;
+    d->visible.clear();
+    d->ClipChanged();
+    DcStateChanged();
+    tKeptScreenDc.dc = dc;
+    return TRUE;
 }
 
 unsigned GdiDcStateGeneration() {

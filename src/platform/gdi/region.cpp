@@ -30,6 +30,12 @@ RectList Intersect(const RectList& a, const RectList& b) {
 }
 
 namespace {
+bool Overlaps(const RectList& a, const RECT& b) {
+    for (const RECT& r : a)
+        if (!Empty(Intersect(r, b))) return true;
+    return false;
+}
+
 // a minus b as up to four disjoint bands.
 void SubtractOne(const RECT& a, const RECT& b, RectList& out) {
     RECT i = Intersect(a, b);
@@ -49,7 +55,7 @@ RectList Subtract(const RectList& a, const RectList& b) {
     for (const RECT& r : a)
         if (!Empty(r)) cur.push_back(r);
     for (const RECT& cut : b) {
-        if (Empty(cut)) continue;
+        if (Empty(cut) || !Overlaps(cur, cut)) continue;  // a cut that misses leaves them all
         RectList next;
         for (const RECT& r : cur) SubtractOne(r, cut, next);
         cur.swap(next);

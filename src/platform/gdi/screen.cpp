@@ -33,32 +33,39 @@ ScreenState& State() {
 
 }  // namespace
 
+namespace {
+// The device's screen size, or the size it was turned to; under the state's lock.
+void ScreenSize(const fvt::DeviceProfile& p, const ScreenState& st, int& width, int& height) {
+    const bool turned = st.rotated && st.rotatedGeneration == fvt::DeviceGeneration();
+    width = turned ? st.width : p.screenWidth;
+    height = turned ? st.height : p.screenHeight;
+}
+}  // namespace
+
 ScreenInfo CurrentScreen() {
     const fvt::DeviceProfile& p = fvt::Profile();
     ScreenInfo s;
-    s.width = p.screenWidth;
-    s.height = p.screenHeight;
     s.logPixels = p.dpi;
     // The depth the device reports; its pixels are stored as Xrgb32 whatever it is.
     int depth = std::atoi(p.Value("depth", "16").c_str());
     if (depth == 8 || depth == 16 || depth == 24 || depth == 32) s.bitsPerPixel = depth;
     ScreenState& st = State();
     std::lock_guard<std::mutex> lock(st.mutex);
-    if (st.rotated && st.rotatedGeneration == fvt::DeviceGeneration()) {
-        s.width = st.width;
-        s.height = st.height;
-    }
+    ScreenSize(p, st, s.width, s.height);
     return s;
 }
 
+// Asked for at every paint: the size alone decides, not the rest of the screen's description.
 std::shared_ptr<Surface> ScreenSurface() {
-    ScreenInfo info = CurrentScreen();
+    const fvt::DeviceProfile& p = fvt::Profile();
     std::uint64_t generation = fvt::DeviceGeneration();
     ScreenState& st = State();
     std::lock_guard<std::mutex> lock(st.mutex);
-    if (!st.surface || st.generation != generation || st.surface->Width() != info.width ||
-        st.surface->Height() != info.height) {
-        st.surface = Surface::Create(info.width, info.height, PixelFormat::Xrgb32);
+    int width, height;
+    ScreenSize(p, st, width, height);
+    if (!st.surface || st.generation != generation || st.surface->Width() != width ||
+        st.surface->Height() != height) {
+        st.surface = Surface::Create(width, height, PixelFormat::Xrgb32);
         if (st.surface) st.surface->AllowDeferredCopies();
         st.generation = generation;
     }

@@ -359,20 +359,25 @@ bool Surface::RefillInked(std::uint32_t v) {
     // Memory the screen holds is left to it first, as any fill of the whole surface leaves it.
     if (deferred_.width > 0 || lent_) PrepareSlow(true);
     if (!plainKnown_ || plain_ != v) return false;
-    for (int y = 0; y < height_; ++y) {
-        int& end = inkEnd_[static_cast<std::size_t>(y)];
-        if (end <= 0) continue;
-        std::uint8_t* row = RawRow(y);
-        const int count = std::min(end, width_);
-        if ((v & 0xFF) == (v >> 8)) {
-            std::memset(row, static_cast<int>(v & 0xFF), static_cast<std::size_t>(count) * 2);
-        } else {
-            for (int i = 0; i < count; ++i) {
-                row[i * 2] = v & 0xFF;
-                row[i * 2 + 1] = (v >> 8) & 0xFF;
+    const bool oneByte = (v & 0xFF) == (v >> 8);
+    // The rows from the top one on: their offsets step by the stride, upwards when bottom-up.
+    const std::ptrdiff_t step = topDown_ ? stride_ : -stride_;
+    std::ptrdiff_t offset = RawRow(0) - bits_.get();
+    for (int& end : inkEnd_) {
+        if (end > 0) {
+            std::uint8_t* row = bits_.get() + offset;
+            const int count = std::min(end, width_);
+            if (oneByte) {
+                std::memset(row, static_cast<int>(v & 0xFF), static_cast<std::size_t>(count) * 2);
+            } else {
+                for (int i = 0; i < count; ++i) {
+                    row[i * 2] = v & 0xFF;
+                    row[i * 2 + 1] = (v >> 8) & 0xFF;
+                }
             }
+            end = 0;
         }
-        end = 0;
+        offset += step;
     }
     return true;
 }

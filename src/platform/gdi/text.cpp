@@ -57,6 +57,13 @@ long long PlaceGlyphs(FontInstance& font, const WCHAR* text, int count, const Gl
                       int* advances) {
     long long width = 0;
     for (int i = 0; i < count; ++i) {
+        // Latin text whose glyphs were made before: a tight loop without calls.
+        for (const Glyph* g; i < count && text[i] < 256 && (g = font.MadeLowGlyph(text[i])); ++i) {
+            glyphs[i] = g;
+            advances[i] = g->advance;
+            width += g->advance;
+        }
+        if (i == count) break;
         std::uint32_t c;
         const bool pair = fvt::utf::DecodeUtf16(text + i, static_cast<size_t>(count - i), c) == 2;
         const Glyph& g = font.GetGlyph(c);
@@ -319,17 +326,27 @@ void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* 
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
     };
+    // Four rows (one group) or two (two groups) a step: fewer steps for the same copies.
     if (groups == 1) {
         int r = 0;
-        for (; r + 2 <= height; r += 2, inked += 16, at += 2 * stride) {
+        for (; r + 4 <= height; r += 4, inked += 32, at += 4 * stride) {
             copy(at, inked);
             copy(at + stride, inked + 8);
+            copy(at + 2 * stride, inked + 16);
+            copy(at + 3 * stride, inked + 24);
         }
-        if (r < height) copy(at, inked);
+        for (; r < height; ++r, inked += 8, at += stride) copy(at, inked);
         return;
     }
     if (groups == 2) {
-        for (int r = 0; r < height; ++r, inked += 16, at += stride) {
+        int r = 0;
+        for (; r + 2 <= height; r += 2, inked += 32, at += 2 * stride) {
+            copy(at, inked);
+            copy(at + 16, inked + 8);
+            copy(at + stride, inked + 16);
+            copy(at + stride + 16, inked + 24);
+        }
+        if (r < height) {
             copy(at, inked);
             copy(at + 16, inked + 8);
         }
@@ -351,15 +368,16 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
                          std::uint32_t rgb) {
     struct Placed {
         const Glyph* glyph;
-        int x, y;
+        int x;
         bool overInk;  // its box reaches back over a glyph drawn before it
     };
     constexpr int kMost = 256;  // a line's glyphs, drawn as one run
     Placed placed[kMost];
     int count = 0;
-    // The glyphs' bounds, their groups' right end and the right end of their ink so far.
-    long long left = LLONG_MAX, top = LLONG_MAX, bottom = LLONG_MIN, end = LLONG_MIN;
-    long long right = LLONG_MIN;
+    // The glyphs' bounds, their groups' right end and the right end of their ink so far; their
+    // rows from the run's top.
+    long long left = LLONG_MAX, end = LLONG_MIN, right = LLONG_MIN;
+    int above = INT_MAX, below = INT_MIN;
     const Glyph* const* glyphs = run.glyphs.data();
     const int* advances = run.advances.data();
     long long pen = x;
@@ -369,16 +387,18 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         pen += advances[i];
         if (!g || g->width <= 0 || g->height <= 0) continue;
         if (count == kMost || g->serial == 0) return false;
-        const long long gx = at + g->left, gy = static_cast<long long>(y) + g->top;
+        const long long gx = at + g->left;
         const bool overInk = gx < right;
         left = std::min(left, gx);
         right = std::max(right, gx + g->width);
         end = std::max(end, gx + 8LL * ((g->width + 7) / 8));
-        top = std::min(top, gy);
-        bottom = std::max(bottom, gy + static_cast<long long>(g->height));
-        placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy), overInk};
+        above = std::min(above, g->top);
+        below = std::max(below, g->top + g->height);
+        placed[count++] = Placed{g, static_cast<int>(gx), overInk};
     }
     if (count == 0) return false;
+    const long long top = static_cast<long long>(y) + above,
+                    bottom = static_cast<long long>(y) + below;
     // Every glyph's groups inside the clip, and the area checked in whole groups too.
     if (left < c.left || end > c.right || top < c.top || bottom > c.bottom) return false;
     end = left + (end - left + 7) / 8 * 8;
@@ -408,10 +428,10 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         if (!inked) {
             // Over the ink of the glyphs before it; its other groups still lie on the page's
             // background.
-            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink, &background);
+            BlendWholeGlyph565(s, c, g, placed[k].x, y + g.top, rgb, ink, &background);
             continue;
         }
-        CopyKeptRows(rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
+        CopyKeptRows(rowAt(y + g.top) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
                      (g.width + 7) / 8, g.height);
     }
     // Past `right` the groups gave the background back.
@@ -553,9 +573,14 @@ void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, con
     Surface& s = *dc.surface;
     RECT box = Bounds(clip);
     if (Empty(box)) return;
-    long long width = 0;
-    for (int a : run.advances) width += a;
-    LONG right = Sat(x + width);
+    const LOGFONTW& lf = dc.st.font->logFont;
+    // The run's right end, for a background or lines only: most text has neither.
+    LONG right = x;
+    if (opaque || lf.lfUnderline || lf.lfStrikeOut) {
+        long long width = 0;
+        for (int a : run.advances) width += a;
+        right = Sat(x + width);
+    }
     if (opaque)
         FillRects(s, clip, RECT{x, y, right, y + font.height}, RgbFromColorref(dc.st.bkColor));
     std::uint32_t rgb = RgbFromColorref(dc.st.textColor);
@@ -573,7 +598,6 @@ void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, con
             BlendGlyph(s, clip, *g, static_cast<int>(pen) + g->left, y + g->top, rgb);
         pen += run.advances[i];
     }
-    const LOGFONTW& lf = dc.st.font->logFont;
     if (lf.lfUnderline) {
         int top = y + font.ascent + font.underlineOffset;
         FillRects(s, clip, RECT{x, top, right, top + font.lineThickness}, rgb);

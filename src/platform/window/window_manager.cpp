@@ -1183,7 +1183,8 @@ HDC MakeWindowDC(HWND hwnd, const gdi::RectList* clipClient, bool* ok) {
         vis = VisibleRegion(w);
         if (clipClient) vis = gdi::Intersect(vis, gdi::Offset(*clipClient, s.left, s.top));
     }
-    HDC dc = GdiCreateScreenDC();
+    // A paint's DC is given back at its end and kept for the next paint.
+    HDC dc = clipClient ? GdiTakeScreenDC() : GdiCreateScreenDC();
     if (!dc) return nullptr;
     GdiSetDCOrigin(dc, s.left, s.top);
     GdiSetDCVisibleRects(dc, vis);
@@ -1217,7 +1218,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
 }
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
-    if (paint && paint->hdc) DeleteDC(paint->hdc);
+    if (paint && paint->hdc) GdiGiveBackScreenDC(paint->hdc);
     return TRUE;
 }
 

@@ -557,59 +557,72 @@ TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
 // on such a page gives the pixels of the same step on a page whose memory was handed out.
 TEST(SystemFonts, TextOnAPageKnownPlainMatchesAPageLookedAt) {
     constexpr int W = 240, H = 70;
-    Dib known(W, H, 16, true, false), looked(W, H, 16), shown(W, H, 16), patch(8, 8, 16);
-    RECT small{0, 0, 8, 8};
-    HBRUSH blue = CreateSolidBrush(RGB(20, 60, 200));
-    FillRect(patch.dc, &small, blue);
-    LOGFONTW lf = Font(u"Tahoma", -15);
-    lf.lfQuality = ANTIALIASED_QUALITY;
-    auto fill = [](HDC dc, RECT r, COLORREF colour) {
-        HBRUSH brush = CreateSolidBrush(colour);
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
-    };
-    auto text = [&](HDC dc, int x, int y, COLORREF colour) {
-        Selected f(dc, lf);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, colour);
-        ExtTextOutW(dc, x, y, 0, nullptr, u"Sow the grey edges", 18, nullptr);
-    };
-    const std::function<void(HDC)> steps[] = {
-        [&](HDC dc) { fill(dc, RECT{0, 0, W, H}, RGB(255, 255, 255)); },
-        [&](HDC dc) { text(dc, 2, 1, RGB(0, 0, 0)); },
-        [&](HDC dc) { text(dc, 6, 4, RGB(200, 30, 90)); },               // over its ink
-        [&](HDC dc) { SetPixel(dc, 60, 28, RGB(200, 0, 0)); },
-        [&](HDC dc) { text(dc, 40, 20, RGB(0, 0, 0)); },                  // over that pixel
-        [&](HDC dc) { BitBlt(dc, 70, 42, 8, 8, patch.dc, 0, 0, SRCCOPY); },
-        [&](HDC dc) { text(dc, 30, 40, RGB(0, 0, 0)); },                  // over the copy
-        [&](HDC dc) { text(dc, 1, 41, RGB(200, 30, 90)); },              // left of its ink
-        [&](HDC dc) {
-            MoveToEx(dc, 100, 0, nullptr);
-            LineTo(dc, 100, H);
-        },
-        [&](HDC dc) { text(dc, 70, 1, RGB(0, 0, 0)); },                   // across the line
-        [&](HDC dc) { fill(dc, RECT{0, 0, W, H}, RGB(250, 240, 200)); },
-        [&](HDC dc) { text(dc, 2, 1, RGB(20, 60, 200)); },
-        [&](HDC dc) { fill(dc, RECT{60, 18, 70, 40}, RGB(0, 0, 0)); },
-        [&](HDC dc) { text(dc, 50, 20, RGB(255, 255, 255)); },           // over the band
-    };
-    // Read pixel by pixel: a copy out of the page would make it forget what it knows.
-    auto differing = [&] {
-        int n = 0;
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) n += GetPixel(known.dc, x, y) != GetPixel(looked.dc, x, y);
-        return n;
-    };
-    int step = 0;
-    for (const auto& draw : steps) {
-        draw(known.dc);
-        draw(looked.dc);
-        ASSERT_EQ(differing(), 0) << "step " << step;
-        ++step;
+    // Rows top first and bottom first: a refill finds the rows the text reached either way.
+    for (bool topDown : {true, false}) {
+        Dib known(W, H, 16, topDown, false), looked(W, H, 16, topDown), shown(W, H, 16, topDown),
+            patch(8, 8, 16);
+        RECT small{0, 0, 8, 8};
+        HBRUSH blue = CreateSolidBrush(RGB(20, 60, 200));
+        FillRect(patch.dc, &small, blue);
+        LOGFONTW lf = Font(u"Tahoma", -15);
+        lf.lfQuality = ANTIALIASED_QUALITY;
+        auto fill = [](HDC dc, RECT r, COLORREF colour) {
+            HBRUSH brush = CreateSolidBrush(colour);
+            FillRect(dc, &r, brush);
+            DeleteObject(brush);
+        };
+        auto text = [&](HDC dc, int x, int y, COLORREF colour) {
+            Selected f(dc, lf);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, colour);
+            ExtTextOutW(dc, x, y, 0, nullptr, u"Sow the grey edges", 18, nullptr);
+        };
+        const std::function<void(HDC)> steps[] = {
+            [&](HDC dc) {
+                fill(dc, RECT{0, 0, W, H}, RGB(255, 255, 255));
+            },
+            [&](HDC dc) { text(dc, 2, 1, RGB(0, 0, 0)); },
+            [&](HDC dc) { text(dc, 6, 4, RGB(200, 30, 90)); },  // over its ink
+            [&](HDC dc) { SetPixel(dc, 60, 28, RGB(200, 0, 0)); },
+            [&](HDC dc) { text(dc, 40, 20, RGB(0, 0, 0)); },  // over that pixel
+            [&](HDC dc) { BitBlt(dc, 70, 42, 8, 8, patch.dc, 0, 0, SRCCOPY); },
+            [&](HDC dc) { text(dc, 30, 40, RGB(0, 0, 0)); },     // over the copy
+            [&](HDC dc) { text(dc, 1, 41, RGB(200, 30, 90)); },  // left of its ink
+            [&](HDC dc) {
+                MoveToEx(dc, 100, 0, nullptr);
+                LineTo(dc, 100, H);
+            },
+            [&](HDC dc) { text(dc, 70, 1, RGB(0, 0, 0)); },  // across the line
+            [&](HDC dc) {
+                fill(dc, RECT{0, 0, W, H}, RGB(250, 240, 200));
+            },
+            [&](HDC dc) { text(dc, 2, 1, RGB(20, 60, 200)); },
+            [&](HDC dc) { fill(dc, RECT{0, 0, W, H}, RGB(250, 240, 200)); },  // the same again
+            [&](HDC dc) { text(dc, 120, 30, RGB(0, 0, 0)); },
+            [&](HDC dc) {
+                fill(dc, RECT{60, 18, 70, 40}, RGB(0, 0, 0));
+            },
+            [&](HDC dc) { text(dc, 50, 20, RGB(255, 255, 255)); },  // over the band
+        };
+        // Read pixel by pixel: a copy out of the page would make it forget what it knows.
+        auto differing = [&] {
+            int n = 0;
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    n += GetPixel(known.dc, x, y) != GetPixel(looked.dc, x, y);
+            return n;
+        };
+        int step = 0;
+        for (const auto& draw : steps) {
+            draw(known.dc);
+            draw(looked.dc);
+            ASSERT_EQ(differing(), 0) << (topDown ? "top-down " : "bottom-up ") << "step " << step;
+            ++step;
+        }
+        ASSERT_TRUE(BitBlt(shown.dc, 0, 0, W, H, known.dc, 0, 0, SRCCOPY));
+        EXPECT_EQ(std::memcmp(shown.bits, looked.bits, static_cast<std::size_t>(W) * H * 2), 0);
+        DeleteObject(blue);
     }
-    ASSERT_TRUE(BitBlt(shown.dc, 0, 0, W, H, known.dc, 0, 0, SRCCOPY));
-    EXPECT_EQ(std::memcmp(shown.bits, looked.bits, static_cast<std::size_t>(W) * H * 2), 0);
-    DeleteObject(blue);
 }
 
 // A line's words drawn in one PolyTextOutW call give the pixels of one ExtTextOutW per word:

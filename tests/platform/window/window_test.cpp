@@ -251,6 +251,67 @@ TEST_F(Windows, PaintDcCoversOnlyTheUpdateRegion) {
     EXPECT_TRUE(IsRectEmpty(&seen));
 }
 
+// Each paint's DC starts as a new DC does, whatever the paint before left in its DC, and what
+// that paint selected is let go at its EndPaint.
+TEST_F(Windows, EachPaintStartsWithAFreshDc) {
+    HWND hwnd = Make(0, 40, 100, 100);
+    LOGFONTW lf{};
+    lf.lfHeight = 20;
+    HFONT font = CreateFontIndirectW(&lf);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    struct Seen {
+        COLORREF text = 1;
+        int mode = 0;
+        HGDIOBJ brush = nullptr, font = nullptr;
+        POINT origin{1, 1};
+        RECT clip{};
+    } seen;
+    On(hwnd, [&](HWND h, UINT m, WPARAM, LPARAM, bool& handled) -> LRESULT {
+        handled = m == WM_PAINT;
+        if (handled) {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            seen = Seen{GetTextColor(dc), GetBkMode(dc), GetCurrentObject(dc, OBJ_BRUSH),
+                        GetCurrentObject(dc, OBJ_FONT), {1, 1}, {}};
+            GetViewportOrgEx(dc, &seen.origin);
+            GetClipBox(dc, &seen.clip);
+            // Left behind on purpose: a saved state, objects, colours, an origin and a clip.
+            SaveDC(dc);
+            SelectObject(dc, font);
+            SelectObject(dc, red);
+            SetTextColor(dc, RGB(0, 0, 255));
+            SetBkMode(dc, TRANSPARENT);
+            SetViewportOrgEx(dc, 30, 30, nullptr);
+            HRGN corner = CreateRectRgn(0, 0, 5, 5);
+            SelectClipRgn(dc, corner);
+            DeleteObject(corner);
+            EndPaint(h, &ps);
+        }
+        return 0;
+    });
+    RunUntilIdle();
+    // The paint's font and brush are no longer selected anywhere.
+    EXPECT_TRUE(DeleteObject(font));
+    EXPECT_TRUE(DeleteObject(red));
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+    EXPECT_EQ(seen.text, RGB(0, 0, 0));
+    EXPECT_EQ(seen.mode, OPAQUE);
+    EXPECT_EQ(seen.brush, GetStockObject(WHITE_BRUSH));
+    EXPECT_EQ(seen.font, GetStockObject(SYSTEM_FONT));
+    EXPECT_EQ(seen.origin.x, 0);
+    EXPECT_EQ(seen.origin.y, 0);
+    EXPECT_EQ(seen.clip.left, 0);
+    EXPECT_EQ(seen.clip.right, 100);
+    EXPECT_EQ(seen.clip.bottom, 100);
+    // It draws where a new DC draws: the window's own top-left corner.
+    On(hwnd, PaintWith(RGB(0, 255, 0)));
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+    EXPECT_EQ(ScreenPixel(2, 42), kGreen);
+    EXPECT_EQ(ScreenPixel(90, 130), kGreen);
+}
+
 TEST_F(Windows, ScreenReadsBackAfterAMove) {
     HWND hwnd = Make(0, 40, 50, 50);
     On(hwnd, PaintWith(RGB(0, 255, 0)));
