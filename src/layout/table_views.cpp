@@ -57,6 +57,18 @@ int32_t ObjectHomeOf(const Word& w, const std::vector<int32_t>& stops, int32_t w
     return home;
 }
 
+// Whether the view across at `to` shows whole every word, picture and control the view at
+// `from` shows whole: then the view at `from` shows nothing of its own.
+bool ShowsAllOf(const std::vector<Line>& lines, int32_t from, int32_t to, int32_t width) {
+    auto kept = [&](const Word& w) {
+        return !WordShows(w.left, w.right, from, width) || WordShows(w.left, w.right, to, width);
+    };
+    return std::all_of(lines.begin(), lines.end(), [&](const Line& line) {
+        return std::all_of(line.words.begin(), line.words.end(), kept) &&
+               std::all_of(line.objects.begin(), line.objects.end(), kept);
+    });
+}
+
 // The offset down that brings the first line not wholly shown below the view to its top.
 bool OffsetDown(const std::vector<const Line*>& lines, int32_t y, const Frame& f, int32_t& to) {
     bool found = false;
@@ -108,7 +120,13 @@ std::vector<int32_t> ColumnStops(const std::vector<Line>& lines, const Frame& fr
         if (!column) next = std::min(next, firstCut);
         next = std::min(next, frame.largestX);
         if (next <= x) break;
-        stops.push_back(next);
+        // A view that the next one shows all of (a column's edge a cell's inset before its
+        // words) is no step of its own: the column is read from its words. The first view
+        // keeps the table's left edge.
+        if (stops.size() > 1 && ShowsAllOf(lines, x, next, frame.width))
+            stops.back() = next;
+        else
+            stops.push_back(next);
     }
     return stops;
 }

@@ -48,6 +48,24 @@ TEST(TableViews, ViewsAcrossStartAtTheCellWhoseWordsDidNotShowWhole) {
               (std::vector<int32_t>{0, 160}));
 }
 
+TEST(TableViews, AViewAcrossTheNextOneShowsAllOfIsNoStepOfItsOwn) {
+    // The body's cell starts at 210 and its words a padding of 7 further on; the line of its
+    // longest word is cut by the view at the cell's edge. The body is read from its words, not
+    // from its edge and then again 7 pixels on.
+    std::vector<Line> lines{Line{0, 20, {Word{10, 60, {0}}, Word{217, 411, {0, 210}}}, {}},
+                            Line{20, 40, {Word{10, 60, {0}}, Word{217, 300, {0, 210}}}, {}}};
+    EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 222, -1}),
+              (std::vector<int32_t>{0, 217}));
+    // A word between the edge and the words keeps the view at the edge.
+    lines[1].words.push_back(Word{211, 215, {0, 210}});
+    EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 222, -1}),
+              (std::vector<int32_t>{0, 210, 217}));
+    // The first view keeps the table's left edge, though the next one shows all it shows.
+    const std::vector<Line> inset{Line{0, 20, {Word{7, 201, {0}}}, {}}};
+    EXPECT_EQ(TableViews::ColumnStops(inset, Frame{200, 100, 20, -1}),
+              (std::vector<int32_t>{0, 7}));
+}
+
 TEST(TableViews, EachColumnIsReadDownBeforeTheNextAndPagingBackRetracesIt) {
     const Frame f{100, 100, 100, 500};
     const std::vector<Point> views = TableViews::ViewSequence(MenuAndBody(), f);

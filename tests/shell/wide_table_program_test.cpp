@@ -1175,5 +1175,52 @@ TEST(ProgramWideTables, EveryWordOfAParameterTableShowsWholeForwardAndBack) {
     }
 }
 
+// A symbol index laid out as the manuals' pages are: the menu column beside a body column wider
+// than the screen (a row of letter links set wide), whose cell keeps a few pixels of padding,
+// listing symbols one to a line under their letters, the longest first, wider than the screen.
+// The view across that reaches the body stops at its column's edge, and the one
+// after it would go on to the first letters of the lines cut at its side, a padding's width on.
+std::string SymbolIndex() {
+    std::string body = "<h2>Symbols</h2><table width=\"600\"><tr><td>";
+    for (char letter : std::string("ABCX"))
+        body += "<a href=\"#" + std::string(1, letter) + "\">" + std::string(1, letter) + "</a> ";
+    body += "</td></tr></table><a href=\"s.html#long\">xsltRegisterExtensionModuleFull</a><br />";
+    for (char letter : std::string("ABCX")) {
+        body += "<h3>Letter " + std::string(1, letter) + ":</h3>";
+        for (int i = 1; i <= 6; ++i) {
+            const std::string name = std::string(1, letter) + "symbol" + std::to_string(i);
+            body += "<a href=\"s.html#" + name + "\">" + name + "</a><br />";
+        }
+    }
+    std::string html =
+        "<html><head><title>Symbols</title></head><body bgcolor=\"#8b7765\">"
+        "<table border=\"0\" width=\"100%\" cellpadding=\"4\" cellspacing=\"0\"><tr>"
+        "<td valign=\"top\" width=\"200\" bgcolor=\"#eecfa1\"><ul>";
+    for (int i = 1; i <= 8; ++i)
+        html += "<li><a href=\"m" + std::to_string(i) + ".html\">Menu " + std::to_string(i) +
+                "</a></li>";
+    return html + "</ul></td><td valign=\"top\" bgcolor=\"#fffacd\">" + body +
+           "</td></tr></table><p><a href=\"index.html\">Home</a></p></body></html>";
+}
+
+// Every PageDown through the index shows something new: no view across moves by a cell's
+// padding alone to show the same words again.
+TEST(ProgramWideTables, NoViewAcrossMovesByACellsPaddingAlone) {
+    constexpr int kPresses = 40;
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const Shown shown = Press(SymbolIndex(), screen, "", "0x22", kPresses);
+        ASSERT_EQ(shown.text.size(), static_cast<size_t>(kPresses));
+        // Only at the book's end does PageDown show what it showed before.
+        for (int i = 0; i + 1 < kPresses; ++i)
+            if (shown.text[i] == shown.text[i + 1])
+                EXPECT_EQ(shown.text[i], shown.text.back()) << "press " << i + 2 << " repeats";
+        std::set<std::string> words;
+        for (const std::vector<std::string>& page : shown.text)
+            for (const std::string& w : WordsOf(page)) words.insert(w);
+        EXPECT_TRUE(words.count("Xsymbol6") && words.count("Home")) << "the walk did not end";
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test
