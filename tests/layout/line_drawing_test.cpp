@@ -4,6 +4,7 @@
 // word broken at a hyphen, highlights and notes from the side file).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -56,6 +57,24 @@ constexpr char16_t kPage[] =
     u"<p align=\"center\">centred words on a line</p><p align=\"right\">words to the right</p>"
     u"<ul><li>an item with <a href=\"#x\">a link in it</a> here</li></ul></body></html>";
 
+// The first page of `source` drawn through `canvas`, with the annotations of `notes` (if any).
+void PaintFirstPage(GraphicsContext* gc, PageCanvas* canvas, HtmlTokenizer& source,
+                    AnnotationFile* notes) {
+    PageLayout layout;
+    layout.SetSource(&source);
+    layout.SetGraphics(gc);
+    layout.Configure(LayoutSettings{});
+    layout.SetCanvas(canvas);
+    layout.SetViewport(Rect{0, 0, kWidth, kHeight});
+    layout.SetMargins(8, 8, 8, 8, true);
+    layout.SetAnnotations(notes);
+    ASSERT_TRUE(layout.Start());
+    ASSERT_TRUE(layout.GoToPage(1));
+    ASSERT_TRUE(layout.PaintCurrentPage(false));
+    layout.SetAnnotations(nullptr);
+    layout.SetCanvas(nullptr);
+}
+
 // The first page drawn through `canvas`, with a highlight, a coloured highlight and a note
 // from a side file of its own (`name`).
 void PaintPage(GraphicsContext* gc, PageCanvas* canvas, const std::string& name) {
@@ -75,21 +94,7 @@ void PaintPage(GraphicsContext* gc, PageCanvas* canvas, const std::string& name)
     ASSERT_GE(
         notes->AddBookmark(AnnotationFile::kNote, at(u"fjords"), at(u"fjords") + 14, 0, 0, 0, 0),
         0);
-    {
-        PageLayout layout;
-        layout.SetSource(&source);
-        layout.SetGraphics(gc);
-        layout.Configure(LayoutSettings{});
-        layout.SetCanvas(canvas);
-        layout.SetViewport(Rect{0, 0, kWidth, kHeight});
-        layout.SetMargins(8, 8, 8, 8, true);
-        layout.SetAnnotations(notes);
-        ASSERT_TRUE(layout.Start());
-        ASSERT_TRUE(layout.GoToPage(1));
-        ASSERT_TRUE(layout.PaintCurrentPage(false));
-        layout.SetAnnotations(nullptr);
-        layout.SetCanvas(nullptr);
-    }
+    PaintFirstPage(gc, canvas, source, notes);
     notes->Release();
 }
 
@@ -132,6 +137,43 @@ TEST_F(LineDrawing, ALinesWordsInOneCallShowWhatWordByWordShows) {
         EXPECT_GT(inked, kWidth * kHeight / 20);  // the page shows its words
         fvt::test::DeleteContextCanvas(joined);
         fvt::test::DeleteContextCanvas(single);
+    }
+}
+
+// Without a side file a line is walked once unless something on it is filled: a ground given
+// by a style change in the middle of a line (after plain words, in a justified paragraph and in
+// a left-aligned one) is still filled.
+TEST_F(LineDrawing, AGroundSetInTheMiddleOfALineIsFilled) {
+    constexpr unsigned kGreen = 0x00C000u;  // the same in either byte order
+    for (const char16_t* align : {u"justify", u"left"}) {
+        std::u16string text = u"<html><body><p align=\"";
+        text += align;
+        text +=
+            u"\">Plain then <font bgcolor=\"#00C000\">"
+            u"green ground</font> and plain words end the line.</p></body></html>";
+        MemoryDocument doc(text);
+        HtmlTokenizer source(true);
+        ASSERT_TRUE(source.Attach(&doc, 0));
+        fvt::test::ContextCanvas* page = fvt::test::NewContextCanvas(kWidth, kHeight, false);
+        GraphicsPageCanvas canvas(fvt::test::CanvasContext(page));
+        PaintFirstPage(fvt::test::CanvasContext(page), &canvas, source, nullptr);
+        // The ground runs unbroken from its first word to its last, over the gap between them.
+        int32_t green = 0, bare = 0;
+        for (int32_t y = 0; y < kHeight; ++y) {
+            int32_t first = kWidth, last = -1;
+            for (int32_t x = 0; x < kWidth; ++x)
+                if (fvt::test::CanvasPixel(page, x, y) == kGreen) {
+                    first = std::min(first, x);
+                    last = x;
+                    ++green;
+                }
+            for (int32_t x = first; x < last; ++x)
+                bare += fvt::test::CanvasPixel(page, x, y) == 0xFFFFFFu;
+        }
+        const char* aligned = align[0] == u'j' ? "justified" : "left-aligned";
+        EXPECT_GT(green, 200) << aligned;
+        EXPECT_EQ(bare, 0) << aligned;
+        fvt::test::DeleteContextCanvas(page);
     }
 }
 
