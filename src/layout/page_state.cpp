@@ -111,10 +111,13 @@ bool PageLayout::StateAtPageStart(const PageRecord& record, ByteStream& scanStat
     // The record's scan state lies after the items it carries over from the previous page; its
     // element stack, without the elements opened among them, is the one at the page start, and
     // the source is read again from there with what it knew at the scan state.
+    // An element keeps the position after its start tag: one whose tag ends right at the page
+    // start (a page that begins with a code name's word) was opened before the page and stays;
+    // read again from the start, its tag would not come back.
     if (record.scanState.Size() == 0 || !RestoreScanState(record)) return false;
     source_->SetPosition(record.start);
     if (!source_->SaveState(scanState) || !elements.Assign(record.elements)) return false;
-    while (elements.Count() > 1 && elements.ReadU32At(elements.TopOffset()) >= record.start)
+    while (elements.Count() > 1 && elements.ReadU32At(elements.TopOffset()) > record.start)
         elements.Pop();
     return true;
 }

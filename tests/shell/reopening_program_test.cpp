@@ -4,8 +4,8 @@
 // inside a listing's line whose TABs line its columns up, and where it was found going back
 // (it ends where the page after it starts, with room for more; and the pages after it, which
 // paging back found too, show as they did before the reader quit, with the position bar shown
-// too), also where it starts inside a word of non-breaking spaces; and in every encoding a file
-// may have. A file's or a book's page inside a long table comes back with its rows laid out as
+// too), also where it starts inside a word of non-breaking spaces or at the word of a code name
+// (an API manual); and in every encoding a file may have. A file's or a book's page inside a long table comes back with its rows laid out as
 // a table, and the pages after it go on through the table and the prose after it as paging
 // forward showed them.
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
@@ -54,14 +55,15 @@ std::string CommentedProse() {
 // Leaves eBooks/`name`.html after `steps` from its first page, opens it again and expects the
 // page shown to be the page that was left (`when` says which in a failure).
 void ExpectReopenedAsLeft(const TempDevice& device, const std::string& name,
-                          const std::string& steps, const std::string& when) {
+                          const std::string& steps, const std::string& when,
+                          const std::vector<std::string>& env = {}) {
     const std::string book = "\\storage\\eBooks\\" + name + ".html";
     const std::string left = device.OutsidePath("left.txt");
     const std::string back = device.OutsidePath("back.txt");
     std::filesystem::remove(device.Host("storage/eBooks/" + name + ".fvt"));  // from page 1
-    ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
+    ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n", env);
     ASSERT_EQ(run.status, 0) << run.Describe();
-    run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
+    run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n", env);
     ASSERT_EQ(run.status, 0) << run.Describe();
     const std::string shown = Joined(ReadLines(left));
     ASSERT_FALSE(shown.empty());
@@ -87,6 +89,45 @@ TEST(Reopening, AnHtmlPageAfterALongCommentComesBackAsItWasLeft) {
         ++compared;
     }
     EXPECT_EQ(compared, 25);
+}
+
+// An API manual's prose: code names, some longer than a small screen's line, amid ordinary
+// words, so that pages begin at the word of a code name and long words get hyphenated after a
+// name cut at a line's end.
+std::string ApiProse() {
+    static const char* const kWords[] = {"<code>module</code>",
+                                         "<code>module.syncBuiltinESMExports()</code>",
+                                         "<code>require()</code>",
+                                         "<code>module.exports</code>,",
+                                         "returns",
+                                         "specific",
+                                         "explicitly",
+                                         "exported",
+                                         "the",
+                                         "is",
+                                         "available",
+                                         "<em>only</em>"};
+    SeededWords words(kWords, 11);
+    std::string html = "<html><head><title>Modules</title></head><body>";
+    for (int section = 1; section <= 12; ++section) {
+        html += "<h3><code>module.createRequire(filename)</code></h3>";
+        for (int p = 0; p < 2; ++p) html += "<p>" + words.Words(45) + ".</p>\n";
+    }
+    return html + "</body></html>";
+}
+
+TEST(Reopening, AnApiPageStartingAtACodeNameComesBackAsPagingShowedIt) {
+    for (const char* screen : {"240x320", "480x640@192"}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/modules.html", ApiProse());
+        // Pages found going back from the end begin where a line of the paragraph begins.
+        for (int turns = 1; turns <= 14; ++turns)
+            ASSERT_NO_FATAL_FAILURE(ExpectReopenedAsLeft(
+                device, "modules", "idle\nkey 0x23\nidle\n" + Presses("0x21", turns),
+                std::string(screen) + " " + std::to_string(turns) + " pages before the end",
+                {std::string("FOLIVANT_SCREEN=") + screen}));
+    }
 }
 
 // A protocol description: tables of fields as listings, TAB-separated, their lines longer than
