@@ -178,7 +178,7 @@ bool BlockContents::CopyRange(const BlockContents& from, int32_t start, int32_t 
 bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
                             BlockContents& second, bool keepStorage) {
     if (!SplitItems(cursor, first, second, keepStorage)) return false;
-    second.Compact();
+    if (!keepStorage) second.Compact();
     return true;
 }
 

@@ -324,8 +324,8 @@ public:
     // Splits at the cursor into the items before it (first) and from it on (second); either
     // may be this block. first's end becomes second's start. False, nothing moved, when memory
     // runs out. With keepStorage, a first that is this block keeps the storage its items no
-    // longer use (it is to be filled again), else that storage is freed. second keeps no
-    // storage its items do not use.
+    // longer use (it is to be filled again), and second the storage it had (a block used
+    // again); else neither keeps storage its items do not use.
     bool SplitAt(const BlockCursor& cursor, BlockContents& first, BlockContents& second,
                  bool keepStorage = false);
 
@@ -366,7 +366,7 @@ private:
     bool AppendIndex(uint32_t kind, uint32_t position, bool noPosition);
     bool CopyRange(const BlockContents& from, int32_t start, int32_t end, const int32_t* counts,
                    const int32_t* endCounts);
-    // SplitAt's items and first's storage; second is compacted by SplitAt.
+    // SplitAt's items and first's storage; second's storage is SplitAt's.
     bool SplitItems(const BlockCursor& cursor, BlockContents& first, BlockContents& second,
                     bool keepStorage);
 

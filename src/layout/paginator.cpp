@@ -220,12 +220,23 @@ PageRecord* Paginator::StoreRecord(PageRecord& record) {
             r.linkStep = 0;
         }
     }
+    std::unique_ptr<BlockContents> replaced = std::move(dest->block);
     dest->MoveFrom(record);
+    KeepSpareBlock(std::move(replaced));
     if (dest->stopAt == kNone) dest->stopAt = stop != kNone ? stop : KeptStop(dest->start);
     KeepStop(dest->start, dest->stopAt);
     for (PageSlot& s : slots_)
         if (s.record == &record) s.record = dest;
     return dest;
+}
+
+void Paginator::KeepSpareBlock(std::unique_ptr<BlockContents> block) {
+    // The rest of a paragraph is what a page mostly carries over; a larger block (a listing
+    // or a table cut at a page's end) is let go with its storage.
+    constexpr int32_t kMaxSpareItems = 1024;
+    if (!block || spareBlock_ || block->Count() > kMaxSpareItems) return;
+    block->Clear();
+    spareBlock_ = std::move(block);
 }
 
 PageRecord* Paginator::EnsureRecord(uint32_t pageNumber, uint32_t start, bool align) {
@@ -267,6 +278,7 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
     follower.Reset();
     moreText = false;
     bool ok;
+    if (!layout_.content_) follower.block = std::move(spareBlock_);
     if (layout_.content_) {
         slot.contents.Clear();
         slot.contentHeight = 0;

@@ -402,6 +402,11 @@ private:
     PageRecord first_;
     bool firstKnown_ = false;
     PageRecord records_[kMaxRecords];
+    // The block of the last record a stored follower replaced, emptied: the next page laid out
+    // carries the rest of its block over in this storage instead of a block made anew (paging
+    // forward replaces one record a page).
+    std::unique_ptr<BlockContents> spareBlock_;
+    void KeepSpareBlock(std::unique_ptr<BlockContents> block);
     uint32_t counter_ = 0;
     PageSlot slots_[2];
     uint32_t current_ = kNone;
