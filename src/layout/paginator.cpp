@@ -1,6 +1,7 @@
 #include "layout/paginator.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "bookfiles/document_source.h"
 #include "document/markup/token_source.h"
@@ -341,20 +342,32 @@ bool Paginator::LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut) 
     int32_t s = ChooseSlot();
     PageSlot& slot = slots_[s];
     slot.record = record;
-    PageRecord follower;
+    // The follower kept from the page before, unless a page is being laid out already.
+    std::optional<PageRecord> aside;
+    if (followerBusy_) aside.emplace();
+    PageRecord& follower = aside ? *aside : follower_;
+    const bool wasBusy = followerBusy_;
+    followerBusy_ = true;
+    const bool laidOut = LayoutAndStore(*record, slot, s, scratch, follower);
+    followerBusy_ = wasBusy;
+    if (laidOut && slotOut) *slotOut = SlotOf(position);
+    return laidOut;
+}
+
+bool Paginator::LayoutAndStore(PageRecord& record, PageSlot& slot, int32_t s, bool scratch,
+                               PageRecord& follower) {
     bool more = false;
-    if (!LayoutSlot(*record, slot, scratch, follower, more)) {
+    if (!LayoutSlot(record, slot, scratch, follower, more)) {
         ReleaseSlot(s);
         return false;
     }
     if (!more) {
-        RememberLast(*record);
+        RememberLast(record);
     } else {
         follower.useStamp = NextStamp();
         StoreRecord(follower);
     }
     layout_.source_->ReleaseBuffers();
-    if (slotOut) *slotOut = SlotOf(position);
     return true;
 }
 

@@ -407,6 +407,15 @@ private:
     // forward replaces one record a page).
     std::unique_ptr<BlockContents> spareBlock_;
     void KeepSpareBlock(std::unique_ptr<BlockContents> block);
+    // The record LayoutPageAt lays the next page's start into before storing it: a stored
+    // follower leaves it the storage of the record it replaced (its open elements), used again
+    // for the next page.
+    PageRecord follower_;
+    bool followerBusy_ = false;
+    // LayoutPageAt's layout of the record into the slot (numbered s) and the storing of the
+    // page after it.
+    bool LayoutAndStore(PageRecord& record, PageSlot& slot, int32_t s, bool scratch,
+                        PageRecord& follower);
     uint32_t counter_ = 0;
     PageSlot slots_[2];
     uint32_t current_ = kNone;
