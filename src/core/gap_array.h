@@ -237,9 +237,13 @@ public:
     int32_t Append(const T& value) {
         uint32_t slot = 0;
         if (!Take(value, slot)) return -1;
-        int32_t index = order_.Append(slot);
-        if (index < 0) Release(slot);
-        return index;
+        return AppendSlot(slot);
+    }
+    // The value moved in (lost when memory runs out: -1).
+    int32_t Append(T&& value) {
+        uint32_t slot = 0;
+        if (!Take(std::move(value), slot)) return -1;
+        return AppendSlot(slot);
     }
     bool Insert(int32_t index, const T* values, int32_t n) {
         if (index < 0 || index > Count() || n < 0) return false;
@@ -310,18 +314,25 @@ public:
     }
 
 private:
-    // A slot holding a copy of value; false when memory runs out.
-    bool Take(const T& value, uint32_t& slot) {
+    // A slot holding a copy of value (or value moved in); false when memory runs out.
+    template <typename V>
+    bool Take(V&& value, uint32_t& slot) {
         if (free_.Count() > 0) {
             slot = *free_.Get(free_.Count() - 1);
-            *pool_.Get(static_cast<int32_t>(slot)) = value;
+            *pool_.Get(static_cast<int32_t>(slot)) = std::forward<V>(value);
             free_.Remove(free_.Count() - 1, 1);
             return true;
         }
-        int32_t i = pool_.Append(value);
+        int32_t i = pool_.Append(std::forward<V>(value));
         if (i < 0) return false;
         slot = static_cast<uint32_t>(i);
         return true;
+    }
+    // The slot in order at the end; -1, the slot released, when memory runs out.
+    int32_t AppendSlot(uint32_t slot) {
+        int32_t index = order_.Append(slot);
+        if (index < 0) Release(slot);
+        return index;
     }
     // The item is reset (what it holds released) and its slot kept for the next item; the
     // pool's last slot is given back to the pool.

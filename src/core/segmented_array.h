@@ -142,6 +142,14 @@ public:
         new (p) T(value);
         return index;
     }
+    // The value moved in; when memory runs out (-1) it is left as it was.
+    int32_t Append(T&& value) {
+        int32_t index = raw_.Count();
+        void* p = raw_.template AppendUninitFixed<Shift, sizeof(T)>();
+        if (!p) return -1;
+        new (p) T(std::move(value));
+        return index;
+    }
     int32_t Add(const T& value) { return Append(value); }
     T* AppendNew() {
         void* p = raw_.AppendNew();

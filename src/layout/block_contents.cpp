@@ -123,6 +123,13 @@ FVT_APPEND(PositionRecord, styles_)
 FVT_APPEND(InlineBox, objects_)
 #undef FVT_APPEND
 
+bool BlockContents::Append(TextRun&& item, uint32_t position, bool noPosition) {
+    if (!AppendIndex(kItemTextRun, position, noPosition)) return false;
+    if (runs_.Append(std::move(item)) >= 0) return true;
+    index_.Remove(index_.Count() - 1, 1);
+    return false;
+}
+
 void BlockContents::RemoveAt(const BlockCursor& cursor) {
     const BlockItem* item = index_.Get(cursor.position);
     if (!item) return;

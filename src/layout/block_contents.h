@@ -307,6 +307,8 @@ public:
     bool Append(const RowRecord& item, uint32_t position, bool noPosition = false);
     bool Append(const CellRecord& item, uint32_t position, bool noPosition = false);
     bool Append(const TextRun& item, uint32_t position, bool noPosition = false);
+    // The run moved in (its text not counted again); lost when memory runs out.
+    bool Append(TextRun&& item, uint32_t position, bool noPosition = false);
     bool Append(const PositionRecord& item, uint32_t position, bool noPosition = false);
     bool Append(const InlineBox& item, uint32_t position, bool noPosition = false);
 

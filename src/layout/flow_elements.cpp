@@ -219,7 +219,7 @@ bool PageLayout::AddText(Tokens& source, BlockContents& block, uint32_t position
             fonts_.Measure(text.Data(), text.Length(), size);
             run.width = size.width;
             run.height = size.height;
-            if (!block.Append(run, position)) return false;
+            if (!block.Append(std::move(run), position)) return false;
         }
     }
     if (!trailingBreak) return true;
