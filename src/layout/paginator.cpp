@@ -279,13 +279,14 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
     follower.Reset();
     moreText = false;
     bool ok;
-    if (!layout_.content_) follower.block = std::move(spareBlock_);
     if (layout_.content_) {
         slot.contents.Clear();
         slot.contentHeight = 0;
         ok =
             layout_.content_->LayoutIntoSlot(layout_, record, slot, singleStep, follower, moreText);
     } else {
+        // The next page's start carries the rest of the block over in the spare storage.
+        follower.block = std::move(spareBlock_);
         ok = layout_.LayoutIntoSlot(slot, follower, moreText, singleStep);
     }
     if (!ok) return false;
