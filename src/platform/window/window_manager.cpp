@@ -117,7 +117,11 @@ void InvalidateLocked(Window* w, const RECT* rect, bool erase) {
     RECT client{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
     RECT r = rect ? gdi::Intersect(*rect, client) : client;
     if (gdi::Empty(r)) return;
-    w->update = gdi::Union(w->update, gdi::RectList{r});
+    // Mostly a window painted since it was last made invalid: its update starts again as r.
+    if (w->update.empty())
+        w->update.assign(1, r);
+    else
+        w->update = gdi::Union(w->update, gdi::RectList{r});
     if (erase) w->erase = true;
 }
 
