@@ -243,8 +243,8 @@ void ReaderMenuBar::Show(bool show) {
 }
 
 void ReaderMenuBar::UpdateShownItems() {
-    // A page turn changes what the menu shows at most (its page items, the bookmark item); asking
-    // every item's command on each turn is left until the menu opens.
+    // Of what a page turn changes, the bar shows the left key's text; the rest (the page items,
+    // the bookmark item) shows only in the menu, whose items are asked for as it opens.
     if (!applied_ || applied_->bar != Window()) {
         UpdateItems();
         return;
