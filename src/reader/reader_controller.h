@@ -210,6 +210,8 @@ public:
     void UpdateMenuBars();
     // The same for the bars on screen only: after a key or a page move.
     void UpdateShownMenuBars();
+    // A menu of the window is about to open.
+    void OnMenuOpening();
     // After the settings changed: the position bar follows the progress-bar flag.
     void UpdateViewState();
     PositionBar* GetPositionBar() const { return positionBar_.get(); }

@@ -326,7 +326,12 @@ void ReaderController::UpdateMenuBars() {
 void ReaderController::UpdateShownMenuBars() {
     // A hidden bar is brought up to date as it is shown.
     for (ReaderBar* bar : {readerBar_.get(), audioBar_.get(), zoomBar_.get()})
-        if (bar && bar->IsVisible()) bar->UpdateItems();
+        if (bar && bar->IsVisible()) bar->UpdateShownItems();
+}
+
+void ReaderController::OnMenuOpening() {
+    for (ReaderBar* bar : {readerBar_.get(), audioBar_.get(), zoomBar_.get()})
+        if (bar && bar->IsVisible()) bar->OnMenuOpening();
 }
 
 // ---- View changes and the position bar -------------------------------------------------------

@@ -25,6 +25,11 @@ public:
     virtual bool IsVisible() const = 0;
     // Enables and checks its items for the current view.
     virtual void UpdateItems() = 0;
+    // After a change of state (a page turn, a command): what the bar itself shows is set now,
+    // the items of its menu may wait until the menu opens (OnMenuOpening).
+    virtual void UpdateShownItems() { UpdateItems(); }
+    // Its menu is about to open: its items are set for the state now.
+    virtual void OnMenuOpening() {}
     // True when the bar took the command.
     virtual bool RouteCommand(int32_t id) = 0;
     // In full screen the left soft key is the bar's owner's (it ends full screen).

@@ -552,11 +552,13 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             OnTimer(static_cast<UINT_PTR>(wParam));
             return DefWindowProcW(window_, message, wParam, lParam);
-        case WM_INITMENUPOPUP:
-            if (ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr)
-                controller->OnActivate(false);
+        case WM_INITMENUPOPUP: {
+            ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+            if (controller) controller->OnActivate(false);
             if (surface) surface->DisplayCommand(Cmd::kStopAutoScrollKeep);
+            if (controller) controller->OnMenuOpening();
             return 0;
+        }
         case WM_CAPTURECHANGED:
         case WM_LBUTTONDOWN:
         case WM_MOUSEMOVE:

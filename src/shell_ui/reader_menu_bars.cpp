@@ -84,6 +84,10 @@ int32_t LeftKeyCommand(ReaderBarState* state) {
     return state->IsCommandEnabled(Cmd::kBack) ? Cmd::kBack : Cmd::kLibrary;
 }
 
+uint32_t LeftLabel(ReaderBarState* state) {
+    return LeftKeyCommand(state) == Cmd::kBack ? kBackString : kLibraryString;
+}
+
 }  // namespace
 
 namespace MenuBars {
@@ -238,7 +242,22 @@ void ReaderMenuBar::Show(bool show) {
     SoftKeyBar::Show(show);
 }
 
+void ReaderMenuBar::UpdateShownItems() {
+    // Of what a page turn changes, the bar shows the left key's text; the rest (the page items,
+    // the bookmark item) shows only in the menu, whose items are asked for as it opens.
+    if (!applied_ || applied_->bar != Window()) {
+        UpdateItems();
+        return;
+    }
+    itemsWaiting_ = true;
+    const uint32_t label = LeftLabel(state_);
+    if (applied_->leftLabel == label) return;
+    SetButtonText(kLeftButton, label);
+    applied_->leftLabel = label;
+}
+
 void ReaderMenuBar::UpdateItems() {
+    itemsWaiting_ = false;
     int32_t page = state_->CurrentPage();
     bool atFirst = page == 1;
     // The count is an estimate until the last page is laid out.
@@ -250,7 +269,7 @@ void ReaderMenuBar::UpdateItems() {
     next.fullScreen = state_->IsFullScreen();
     next.progressBar = state_->ShowsProgressBar();
     next.bookmarkLabel = state_->HasBookmarkAtPage() ? Commands::kRemoveBookmarkString : kAddBookmarkString;
-    next.leftLabel = LeftKeyCommand(state_) == Cmd::kBack ? kBackString : kLibraryString;
+    next.leftLabel = LeftLabel(state_);
     // The command of each row, looked up once.
     static const auto kCommands = [] {
         std::array<int32_t, MenuBars::kReaderStateCount> commands{};
@@ -292,7 +311,8 @@ void ReaderMenuBar::UpdateItems() {
     applied_ = next;
 }
 
-bool ReaderMenuBar::IsItemEnabled(uint32_t item) const {
+bool ReaderMenuBar::IsItemEnabled(uint32_t item) {
+    if (itemsWaiting_) UpdateItems();
     for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i)
         if (MenuBars::kReaderStates[i].item == item) return enabled_[i];
     return false;

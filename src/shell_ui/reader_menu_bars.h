@@ -131,8 +131,11 @@ public:
     void Show(bool show) override;
     bool IsVisible() const override { return IsShown(); }
     void UpdateItems() override;
+    // The left button's text now; the menu's items when it opens or are asked about.
+    void UpdateShownItems() override;
+    void OnMenuOpening() override { UpdateItems(); }
     // The state UpdateItems gave one of the state rows' items (also those the menu lacks).
-    bool IsItemEnabled(uint32_t item) const;
+    bool IsItemEnabled(uint32_t item);
     // Empties and fills the Navigate submenu (before it opens).
     void RebuildNavigateMenu();
     bool RouteCommand(int32_t id) override;
@@ -159,6 +162,8 @@ private:
         bool operator==(const Applied&) const = default;
     };
     std::optional<Applied> applied_;
+    // The state changed since the menu's items were last set.
+    bool itemsWaiting_ = false;
     std::unique_ptr<String> lastSearch_;
 };
 

@@ -64,6 +64,32 @@ TEST(ProgramMenus, TheCoverGreysWhatItCannotDoAndTheTextPageDoesNot) {
     EXPECT_EQ(Count(page, "dialog Options\n"), 1u) << page;
 }
 
+
+// The menu shows the state of the page it opens on, however the reader got there: Options greyed
+// on the cover, open on the text page turned to, greyed again on the cover turned back to.
+TEST(ProgramMenus, TheMenuFollowsThePagesTurnedBetweenItsOpenings) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteCoverBook(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\nmenu 40041\nidle\nkey 0x22\nidle\nmenu 40041\nidle\n"
+                              "key 0x21\nidle\nmenu 40041\nidle\n"
+                              "shelllog " + o + "log.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\covered.prc"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    const std::string log = ReadFile(o + "log.txt");
+    const size_t first = log.find("items => 0"), chosen = log.find("items => 40041"),
+                 dialog = log.find("dialog Options\n");
+    ASSERT_NE(first, std::string::npos) << log;
+    ASSERT_NE(chosen, std::string::npos) << log;
+    EXPECT_LT(first, chosen) << log;
+    EXPECT_LT(chosen, dialog) << log;
+    // Back on the cover: chosen once only, the third opening closed with nothing.
+    EXPECT_EQ(Count(log, "items => 40041"), 1u) << log;
+    EXPECT_EQ(Count(log, "items => 0\n"), 2u) << log;
+    EXPECT_NE(log.find("items => 0", dialog), std::string::npos) << log;
+    EXPECT_EQ(Count(log, "dialog Options\n"), 1u) << log;
+}
 // A page whose first line links to a chapter pages further on.
 std::string LinkedChapters() {
     std::string html = "<html><body><p><a href=\"#far\">To the far chapter</a></p>";

@@ -198,10 +198,21 @@ DcObject::~DcObject() {
 
 const RectList& DcObject::Clip() {
     if (!clipValid_) {
+        // Worked out in the list kept from last time: a paint's clip is mostly one rectangle.
         RECT bounds{0, 0, surface ? surface->Width() : 0, surface ? surface->Height() : 0};
-        RectList c = hasVisible ? Intersect(visible, bounds) : RectList{bounds};
-        if (st.hasClip) c = Intersect(c, Offset(st.clip, origin.x, origin.y));
-        clip_.swap(c);
+        if (hasVisible) {
+            clip_.assign(visible.begin(), visible.end());
+            IntersectWith(clip_, bounds);
+        } else {
+            clip_.assign(1, bounds);
+        }
+        if (st.hasClip && st.clip.size() == 1) {
+            const RECT& r = st.clip.front();
+            IntersectWith(clip_, RECT{r.left + origin.x, r.top + origin.y, r.right + origin.x,
+                                      r.bottom + origin.y});
+        } else if (st.hasClip) {
+            clip_ = Intersect(clip_, Offset(st.clip, origin.x, origin.y));
+        }
         clipValid_ = true;
     }
     return clip_;

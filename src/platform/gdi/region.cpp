@@ -63,6 +63,24 @@ RectList Subtract(const RectList& a, const RectList& b) {
     return cur;
 }
 
+void SubtractFrom(RectList& a, const RECT& cut) {
+    std::erase_if(a, [](const RECT& r) { return Empty(r); });
+    if (Empty(cut) || !Overlaps(a, cut)) return;
+    RectList next;
+    next.reserve(a.size() + 3);
+    for (const RECT& r : a) SubtractOne(r, cut, next);
+    a.swap(next);
+}
+
+void IntersectWith(RectList& a, const RECT& b) {
+    std::size_t kept = 0;
+    for (const RECT& r : a) {
+        RECT i = Intersect(r, b);
+        if (!Empty(i)) a[kept++] = i;
+    }
+    a.resize(kept);
+}
+
 RectList Union(const RectList& a, const RectList& b) {
     RectList out;
     for (const RECT& r : a)

@@ -24,6 +24,10 @@ RectList Intersect(const RectList& a, const RectList& b);
 RectList Intersect(const RectList& a, const RECT& b);
 RectList Subtract(const RectList& a, const RectList& b);
 RectList Union(const RectList& a, const RectList& b);
+// In place, as a = Subtract(a, {cut}) and a = Intersect(a, b) give; nothing is made again when
+// the cut misses.
+void SubtractFrom(RectList& a, const RECT& cut);
+void IntersectWith(RectList& a, const RECT& b);
 RectList Offset(const RectList& a, int dx, int dy);
 RECT Bounds(const RectList& a);
 bool Contains(const RectList& a, int x, int y);

@@ -123,6 +123,17 @@ void SetDown(std::array<BYTE, 256>& table, UINT vk, bool down) {
     if (vk == VK_LSHIFT || vk == VK_RSHIFT) set(VK_SHIFT);
 }
 
+// The bar in front, which an override of vk that a bar set needs; found (a walk over the bars)
+// only when there is such an override, as any other holds whatever bar is in front.
+HWND FrontBarFor(UINT vk) {
+    bool needed = false;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        for (const Override& o : g_overrides) needed = needed || (o.vk == vk && o.bar);
+    }
+    return needed ? fvt::MenuBarForKeys(nullptr) : nullptr;
+}
+
 void KeyEvent(UINT vk, bool down, WCHAR character) {
     vk &= 0xFF;
     bool wasDown;
@@ -131,7 +142,7 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     int hotId = 0;
     // Escape in a modeless dialog (Find) is its Cancel, as in a modal one.
     const bool dialogEscape = vk == VK_ESCAPE && fvt::FocusInModelessDialog();
-    const HWND frontBar = fvt::MenuBarForKeys(nullptr);
+    const HWND frontBar = FrontBarFor(vk);
     {
         std::lock_guard<std::mutex> l(Lock());
         wasDown = (g_async[vk] & 0x80) != 0;
@@ -520,7 +531,7 @@ void SoftKey(int number) {
     if (number != 1 && number != 2) return;
     UINT vk = VK_F1 + static_cast<UINT>(number) - 1;
     bool overridden = false;
-    const HWND frontBar = MenuBarForKeys(nullptr);
+    const HWND frontBar = FrontBarFor(vk);
     {
         std::lock_guard<std::mutex> l(win::Lock());
         for (const Override& o : g_overrides)

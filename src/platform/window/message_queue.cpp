@@ -76,9 +76,9 @@ Window* DueTimer(ThreadQueue& q, HWND filter, std::uint64_t now, UINT_PTR& id,
                  std::uint64_t* nextDue) {
     Window* best = nullptr;
     std::uint64_t bestDue = 0, bestOrder = 0;
-    ForEachWindow([&](Window* w) {
-        if (w->queue.get() != &q || w->destroying) return;
-        if (filter && w->handle != filter) return;
+    AnyWindow([&](Window* w) {
+        if (w->queue.get() != &q || w->destroying) return false;
+        if (filter && w->handle != filter) return false;
         for (auto& [tid, t] : w->timers) {
             if (nextDue && (*nextDue == 0 || t.due < *nextDue)) *nextDue = t.due;
             if (t.due > now) continue;
@@ -89,17 +89,20 @@ Window* DueTimer(ThreadQueue& q, HWND filter, std::uint64_t now, UINT_PTR& id,
                 id = tid;
             }
         }
+        return false;
     });
     return best;
 }
 
+// The first window in tree order with something to paint (filtered), or null.
 Window* NeedsPaint(ThreadQueue& q, HWND filter) {
     Window* found = nullptr;
-    ForEachWindow([&](Window* w) {
-        if (found || w->queue.get() != &q || w->destroying || w->update.empty()) return;
-        if (filter && w->handle != filter) return;
-        if (!IsShown(w)) return;
+    AnyWindow([&](Window* w) {
+        if (w->queue.get() != &q || w->destroying || w->update.empty()) return false;
+        if (filter && w->handle != filter) return false;
+        if (!IsShown(w)) return false;
         found = w;
+        return true;
     });
     return found;
 }

@@ -100,7 +100,19 @@ HWND WindowAt(POINT screen);
 HWND CaptureWindow();
 // Calls the window procedure on this thread (0 for gone windows); lock not held.
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-void ForEachWindow(const std::function<void(Window*)>& f);  // lock held, tree order
+// Calls f on each window in tree order (a window before its children, front to back) until it
+// returns true, which it then returns; lock held.
+template <class F>
+bool AnyWindowIn(Window* w, F& f) {
+    if (!w->desktop && f(w)) return true;
+    for (Window* child : w->children)
+        if (AnyWindowIn(child, f)) return true;
+    return false;
+}
+template <class F>
+bool AnyWindow(F&& f) {
+    return AnyWindowIn(Desktop(), f);
+}
 
 // The shell follows a reopened device (screen size) and makes its bars before the first window.
 void SyncDevice();

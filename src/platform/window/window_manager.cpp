@@ -117,7 +117,11 @@ void InvalidateLocked(Window* w, const RECT* rect, bool erase) {
     RECT client{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
     RECT r = rect ? gdi::Intersect(*rect, client) : client;
     if (gdi::Empty(r)) return;
-    w->update = gdi::Union(w->update, gdi::RectList{r});
+    // Mostly a window painted since it was last made invalid: its update starts again as r.
+    if (w->update.empty())
+        w->update.assign(1, r);
+    else
+        w->update = gdi::Union(w->update, gdi::RectList{r});
     if (erase) w->erase = true;
 }
 
@@ -204,7 +208,7 @@ gdi::RectList VisibleRegion(const Window* w) {
     if (w->desktop) {
         gdi::RectList region{w->rect};
         for (const Window* c : w->children)
-            if (c->style & WS_VISIBLE) region = gdi::Subtract(region, gdi::RectList{c->rect});
+            if (c->style & WS_VISIBLE) gdi::SubtractFrom(region, c->rect);
         return region;
     }
     gdi::RectList region{ScreenRect(w)};
@@ -212,12 +216,12 @@ gdi::RectList VisibleRegion(const Window* w) {
         const Window* p = cur->parent;
         for (const Window* s : p->children) {
             if (s == cur) break;
-            if (s->style & WS_VISIBLE) region = gdi::Subtract(region, gdi::RectList{ScreenRect(s)});
+            if (s->style & WS_VISIBLE) gdi::SubtractFrom(region, ScreenRect(s));
         }
-        region = gdi::Intersect(region, ScreenRect(p));
+        gdi::IntersectWith(region, ScreenRect(p));
     }
     for (const Window* c : w->children)
-        if (c->style & WS_VISIBLE) region = gdi::Subtract(region, gdi::RectList{ScreenRect(c)});
+        if (c->style & WS_VISIBLE) gdi::SubtractFrom(region, ScreenRect(c));
     return region;
 }
 
@@ -1171,6 +1175,17 @@ BOOL UpdateWindow(HWND hwnd) {
 }
 
 namespace {
+// vis, in screen coordinates, cut to clip, in those of the client at s; a paint's update is
+// mostly one rectangle, which cuts vis in place.
+void ClipToClient(gdi::RectList& vis, const gdi::RectList& clip, const RECT& s) {
+    if (clip.size() != 1) {
+        vis = gdi::Intersect(vis, gdi::Offset(clip, s.left, s.top));
+        return;
+    }
+    const RECT& c = clip.front();
+    gdi::IntersectWith(vis, RECT{c.left + s.left, c.top + s.top, c.right + s.left, c.bottom + s.top});
+}
+
 HDC MakeWindowDC(HWND hwnd, const gdi::RectList* clipClient, bool* ok) {
     RECT s;
     gdi::RectList vis;
@@ -1181,7 +1196,7 @@ HDC MakeWindowDC(HWND hwnd, const gdi::RectList* clipClient, bool* ok) {
         if (!w) return nullptr;
         s = w->desktop ? w->rect : ScreenRect(w);
         vis = VisibleRegion(w);
-        if (clipClient) vis = gdi::Intersect(vis, gdi::Offset(*clipClient, s.left, s.top));
+        if (clipClient) ClipToClient(vis, *clipClient, s);
     }
     // A paint's DC is given back at its end and kept for the next paint.
     HDC dc = clipClient ? GdiTakeScreenDC() : GdiCreateScreenDC();
@@ -1269,18 +1284,6 @@ int GetSystemMetrics(int index) {
 
 }  // extern "C"
 
-namespace fvt::win {
-namespace {
-void Walk(Window* w, const std::function<void(Window*)>& f) {
-    if (!w->desktop) f(w);
-    for (size_t i = 0; i < w->children.size(); ++i) Walk(w->children[i], f);
-}
-}  // namespace
-
-void ForEachWindow(const std::function<void(Window*)>& f) {
-    Walk(Desktop(), f);
-}
-}  // namespace fvt::win
 
 extern "C" HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     HWND local = fvt::win::FindWindowLocal(className, windowName);
