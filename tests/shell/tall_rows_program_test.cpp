@@ -7,8 +7,6 @@
 // view of a tall cell ends on a whole line: no line shows cut by the view's top or foot.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -209,48 +207,6 @@ std::string EnumTablesHtml() {
     return h + "<p>closing words.</p></body></html>";
 }
 
-// The descriptions' ground, #FFFACD, as the screen's depth shows it.
-bool Ground(uint32_t v) {
-    const int r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
-    return r >= 247 && std::abs(g - 0xFA) <= 8 && std::abs(b - 0xCD) <= 8;
-}
-bool Ink(uint32_t v) {
-    const int r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
-    return std::max({r, g, b}) < 110 && std::max({r, g, b}) - std::min({r, g, b}) < 40;
-}
-
-// The rows of a screen where a description's ground starts or ends (a view's top or foot, or
-// the cell's own) with text drawn on them: a line cut by the view's edge.
-std::vector<int> CutLineRows(const Picture& p) {
-    auto groundIn = [&](int y, int& left, int& right) {
-        left = p.width, right = -1;
-        for (int x = 0; x < p.width; ++x)
-            if (Ground(p.At(x, y))) left = std::min(left, x), right = x;
-        return right - left >= 8;
-    };
-    auto cutAt = [&](int y) {
-        int left = 0, right = 0;
-        groundIn(y, left, right);
-        for (int x = left; x <= right; ++x)
-            if (Ink(p.At(x, y))) return true;
-        return false;
-    };
-    std::vector<int> cut;
-    int left = 0, right = 0;
-    for (int y = 0; y < p.height;) {
-        if (!groundIn(y, left, right)) {
-            ++y;
-            continue;
-        }
-        int end = y;
-        while (end + 1 < p.height && groundIn(end + 1, left, right)) ++end;
-        if (cutAt(y)) cut.push_back(y);
-        if (end != y && cutAt(end)) cut.push_back(end);
-        y = end + 1;
-    }
-    return cut;
-}
-
 // PageDown from the first page and PageUp from End, through descriptions taller than a page:
 // each view shows its lines whole, and its ground still reaches the view's edges.
 TEST_P(ProgramTallRows, NoViewOfATallCellShowsALineCutAtItsEdge) {
@@ -267,7 +223,8 @@ TEST_P(ProgramTallRows, NoViewOfATallCellShowsALineCutAtItsEdge) {
             return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
         };
         constexpr int kTurns = 60;
-        const std::string steps = "idle\n" + SettingSteps() + start + Presses(key, kTurns, "v", shot);
+        const std::string steps =
+            "idle\n" + SettingSteps() + start + Presses(key, kTurns, "v", shot);
         const ProgramResult run =
             RunSteps(device, {device.OutsidePath("book.html")}, steps + "quit\n", Env());
         ASSERT_EQ(run.status, 0) << run.Describe();
@@ -278,7 +235,7 @@ TEST_P(ProgramTallRows, NoViewOfATallCellShowsALineCutAtItsEdge) {
             if (Holds(ReadLines(name + ".txt"), end)) reached = i;
             const Picture p = ReadPicture(name + ".png");
             ASSERT_GT(p.width, 0) << "view " << i;
-            const std::vector<int> cut = CutLineRows(p);
+            const std::vector<int> cut = RowsCuttingText(p, 0xFFFACD);
             EXPECT_TRUE(cut.empty()) << "view " << i << " cuts a line at row " << cut.front();
         }
         EXPECT_GE(reached, 8) << "the descriptions are read in views";
