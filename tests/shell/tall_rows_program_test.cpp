@@ -182,7 +182,6 @@ std::string BlankTailHtml() {
 // A reference's enum tables as gtk-doc writes them: each member's name beside its description,
 // a cell taller than any page with a ground of its own, holding paragraphs, a listing and a
 // list.
-
 std::string EnumTablesHtml() {
     NumberedWords w;
     std::string h = "<html><head><title>Utils</title></head><body><h2>Enumerations</h2>";
@@ -208,7 +207,7 @@ std::string EnumTablesHtml() {
 }
 
 // PageDown from the first page and PageUp from End, through descriptions taller than a page:
-// each view shows its lines whole, and its ground still reaches the view's edges.
+// no view shows a line cut at its top or foot on the description's ground.
 TEST_P(ProgramTallRows, NoViewOfATallCellShowsALineCutAtItsEdge) {
     const std::string book = EnumTablesHtml();
     for (const auto& [way, start, key] :

@@ -876,7 +876,7 @@ TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
 
 // Tables wider and taller than the screen, their cells on a ground of their own, read view by
 // view across and down, PageDown from the first page and PageUp from End: no view shows a line
-// cut at its top or foot, the ground still fills each view to its edges.
+// cut at its top or foot.
 TEST(ProgramWideTables, NoViewAcrossOrDownShowsALineCutAtItsTopOrFoot) {
     constexpr int kSteps = 100;
     // Each table's second row holds a note of many lines in its third column.
