@@ -210,9 +210,11 @@ void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positi
     tableClip_ = &tableView_;
 }
 
-void PagePainter::NoteObjectClip(int32_t k) {
-    if (tableClip_ && k >= 0 && static_cast<size_t>(k) < objectClips_.size())
-        objectClips_[k] = *tableClip_;
+void PagePainter::NoteObjectClip(int32_t k, const InlineBox* box) {
+    if (!tableClip_ || k < 0 || static_cast<size_t>(k) >= objectClips_.size()) return;
+    // A control shows as far as the view holds it, and takes taps there.
+    const bool control = box && box->object && box->object->IsControl();
+    objectClips_[k] = lineCut_ && !control ? lineCutClip_ : *tableClip_;
 }
 
 void PagePainter::DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position) {
@@ -373,6 +375,11 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     w.band = PageDrawing::BandOf(*line);
     w.band.baseline = w.baseline - w.top;
     w.hidden = (line->flags & LineRecord::kHidden) != 0;
+    // A line a scrolled table's view cuts at its top or foot shows none of its text, only its
+    // ground: the view before or after it shows it whole.
+    lineCut_ = tableClip_ && TableScroll::LineCutByView(*tableClip_, line->y + drawShift_.y,
+                                                        line->height, lineCutClip_);
+    w.hidden = w.hidden || lineCut_;
     DrawLineFrame(*line, w.lineBackground, background);
 
     // Pass 0 fills backgrounds; pass 1 starts again from the same style and annotation state.
@@ -380,6 +387,7 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     // once.
     if (!Fills(slot, w)) {
         WalkLine(slot, w, counts, 1);
+        lineCut_ = false;
         return end;
     }
     int32_t passCounts[kItemKindCount];
@@ -390,6 +398,7 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     drawStyle_ = style;
     slot.walk = walk;
     WalkLine(slot, w, counts, 1);
+    lineCut_ = false;
     return end;
 }
 
@@ -556,8 +565,8 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 }
                 break;
             case kItemInlineBox: {
-                NoteObjectClip(k);
                 InlineBox* box = c.Object(k);
+                NoteObjectClip(k, box);
                 // As the layout placed the line: a box given no room takes none.
                 if (!box || !box->object || (box->rect.width == 0 && box->rect.height == 0)) break;
                 // Every box moves along with the line's text (its alignment offset), and takes

@@ -79,7 +79,9 @@ private:
     uint32_t TextColour() const;
     // The colour a run in `style` is drawn in: its own, else the page's default.
     uint32_t TextColour(const PositionRecord& style) const;
-    void NoteObjectClip(int32_t k);
+    // The clip of inline box k (box: the box, when it is known) as it is met in a scrolled
+    // table: the view, or for a picture on a line the view cuts, the view beside that line.
+    void NoteObjectClip(int32_t k, const InlineBox* box = nullptr);
     // Whether text drawn across [x, x + width) shows whole in a scrolled table's view (a word
     // wider than the view counts as shown: it is drawn cut).
     bool TextShows(int32_t x, int32_t width) const;
@@ -110,6 +112,9 @@ private:
     const Rect* tableClip_ = nullptr;
     Rect tableView_{};
     std::vector<Rect> objectClips_;
+    // While a line the view cuts is drawn: the clip of its pictures.
+    bool lineCut_ = false;
+    Rect lineCutClip_{};
     // The font last given to the canvas (a size below 0 when unknown): a run sets it only when
     // it differs, in size and face as well as flags.
     int32_t shownFontSize_ = -1;

@@ -82,6 +82,15 @@ int32_t VerticalOffsetWithin(int32_t y, int32_t contentHeight, int32_t viewHeigh
     return std::clamp(y, 0, contentHeight - 1);
 }
 
+bool LineCutByView(const Rect& view, int32_t top, int32_t height, Rect& rest) {
+    const int32_t bottom = top + height, viewBottom = view.y + view.height;
+    if (height > view.height || bottom <= view.y || top >= viewBottom) return false;
+    if (top >= view.y && bottom <= viewBottom) return false;
+    rest = top < view.y ? Rect{view.x, bottom, view.width, viewBottom - bottom}
+                        : Rect{view.x, view.y, view.width, top - view.y};
+    return true;
+}
+
 void SetTableExtent(TableScrollEntry& e, Size size, bool growOnly) {
     e.largestX = growOnly ? std::max(e.largestX, size.width) : size.width;
     e.largestY = growOnly ? std::max(e.largestY, size.height) : size.height;

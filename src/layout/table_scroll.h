@@ -83,6 +83,11 @@ Point ComputeScroll(const TableScrollEntry& e, Point step, bool fromSaved);
 // view's (ComputeScroll), but a page turn's last step brings the last lines to the view's top
 // with room left below them, so that it shows no line again but the one it may have cut.
 int32_t VerticalOffsetWithin(int32_t y, int32_t contentHeight, int32_t viewHeight);
+// Whether the view cuts a line across [top, top + height) at its top or foot: a line the view
+// shows whole, or none of, is not cut, nor one taller than the view (it shows as far as the view
+// goes). A cut line shows no text: the view before or after it shows it whole. rest gets the
+// part of the view beside the line, where its pictures are cut to.
+bool LineCutByView(const Rect& view, int32_t top, int32_t height, Rect& rest);
 // The largest offsets become the size (or the larger of the two when growing only).
 void SetTableExtent(TableScrollEntry& e, Size size, bool growOnly);
 // Moves the table `which` (an id, or kSelectedTables: the selected ones, every one when none is

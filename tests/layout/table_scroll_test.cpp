@@ -227,6 +227,24 @@ TEST(TableScrollGeometry, StripsUncoveredByABlitLieWhereTheContentCameFrom) {
     EXPECT_TRUE(strips.empty());
 }
 
+TEST(TableScrollGeometry, OnlyALineTheViewsTopOrFootCutsIsCut) {
+    const Rect view{10, 100, 200, 300};  // rows 100 .. 399
+    Rect rest;
+    EXPECT_FALSE(LineCutByView(view, 100, 20, rest));  // its first line
+    EXPECT_FALSE(LineCutByView(view, 380, 20, rest));  // its last
+    EXPECT_FALSE(LineCutByView(view, 400, 20, rest));  // below it
+    EXPECT_FALSE(LineCutByView(view, 80, 20, rest));   // above it
+    EXPECT_FALSE(LineCutByView(view, 90, 320, rest));  // taller than the view
+    ASSERT_TRUE(LineCutByView(view, 390, 20, rest));   // at its foot: the rows above it show
+    EXPECT_EQ(rest.y, 100);
+    EXPECT_EQ(rest.height, 290);
+    EXPECT_EQ(rest.x, 10);
+    EXPECT_EQ(rest.width, 200);
+    ASSERT_TRUE(LineCutByView(view, 95, 20, rest));  // at its top: the rows below it show
+    EXPECT_EQ(rest.y, 115);
+    EXPECT_EQ(rest.height, 285);
+}
+
 TEST(TableScrollGeometry, TheArrowIconsGiveTheScrollerItsSizes) {
     TableIcons none;
     Geometry g = Icons();

@@ -2,7 +2,9 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -100,6 +102,57 @@ Picture ReadPicture(const std::string& path) {
     out.height = static_cast<int>(image.height);
     out.pixels = std::move(pixels);
     return out;
+}
+
+namespace {
+
+int Channel(uint32_t v, int shift) {
+    return static_cast<int>(v >> shift & 0xFF);
+}
+
+// A screenshot's pixel (red in the low byte) against 0xRRGGBB, within the screen's depth.
+bool NearColour(uint32_t pixel, uint32_t rgb) {
+    return std::abs(Channel(pixel, 0) - Channel(rgb, 16)) <= 8 &&
+           std::abs(Channel(pixel, 8) - Channel(rgb, 8)) <= 8 &&
+           std::abs(Channel(pixel, 16) - Channel(rgb, 0)) <= 8;
+}
+
+bool DarkGrey(uint32_t pixel) {
+    const int r = Channel(pixel, 0), g = Channel(pixel, 8), b = Channel(pixel, 16);
+    return std::max({r, g, b}) < 110 && std::max({r, g, b}) - std::min({r, g, b}) < 40;
+}
+
+}  // namespace
+
+std::vector<int> RowsCuttingText(const Picture& p, uint32_t rgb) {
+    // The ground's extent along a row, when it shows there.
+    auto groundIn = [&](int y, int& left, int& right) {
+        left = p.width, right = -1;
+        for (int x = 0; x < p.width; ++x)
+            if (NearColour(p.At(x, y), rgb)) left = std::min(left, x), right = x;
+        return right - left >= 8;
+    };
+    auto textOn = [&](int y) {
+        int left = 0, right = 0;
+        groundIn(y, left, right);
+        for (int x = left; x <= right; ++x)
+            if (DarkGrey(p.At(x, y))) return true;
+        return false;
+    };
+    std::vector<int> rows;
+    int left = 0, right = 0;
+    for (int y = 0; y < p.height;) {
+        if (!groundIn(y, left, right)) {
+            ++y;
+            continue;
+        }
+        int end = y;
+        while (end + 1 < p.height && groundIn(end + 1, left, right)) ++end;
+        if (textOn(y)) rows.push_back(y);
+        if (end != y && textOn(end)) rows.push_back(end);
+        y = end + 1;
+    }
+    return rows;
 }
 
 }  // namespace fvt::test

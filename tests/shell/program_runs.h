@@ -56,5 +56,9 @@ struct Picture {
     bool RowsDiffer(const Picture& other, int top, int bottom) const;
 };
 Picture ReadPicture(const std::string& path);
+// The rows where a run of rows showing the ground `rgb` (0xRRGGBB, as the screen's colour depth
+// shows it) starts or ends with dark text on that ground: where the view over a cell of that
+// ground cuts a line at its top or foot.
+std::vector<int> RowsCuttingText(const Picture& p, uint32_t rgb);
 
 }  // namespace fvt::test

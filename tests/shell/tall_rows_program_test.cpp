@@ -3,13 +3,15 @@
 // at any screen size some table starts a few lines above a page's foot. PageDown from the first
 // page and PageUp from End each reach the other end in whole views: no step shows the text of
 // the step before, and none shows again more than one line of it (the last view of a tall cell
-// too). Manuals whose last row ends a little below a page's foot end on a page with text.
+// too). Manuals whose last row ends a little below a page's foot end on a page with text. A
+// view of a tall cell ends on a whole line: no line shows cut by the view's top or foot.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shell/program_runs.h"
@@ -175,6 +177,68 @@ std::string BlankTailHtml() {
     for (int i = 0; i < 40; ++i) h += w.Next(2) + "<br>";
     for (int i = 0; i < 60; ++i) h += "<p></p>";
     return h + "</td></tr></table></body></html>";
+}
+
+// A reference's enum tables as gtk-doc writes them: each member's name beside its description,
+// a cell taller than any page with a ground of its own, holding paragraphs, a listing and a
+// list.
+std::string EnumTablesHtml() {
+    NumberedWords w;
+    std::string h = "<html><head><title>Utils</title></head><body><h2>Enumerations</h2>";
+    for (int e = 0; e < 2; ++e) {
+        const std::string n = std::to_string(e);
+        h += "<div class=\"refsect2\"><h3>enum Codes" + n + "</h3><p>" + w.Next(20) + "</p>";
+        h += "<table class=\"informaltable\" width=\"100%\" border=\"0\"><colgroup>"
+             "<col width=\"30%\"><col></colgroup><tbody>";
+        for (int m = 0; m < 2; ++m) {
+            const std::string name = "CODE_" + n + "_" + std::to_string(m);
+            h += "<tr><td class=\"enum_member_name\"><p><a name=\"" + name + "\"></a><code>" +
+                 name + "</code></p></td><td bgcolor=\"#fffacd\">";
+            for (int p = 0; p < 4; ++p) h += "<p>" + w.Next(9 + 5 * p) + "</p>";
+            h += "<pre class=\"programlisting\">";
+            for (int i = 0; i < 8; ++i) h += "call(" + w.Next(1) + ");\n";
+            h += "</pre><ul>";
+            for (int i = 0; i < 5; ++i) h += "<li><p>" + w.Next(5) + "</p></li>";
+            h += "</ul></td></tr>";
+        }
+        h += "</tbody></table></div>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
+// PageDown from the first page and PageUp from End, through descriptions taller than a page:
+// no view shows a line cut at its top or foot on the description's ground.
+TEST_P(ProgramTallRows, NoViewOfATallCellShowsALineCutAtItsEdge) {
+    const std::string book = EnumTablesHtml();
+    for (const auto& [way, start, key] :
+         {std::tuple<std::string, std::string, std::string>{"PageDown", "", "0x22"},
+          {"PageUp", "key 0x23\nidle\n", "0x21"}}) {
+        SCOPED_TRACE(way);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteOutside("book.html", book);
+        const std::string o = device.outside() + "/";
+        auto shot = [&](const std::string& name) {
+            return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
+        };
+        constexpr int kTurns = 60;
+        const std::string steps =
+            "idle\n" + SettingSteps() + start + Presses(key, kTurns, "v", shot);
+        const ProgramResult run =
+            RunSteps(device, {device.OutsidePath("book.html")}, steps + "quit\n", Env());
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        const std::string end = way == "PageDown" ? "closing words." : "Enumerations";
+        int reached = -1;
+        for (int i = 0; i < kTurns && reached < 0; ++i) {
+            const std::string name = o + "v" + std::to_string(i);
+            if (Holds(ReadLines(name + ".txt"), end)) reached = i;
+            const Picture p = ReadPicture(name + ".png");
+            ASSERT_GT(p.width, 0) << "view " << i;
+            const std::vector<int> cut = RowsCuttingText(p, 0xFFFACD);
+            EXPECT_TRUE(cut.empty()) << "view " << i << " cuts a line at row " << cut.front();
+        }
+        EXPECT_GE(reached, 8) << "the descriptions are read in views";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramTallRows,

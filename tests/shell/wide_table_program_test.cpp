@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shell/program_runs.h"
@@ -870,6 +871,41 @@ TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
         for (size_t i = 0; i <= end; ++i)
             for (const std::string& w : WordsOf(forward[i]))
                 EXPECT_TRUE(shown.count(w)) << w << " of view " << i << " never shown from End";
+    }
+}
+
+// Tables wider and taller than the screen, their cells on a ground of their own, read view by
+// view across and down, PageDown from the first page and PageUp from End: no view shows a line
+// cut at its top or foot.
+TEST(ProgramWideTables, NoViewAcrossOrDownShowsALineCutAtItsTopOrFoot) {
+    constexpr int kSteps = 100;
+    // Each table's second row holds a note of many lines in its third column.
+    std::string html = ParagraphsAndWideTables();
+    for (size_t at = 0; (at = html.find("<table border=\"1\">", at)) != std::string::npos;)
+        html.replace(at, 18, "<table bgcolor=\"#fffacd\">");
+    for (int t = 0; t < 5; ++t) {
+        const std::string cell = "cell" + std::to_string(t) + "_1_2 value";
+        std::string note;
+        for (int i = 0; i < 40; ++i)
+            note += "<br>note" + std::to_string(t) + "x" + std::to_string(i);
+        html.replace(html.find(cell) + cell.size(), 0, note);
+    }
+    for (const char* screen : kScreens) {
+        for (const auto& [way, start, key] :
+             {std::tuple<std::string, std::string, std::string>{"PageDown", "", "0x22"},
+              {"PageUp", "key 0x23\nidle\n", "0x21"}}) {
+            SCOPED_TRACE(std::string(screen) + " " + way);
+            const Shown shown = Press(html, screen, start, key, kSteps, true);
+            size_t end = 0;
+            while (end + 1 < shown.text.size() && shown.text[end + 1] != shown.text[end]) ++end;
+            ASSERT_LT(end + 1, shown.text.size()) << way << " never reached the end";
+            ASSERT_GT(end, 20u) << "the tables are read in views";
+            for (size_t i = 0; i <= end; ++i) {
+                ASSERT_GT(shown.screens[i].width, 0) << "view " << i;
+                const std::vector<int> cut = RowsCuttingText(shown.screens[i], 0xFFFACD);
+                EXPECT_TRUE(cut.empty()) << "view " << i << " cuts a line at row " << cut.front();
+            }
+        }
     }
 }
 
