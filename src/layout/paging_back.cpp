@@ -904,10 +904,13 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // at a time, each view across down those rows before the next; a row taller than it
     // view by view down the row. A page going back that holds one is the page paging forward
     // shows (stopped at the target), so that it holds the same rows as paging forward cut and
-    // starts where paging forward started it (not on lines above a tall row).
+    // starts where paging forward started it (not on lines above a tall row). So is a page of
+    // a table taller than a page that fits the view (cut between rows): paging forward groups
+    // its rows into pages from where the table starts, a page cut going back from its end.
     // (A page retraced is one shown before, already cut so.)
     if (result == kEndingFound && !retraced && t0 < layout_.TextLength() &&
-        HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr) &&
+        (CrossesTallTable(accepted, more ? &follower : nullptr) ||
+         HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)) &&
         SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain)) {
         estimated = kNone;
     }
@@ -1050,6 +1053,34 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         }
     }
     return out != nullptr;
+}
+
+bool Paginator::CrossesTallTable(const PageRecord& page, const PageRecord* follower) {
+    for (const PageRecord* r : {&page, follower}) {
+        const int32_t table = r ? PageLayout::OutermostTableOffset(r->elements) : -1;
+        if (table >= 0 && TallerThanAPage(r->elements.ReadU32At(table))) return true;
+    }
+    return false;
+}
+
+bool Paginator::TallerThanAPage(uint32_t tableStart) {
+    for (const TableHeight& t : tallTables_)
+        if (t.start == tableStart) return t.tall;
+    PageRecord page, next;
+    PageSlot aside;
+    bool more = false;
+    page.pageNumber = kNone;
+    if (!layout_.LayoutPageFrom(tableStart, page, false)) return false;
+    aside.record = &page;
+    // Laid out aside, as a probe is: what is known of the last page stays.
+    const bool ok = LayoutSlotTop(page, aside, layout_.fillLimit_, next, more);
+    aside.record = nullptr;
+    if (!ok) return false;
+    const int32_t table = more ? PageLayout::OutermostTableOffset(next.elements) : -1;
+    const bool tall = table >= 0 && next.elements.ReadU32At(table) == tableStart;
+    if (tallTables_.size() >= kMaxTallTables) tallTables_.erase(tallTables_.begin());
+    tallTables_.push_back({tableStart, tall});
+    return tall;
 }
 
 bool Paginator::HoldsViewedTable(const PageRecord& page, uint32_t target, PageSlot* slot) {

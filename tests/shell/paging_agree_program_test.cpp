@@ -467,6 +467,36 @@ std::string ApiHistoryHtml() {
     return h + "</body></html>";
 }
 
+// An API manual's constructors as its generator writes them: each under a heading with a history
+// table of two columns (a version, its change in prose), then parameters, a paragraph and a code
+// example. Every fourth table (but near the end) holds many changes: taller than the screen,
+// though it fits its width, so paging cuts it between rows; each of its changes starts "tallrow".
+std::string TallHistoryTablesHtml() {
+    static const char* const kWords[] = {"calling", "this",  "constructor", "emits", "a",
+                                         "warning", "when",  "run",         "from",  "code",
+                                         "outside", "the",   "buffer",      "memory", "is",
+                                         "filled",  "zero",  "by",          "default", "no"};
+    SeededWords words(kWords, 23);
+    std::string h = "<html><head><title>Buffer</title></head><body><h1>Buffer</h1><p>" +
+                    words.Words(40) + ".</p>";
+    for (int s = 0; s < 24; ++s) {
+        const std::string n = std::to_string(s);
+        h += "<section><h3>new Buffer(size" + n + ")</h3><details class=\"changelog\"><summary>"
+             "History</summary><table><tbody><tr><th>Version</th><th>Changes</th></tr>";
+        const bool tall = s % 4 == 1 && s < 20;
+        for (int r = 0; r < (tall ? 9 : 2); ++r)
+            h += "<tr><td>v" + std::to_string(20 - r) + "." + n + ".0</td><td><p>" +
+                 (tall ? "tallrow" : "change") + n +
+                 "x" + std::to_string(r) + " " + words.Words(4 + (s * 5 + r * 7) % 17) +
+                 ".</p></td></tr>";
+        h += "</tbody></table></details><ul><li><code>size</code> &#x3C;integer> " +
+             words.Words(8 + s % 5) + ".</li></ul><p>" + words.Words(25 + (s * 11) % 30) +
+             ".</p><pre><code>const buf = Buffer.alloc(" + n + ");\nconsole.log(buf);\n"
+             "</code></pre></section>\n";
+    }
+    return h + "</body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 std::vector<std::string> ShownLines(const Page& page) {
@@ -687,6 +717,38 @@ TEST_P(ProgramPagesAgree, APageOfAHistoryTableGoingBackEndsWhereThePageAfterStar
                                   << " going back repeats lines of the page after it, from \""
                                   << ShownLines(back[k + 1]).front() << "\"";
     ExpectSameLines(forward, back, true);
+}
+
+// A table taller than the screen that fits its width is cut between rows: going back, its rows
+// are grouped into the pages paging forward showed (counted from where the table starts on its
+// page), not into pages of a row or two cut from the table's end. (A page holding the table's
+// last rows ends where the page after it starts: below the table the pages PageUp shows from a
+// full End need not be those PageDown showed, and the page may be a forward page's top only.)
+TEST_P(ProgramPagesAgree, ATallHistoryTableThatFitsTheWidthIsPagedAsPagingForwardPagedIt) {
+    const std::string html = TallHistoryTablesHtml();
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "tall-history-down");
+    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "tall-history-up");
+    ASSERT_GT(back.size(), 3u);
+    std::reverse(back.begin(), back.end());
+    ExpectSameLines(forward, back);
+    auto topOfAForwardPage = [&forward](const Page& page) {
+        return std::any_of(forward.begin(), forward.end(), [&page](const Page& f) {
+            return page.size() <= f.size() && std::equal(page.begin(), page.end(), f.begin());
+        });
+    };
+    size_t rowPages = 0;
+    for (size_t k = 0; k < back.size(); ++k) {
+        const bool rows = std::any_of(back[k].begin(), back[k].end(), [](const std::string& l) {
+            return l.rfind("tallrow", 0) == 0;
+        });
+        if (!rows) continue;
+        ++rowPages;
+        EXPECT_TRUE(topOfAForwardPage(back[k]))
+            << "going back, page " << k + 1 << " of " << back.size()
+            << " groups the table's rows otherwise than paging forward; it begins \""
+            << ShownLines(back[k]).front() << "\"";
+    }
+    EXPECT_GT(rowPages, 12u);
 }
 
 // A row taller than the screen is read view by view down it: going back, the page holding it
