@@ -369,13 +369,10 @@ private:
     // its paragraph's start when that lies above `lower` (paragraphFromLower: it does not).
     bool StartAtEstimate(PageRecord& page, uint32_t q, uint32_t t0, int64_t lower,
                          bool* paragraphFromLower = nullptr);
-    // Where a run of pages up to a page found going back counts from: its start, or the start
-    // of the table it starts in.
-    static uint32_t RunUpAnchor(const PageRecord& found);
     // Where a search among the pages paging forward shows starts: the page before the one
-    // holding the anchor `before`, run up to from a kept forward page or the lowest start; too
-    // far from either, a bounded run of pages before the anchor.
-    bool StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower);
+    // holding the target, run up to from the latest kept forward page before it or from the
+    // lowest start.
+    bool StartRunUp(PageRecord& page, uint32_t target, int64_t lower);
     // From `page` (one paging forward shows), the pages after it laid out aside up to the one
     // holding `before`; `page` gets the page before that one (or stays). Every few pages one is
     // kept (KeepForwardPage), and each is kept as the page before the next (KeepTrail).

@@ -497,6 +497,35 @@ std::string TallHistoryTablesHtml() {
     return h + "</body></html>";
 }
 
+// A reference far longer than a reader pages through: paragraphs whose words each sit in markup
+// (so the file holds many more positions than words), the last ones pages long, then right
+// below them a table of entries taller than the screen that fits its width (each entry starts
+// "tallrow"), and closing paragraphs.
+std::string FarTableReferenceHtml() {
+    static const char* const kWords[] = {"the", "entry", "names", "a",    "value", "that",
+                                         "is",  "kept",  "when",  "read", "from",  "its",
+                                         "own", "table", "and",   "used"};
+    SeededWords words(kWords, 31);
+    auto marked = [&words](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += std::string(i ? " " : "") +
+                   "<span class=\"reference-term reference-term-plain reference-index-entry\">" +
+                   words.Words(1) + "</span>";
+        return out;
+    };
+    std::string h = "<html><head><title>Reference</title></head><body><h1>Reference</h1>";
+    for (int p = 0; p < 240; ++p)
+        h += "<p>" + marked(p < 236 ? 90 + (p * 13) % 70 : 600) + ".</p>\n";
+    h += "<table><tr><th>Entry</th><th>Meaning</th></tr>";
+    for (int r = 0; r < 30; ++r)
+        h += "<tr><td>e" + std::to_string(r) + "</td><td>tallrow" + std::to_string(r) + " " +
+             words.Words(3 + (r * 7) % 13) + ".</td></tr>";
+    h += "</table>";
+    for (int p = 0; p < 6; ++p) h += "<p>" + words.Words(60 + p * 9) + ".</p>";
+    return h + "</body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 std::vector<std::string> ShownLines(const Page& page) {
@@ -543,6 +572,30 @@ std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
             }
     }
     return repeats;
+}
+
+// Each page PageUp showed (in `back`) that holds rows of a tall table (lines starting
+// "tallrow") is a page PageDown showed, or the top of one (cut where the page after it starts);
+// returns how many such pages there are.
+size_t ExpectRowsGroupedAsForward(const std::vector<Page>& forward, const std::vector<Page>& back) {
+    auto topOfAForwardPage = [&forward](const Page& page) {
+        return std::any_of(forward.begin(), forward.end(), [&page](const Page& f) {
+            return page.size() <= f.size() && std::equal(page.begin(), page.end(), f.begin());
+        });
+    };
+    size_t rowPages = 0;
+    for (size_t k = 0; k < back.size(); ++k) {
+        const bool rows = std::any_of(back[k].begin(), back[k].end(), [](const std::string& l) {
+            return l.rfind("tallrow", 0) == 0;
+        });
+        if (!rows) continue;
+        ++rowPages;
+        EXPECT_TRUE(topOfAForwardPage(back[k]))
+            << "going back, page " << k + 1 << " of " << back.size()
+            << " groups the table's rows otherwise than paging forward; it begins \""
+            << ShownLines(back[k]).front() << "\"";
+    }
+    return rowPages;
 }
 
 struct Setting {
@@ -731,24 +784,7 @@ TEST_P(ProgramPagesAgree, ATallHistoryTableThatFitsTheWidthIsPagedAsPagingForwar
     ASSERT_GT(back.size(), 3u);
     std::reverse(back.begin(), back.end());
     ExpectSameLines(forward, back);
-    auto topOfAForwardPage = [&forward](const Page& page) {
-        return std::any_of(forward.begin(), forward.end(), [&page](const Page& f) {
-            return page.size() <= f.size() && std::equal(page.begin(), page.end(), f.begin());
-        });
-    };
-    size_t rowPages = 0;
-    for (size_t k = 0; k < back.size(); ++k) {
-        const bool rows = std::any_of(back[k].begin(), back[k].end(), [](const std::string& l) {
-            return l.rfind("tallrow", 0) == 0;
-        });
-        if (!rows) continue;
-        ++rowPages;
-        EXPECT_TRUE(topOfAForwardPage(back[k]))
-            << "going back, page " << k + 1 << " of " << back.size()
-            << " groups the table's rows otherwise than paging forward; it begins \""
-            << ShownLines(back[k]).front() << "\"";
-    }
-    EXPECT_GT(rowPages, 12u);
+    EXPECT_GT(ExpectRowsGroupedAsForward(forward, back), 12u);
 }
 
 // A row taller than the screen is read view by view down it: going back, the page holding it
@@ -782,6 +818,26 @@ TEST_P(ProgramPagesAgree, AnIndexTableAtTheEndOfALongManual) {
         << kPages << " PageUps showed " << entries(back) << " entries, as many PageDowns "
         << entries(forward);
 }
+
+// Far into a long reference (more text before it than a run of pages from the first page was
+// laid out for), a table taller than the screen is still paged back as paging forward paged it:
+// its rows on the pages PageDown from the first showed.
+class ProgramFarTallTable : public ProgramPagesAgree {};
+
+TEST_P(ProgramFarTallTable, PagingBackGroupsItsRowsAsPagingForward) {
+    const std::string html = FarTableReferenceHtml();
+    constexpr int kPages = 24;
+    std::vector<Page> back =
+        Walk(html, "key 0x23\nidle\n", "key 0x21", kPages, "far-table-up", false);
+    ASSERT_EQ(back.size(), static_cast<size_t>(kPages));
+    std::reverse(back.begin(), back.end());
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 3000, "far-table-down");
+    EXPECT_GT(ExpectRowsGroupedAsForward(forward, back), 4u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramFarTallTable,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0}),
+                         Name);
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
