@@ -454,8 +454,9 @@ private:
     bool TallerThanAPage(uint32_t tableStart);
     // The page ending at the target searched for again among the pages paging forward shows
     // from a run of pages before it (StartRunUp); false (the page found before stays) when that
-    // fails.
-    bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
+    // fails, and with keepFull when that page starts later than the one found before and fills
+    // less than half the column.
+    bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower, bool keepFull,
                                     PageRecord& accepted, PageRecord& follower, bool& moreText,
                                     bool& laidOut, std::vector<PageRecord>& chain);
 };

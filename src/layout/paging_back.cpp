@@ -884,12 +884,16 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // starts where paging forward started it (not on lines above a tall row). So is a page of
     // a table taller than a page that fits the view (cut between rows): paging forward groups
     // its rows into pages from where the table starts, a page cut going back from its end.
+    // Where the target is not where a page paging forward starts (pages going back from a full
+    // End), that page cut there can be a strip of a row or two: the page found stays then, as
+    // full as the room allows, and the pages above it are found so too up to the table's top.
     // (A page retraced is one shown before, already cut so.)
-    if (result == kEndingFound && !retraced && t0 < layout_.TextLength() &&
-        (CrossesTallTable(accepted, more ? &follower : nullptr) ||
-         HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)) &&
-        SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain)) {
-        estimated = kNone;
+    if (result == kEndingFound && !retraced && t0 < layout_.TextLength()) {
+        const bool tall = CrossesTallTable(accepted, more ? &follower : nullptr);
+        if ((tall || HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)) &&
+            SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted, follower, more, laidOut,
+                                       chain))
+            estimated = kNone;
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
@@ -1085,8 +1089,8 @@ bool Paginator::HoldsViewedTable(const PageRecord& page, uint32_t target, PageSl
 }
 
 bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
-                                           PageRecord& accepted, PageRecord& follower,
-                                           bool& moreText, bool& laidOut,
+                                           bool keepFull, PageRecord& accepted,
+                                           PageRecord& follower, bool& moreText, bool& laidOut,
                                            std::vector<PageRecord>& chain) {
     PageRecord& page = slot.scratch;
     page.Reset();
@@ -1103,6 +1107,11 @@ bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int6
     forwardPagesOnly_ = false;
     if (result != kEndingFound || !found.IsUsed()) {
         // The slot no longer holds the page found before.
+        laidOut = false;
+        return false;
+    }
+    if (keepFull && inSlot && found.start > accepted.start &&
+        2 * slot.contentHeight < layout_.columns_[0].height) {
         laidOut = false;
         return false;
     }

@@ -302,6 +302,27 @@ std::string LayoutTableManualHtml() {
     return h + "</table><p>closing words.</p></body></html>";
 }
 
+// A long manual of entries laid out in one table: a narrow column of links beside each entry's
+// line of prose with a call in code, every third one with a one-line listing.
+std::string EntriesTableManualHtml(uint32_t seed, int rows) {
+    static const char* const kWords[] = {"the",    "transport", "opens",  "a",       "socket",
+                                         "and",    "reads",     "its",    "options", "from",
+                                         "each",   "entry",     "before", "calling", "with",
+                                         "server", "address",   "given"};
+    SeededWords words(kWords, seed);
+    std::string h = "<html><head><title>Transport</title></head><body><h1>Transport</h1><p>" +
+                    words.Words(30) + ".</p><table border=\"0\" cellpadding=\"2\">";
+    for (int row = 0; row < rows; ++row) {
+        const std::string n = std::to_string(row);
+        h += "<tr><td valign=\"top\"><a href=\"#s" + n + "\">S" + n + "</a></td><td>" +
+             words.Words(2 + (row * 5) % 7) + " <code>tr_" + n + "</code> " +
+             words.Words(3 + (row * 3) % 9) + ".";
+        if (row % 3 == 0) h += "<pre>r = tr_" + n + "(fd);\n</pre>";
+        h += "</td></tr>\n";
+    }
+    return h + "</table><p>closing words.</p></body></html>";
+}
+
 // Synopses of a generated API manual written as listings whose lines run far wider than the
 // screen: each call marked up (type, link, parameter) and parted from the next by TABs in the
 // middle of the line. A listing line wraps over several pages; going back, a page is laid out
@@ -727,6 +748,22 @@ TEST_P(ProgramPagesAgree, ATableOfLongNamesRunningOverManyPages) {
 // yet tile the manual as PageDown did.
 TEST_P(ProgramPagesAgree, AManualLaidOutInOneTableOfMenuAndBody) {
     ExpectBackwardTilesForward("layout-table", LayoutTableManualHtml());
+}
+
+// In a manual longer than End lays out from the first page, the pages going back from End need
+// not start where the pages paging forward start: a page of a table taller than the screen is
+// then cut as full as the room allows, never a strip of the top of a page paging forward showed.
+TEST_P(ProgramPagesAgree, AManualLaidOutInOneTableShowsNoStripOfItGoingBack) {
+    const std::string html = EntriesTableManualHtml(1, 300);
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "entries-down");
+    const std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "entries-up");
+    ASSERT_GT(forward.size(), 48u);
+    size_t fewest = 1000;
+    for (size_t k = 1; k + 1 < forward.size(); ++k)
+        fewest = std::min(fewest, ShownLines(forward[k]).size());
+    for (size_t k = 1; k + 1 < back.size(); ++k)
+        EXPECT_GE(ShownLines(back[k]).size(), fewest)
+            << k << " PageUps from End show a strip of the table: " << ShownLines(back[k]).front();
 }
 
 // The last words close cells of tables in tables: the ends of the tables make no empty page
