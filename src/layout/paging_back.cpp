@@ -886,13 +886,14 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // its rows into pages from where the table starts, a page cut going back from its end.
     // Where the target is not where a page paging forward starts (pages going back from a full
     // End), that page cut there can be a strip of a row or two: the page found stays then, as
-    // full as the room allows, and the pages above it are found so too up to the table's top.
+    // full as the room allows, and the pages above it are found so too up to the table's top
+    // (not for a table read view by view: its views show the rows paging forward cut).
     // (A page retraced is one shown before, already cut so.)
     if (result == kEndingFound && !retraced && t0 < layout_.TextLength()) {
-        const bool tall = CrossesTallTable(accepted, more ? &follower : nullptr);
-        if ((tall || HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)) &&
-            SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted, follower, more, laidOut,
-                                       chain))
+        const bool viewed = HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr);
+        const bool tall = !viewed && CrossesTallTable(accepted, more ? &follower : nullptr);
+        if ((viewed || tall) && SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted,
+                                                           follower, more, laidOut, chain))
             estimated = kNone;
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
