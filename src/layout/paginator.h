@@ -281,6 +281,7 @@ public:
         knownLines_.clear();
         trail_.clear();
         forwardPages_.clear();
+        tallTables_.clear();
     }
     // The start of the page shown before the page at `start` (PageDown went from it to this
     // one, or PageUp from this one to it), kept after their records go: PageUp shows again
@@ -368,13 +369,10 @@ private:
     // its paragraph's start when that lies above `lower` (paragraphFromLower: it does not).
     bool StartAtEstimate(PageRecord& page, uint32_t q, uint32_t t0, int64_t lower,
                          bool* paragraphFromLower = nullptr);
-    // Where a run of pages up to a page found going back counts from: its start, or the start
-    // of the table it starts in.
-    static uint32_t RunUpAnchor(const PageRecord& found);
     // Where a search among the pages paging forward shows starts: the page before the one
-    // holding the anchor `before`, run up to from a kept forward page or the lowest start; too
-    // far from either, a bounded run of pages before the anchor.
-    bool StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower);
+    // holding the target, run up to from the latest kept forward page before it or from the
+    // lowest start.
+    bool StartRunUp(PageRecord& page, uint32_t target, int64_t lower);
     // From `page` (one paging forward shows), the pages after it laid out aside up to the one
     // holding `before`; `page` gets the page before that one (or stays). Every few pages one is
     // kept (KeepForwardPage), and each is kept as the page before the next (KeepTrail).
@@ -382,6 +380,12 @@ private:
     // Pages paging forward from the first shows, in start order: a later run up to a table
     // starts from the latest before it instead of the first page.
     std::vector<PageRecord> forwardPages_;
+    struct TableHeight {
+        uint32_t start;
+        bool tall;
+    };
+    static constexpr size_t kMaxTallTables = 64;
+    std::vector<TableHeight> tallTables_;
     void KeepForwardPage(const PageRecord& page);
     // The latest kept forward page starting at or after `lower` and before `before`; null when
     // none.
@@ -439,6 +443,7 @@ private:
         trail_.clear();
         trailHighest_ = 0;
         forwardPages_.clear();
+        tallTables_.clear();
     }
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).
@@ -454,10 +459,18 @@ private:
     // larger than its view (wider, or a row taller), read view by view, starting before the
     // target.
     bool HoldsViewedTable(const PageRecord& page, uint32_t target, PageSlot* slot);
+    // Whether the page found, or the page after it, starts inside a table taller than a page
+    // (cut between rows however it is paged): paging forward groups its rows into pages from
+    // where the table starts, and pages going back have to group them so too.
+    bool CrossesTallTable(const PageRecord& page, const PageRecord* follower);
+    // Whether a page laid out from the table at `tableStart` (where its start tag ends) ends
+    // inside it; known answers are kept (tallTables_) until the layout changes.
+    bool TallerThanAPage(uint32_t tableStart);
     // The page ending at the target searched for again among the pages paging forward shows
     // from a run of pages before it (StartRunUp); false (the page found before stays) when that
-    // fails.
-    bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
+    // fails, and with keepFull when that page starts later than the one found before and fills
+    // less than half the column.
+    bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower, bool keepFull,
                                     PageRecord& accepted, PageRecord& follower, bool& moreText,
                                     bool& laidOut, std::vector<PageRecord>& chain);
 };

@@ -216,18 +216,12 @@ constexpr int32_t kEndingChainPages = 512;
 constexpr size_t kChainKept = Paginator::kMaxRecords - 3;
 // A page holding a table larger than its view is sought among the pages paging forward from the
 // first shows: run up to from the lowest start, or from the latest page kept of an earlier such
-// run, within this many pages' worth of text (by the estimate) of the table. One page in
-// kForwardPageEvery of a run is kept (at most kForwardPagesKept), so that a later run starts a
-// few pages before its table: a run from the lowest start is made once.
-constexpr int64_t kForwardRunPages = 64 * kEndFromStartPages;
+// run before it. One page in kForwardPageEvery of a run is kept, so that a later run starts a
+// few pages before its target: a run from the lowest start is made once. At most
+// kForwardPagesKept are kept: when they are all taken every other one goes, so that the kept
+// pages still reach over the whole text, further apart.
 constexpr int32_t kForwardPageEvery = 16;
 constexpr size_t kForwardPagesKept = 256;
-// Further from both, how many pages' worth before the table such a page is sought from, at a
-// cost that does not grow with the text. Pages laid out forward from different starts often come
-// to start on the same lines within a few pages (a page holding a line fewer than the one beside
-// it brings one run onto the other's starts); where they do, the pages found are those paging
-// forward from the first shows. Either way they tile the text and PageDown shows them again.
-constexpr int64_t kViewedTableRunUpPages = kEndFromStartPages;
 
 }  // namespace
 
@@ -636,30 +630,8 @@ bool Paginator::StartAtEstimate(PageRecord& page, uint32_t q, uint32_t t0, int64
     return ok;
 }
 
-// The run counts from before the table the page found starts in: pages laid out from two rows of
-// one table start on different rows all through it, and the rows paging forward puts on a page
-// follow from where the table starts on its page.
-uint32_t Paginator::RunUpAnchor(const PageRecord& found) {
-    const int32_t table = PageLayout::OutermostTableOffset(found.elements);
-    return table >= 0 ? std::min(found.start, found.elements.ReadU32At(table)) : found.start;
-}
-
-bool Paginator::StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower) {
-    const int64_t estimate = layout_.CharsPerPageEstimate();
-    const PageRecord* kept = ForwardPageBefore(before, lower);
-    const int64_t from = kept ? static_cast<int64_t>(kept->start) : lower;
-    if (static_cast<int64_t>(before) - from > kForwardRunPages * estimate) {
-        // Too far to run up to: from a paragraph's start a run-up before the anchor (never
-        // from a page a search cut, which paging forward would not show).
-        const int64_t q = static_cast<int64_t>(before) - kViewedTableRunUpPages * estimate;
-        bool fromLower = false;
-        if (!StartAtEstimate(page, static_cast<uint32_t>(q), target, lower, &fromLower))
-            return false;
-        if (!fromLower) return true;
-        // A paragraph that runs from the lowest start is laid out from there.
-        page.Reset();
-    }
-    if (kept) {
+bool Paginator::StartRunUp(PageRecord& page, uint32_t target, int64_t lower) {
+    if (const PageRecord* kept = ForwardPageBefore(target, lower)) {
         page.used = page.CopyFrom(*kept);
         page.stopAt = kNone;
     } else {
@@ -669,7 +641,7 @@ bool Paginator::StartRunUp(PageRecord& page, uint32_t before, uint32_t target, i
                                atLowest, estimated))
             return false;
     }
-    return page.IsUsed() && RunForwardTo(page, before);
+    return page.IsUsed() && RunForwardTo(page, target);
 }
 
 bool Paginator::RunForwardTo(PageRecord& page, uint32_t before) {
@@ -690,14 +662,19 @@ bool Paginator::RunForwardTo(PageRecord& page, uint32_t before) {
         hasPrevious = true;
         page.MoveFrom(next);
     }
-    // The search starts a page earlier, so that the page holding the anchor is kept as the one
+    // The search starts a page earlier, so that the page holding `before` is kept as the one
     // after it.
     if (hasPrevious) page.MoveFrom(previous);
     return true;
 }
 
 void Paginator::KeepForwardPage(const PageRecord& page) {
-    if (forwardPages_.size() >= kForwardPagesKept) return;
+    if (forwardPages_.size() >= kForwardPagesKept) {
+        size_t kept = 0;
+        for (size_t i = 0; i < forwardPages_.size(); i += 2, ++kept)
+            if (kept != i) forwardPages_[kept].MoveFrom(forwardPages_[i]);
+        forwardPages_.resize(kept);
+    }
     auto at = std::lower_bound(forwardPages_.begin(), forwardPages_.end(), page.start,
                                [](const PageRecord& r, uint32_t start) { return r.start < start; });
     if (at != forwardPages_.end() && at->start == page.start) return;
@@ -904,12 +881,20 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // at a time, each view across down those rows before the next; a row taller than it
     // view by view down the row. A page going back that holds one is the page paging forward
     // shows (stopped at the target), so that it holds the same rows as paging forward cut and
-    // starts where paging forward started it (not on lines above a tall row).
+    // starts where paging forward started it (not on lines above a tall row). So is a page of
+    // a table taller than a page that fits the view (cut between rows): paging forward groups
+    // its rows into pages from where the table starts, a page cut going back from its end.
+    // Where the target is not where a page paging forward starts (pages going back from a full
+    // End), that page cut there can be a strip of a row or two: the page found stays then, as
+    // full as the room allows, and the pages above it are found so too up to the table's top
+    // (not for a table read view by view: its views show the rows paging forward cut).
     // (A page retraced is one shown before, already cut so.)
-    if (result == kEndingFound && !retraced && t0 < layout_.TextLength() &&
-        HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr) &&
-        SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain)) {
-        estimated = kNone;
+    if (result == kEndingFound && !retraced && t0 < layout_.TextLength()) {
+        const bool viewed = HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr);
+        const bool tall = !viewed && CrossesTallTable(accepted, more ? &follower : nullptr);
+        if ((viewed || tall) && SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted,
+                                                           follower, more, laidOut, chain))
+            estimated = kNone;
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
@@ -1052,6 +1037,34 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     return out != nullptr;
 }
 
+bool Paginator::CrossesTallTable(const PageRecord& page, const PageRecord* follower) {
+    for (const PageRecord* r : {&page, follower}) {
+        const int32_t table = r ? PageLayout::OutermostTableOffset(r->elements) : -1;
+        if (table >= 0 && TallerThanAPage(r->elements.ReadU32At(table))) return true;
+    }
+    return false;
+}
+
+bool Paginator::TallerThanAPage(uint32_t tableStart) {
+    for (const TableHeight& t : tallTables_)
+        if (t.start == tableStart) return t.tall;
+    PageRecord page, next;
+    PageSlot aside;
+    bool more = false;
+    page.pageNumber = kNone;
+    if (!layout_.LayoutPageFrom(tableStart, page, false)) return false;
+    aside.record = &page;
+    // Laid out aside, as a probe is: what is known of the last page stays.
+    const bool ok = LayoutSlotTop(page, aside, layout_.fillLimit_, next, more);
+    aside.record = nullptr;
+    if (!ok) return false;
+    const int32_t table = more ? PageLayout::OutermostTableOffset(next.elements) : -1;
+    const bool tall = table >= 0 && next.elements.ReadU32At(table) == tableStart;
+    if (tallTables_.size() >= kMaxTallTables) tallTables_.erase(tallTables_.begin());
+    tallTables_.push_back({tableStart, tall});
+    return tall;
+}
+
 bool Paginator::HoldsViewedTable(const PageRecord& page, uint32_t target, PageSlot* slot) {
     PageSlot aside;
     PageRecord copy, next;
@@ -1077,12 +1090,12 @@ bool Paginator::HoldsViewedTable(const PageRecord& page, uint32_t target, PageSl
 }
 
 bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
-                                           PageRecord& accepted, PageRecord& follower,
-                                           bool& moreText, bool& laidOut,
+                                           bool keepFull, PageRecord& accepted,
+                                           PageRecord& follower, bool& moreText, bool& laidOut,
                                            std::vector<PageRecord>& chain) {
     PageRecord& page = slot.scratch;
     page.Reset();
-    if (!StartRunUp(page, RunUpAnchor(accepted), target, lower) || page.start >= target) {
+    if (!StartRunUp(page, target, lower) || page.start >= target) {
         laidOut = false;
         return false;
     }
@@ -1095,6 +1108,11 @@ bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int6
     forwardPagesOnly_ = false;
     if (result != kEndingFound || !found.IsUsed()) {
         // The slot no longer holds the page found before.
+        laidOut = false;
+        return false;
+    }
+    if (keepFull && inSlot && found.start > accepted.start &&
+        2 * slot.contentHeight < layout_.columns_[0].height) {
         laidOut = false;
         return false;
     }

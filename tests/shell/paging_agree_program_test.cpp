@@ -302,6 +302,27 @@ std::string LayoutTableManualHtml() {
     return h + "</table><p>closing words.</p></body></html>";
 }
 
+// A long manual of entries laid out in one table: a narrow column of links beside each entry's
+// line of prose with a call in code, every third one with a one-line listing.
+std::string EntriesTableManualHtml(uint32_t seed, int rows) {
+    static const char* const kWords[] = {"the",    "transport", "opens",  "a",       "socket",
+                                         "and",    "reads",     "its",    "options", "from",
+                                         "each",   "entry",     "before", "calling", "with",
+                                         "server", "address",   "given"};
+    SeededWords words(kWords, seed);
+    std::string h = "<html><head><title>Transport</title></head><body><h1>Transport</h1><p>" +
+                    words.Words(30) + ".</p><table border=\"0\" cellpadding=\"2\">";
+    for (int row = 0; row < rows; ++row) {
+        const std::string n = std::to_string(row);
+        h += "<tr><td valign=\"top\"><a href=\"#s" + n + "\">S" + n + "</a></td><td>" +
+             words.Words(2 + (row * 5) % 7) + " <code>tr_" + n + "</code> " +
+             words.Words(3 + (row * 3) % 9) + ".";
+        if (row % 3 == 0) h += "<pre>r = tr_" + n + "(fd);\n</pre>";
+        h += "</td></tr>\n";
+    }
+    return h + "</table><p>closing words.</p></body></html>";
+}
+
 // Synopses of a generated API manual written as listings whose lines run far wider than the
 // screen: each call marked up (type, link, parameter) and parted from the next by TABs in the
 // middle of the line. A listing line wraps over several pages; going back, a page is laid out
@@ -467,6 +488,65 @@ std::string ApiHistoryHtml() {
     return h + "</body></html>";
 }
 
+// An API manual's constructors as its generator writes them: each under a heading with a history
+// table of two columns (a version, its change in prose), then parameters, a paragraph and a code
+// example. Every fourth table (but near the end) holds many changes: taller than the screen,
+// though it fits its width, so paging cuts it between rows; each of its changes starts "tallrow".
+std::string TallHistoryTablesHtml() {
+    static const char* const kWords[] = {"calling", "this",  "constructor", "emits", "a",
+                                         "warning", "when",  "run",         "from",  "code",
+                                         "outside", "the",   "buffer",      "memory", "is",
+                                         "filled",  "zero",  "by",          "default", "no"};
+    SeededWords words(kWords, 23);
+    std::string h = "<html><head><title>Buffer</title></head><body><h1>Buffer</h1><p>" +
+                    words.Words(40) + ".</p>";
+    for (int s = 0; s < 24; ++s) {
+        const std::string n = std::to_string(s);
+        h += "<section><h3>new Buffer(size" + n + ")</h3><details class=\"changelog\"><summary>"
+             "History</summary><table><tbody><tr><th>Version</th><th>Changes</th></tr>";
+        const bool tall = s % 4 == 1 && s < 20;
+        for (int r = 0; r < (tall ? 9 : 2); ++r)
+            h += "<tr><td>v" + std::to_string(20 - r) + "." + n + ".0</td><td><p>" +
+                 (tall ? "tallrow" : "change") + n +
+                 "x" + std::to_string(r) + " " + words.Words(4 + (s * 5 + r * 7) % 17) +
+                 ".</p></td></tr>";
+        h += "</tbody></table></details><ul><li><code>size</code> &#x3C;integer> " +
+             words.Words(8 + s % 5) + ".</li></ul><p>" + words.Words(25 + (s * 11) % 30) +
+             ".</p><pre><code>const buf = Buffer.alloc(" + n + ");\nconsole.log(buf);\n"
+             "</code></pre></section>\n";
+    }
+    return h + "</body></html>";
+}
+
+// A reference far longer than a reader pages through: paragraphs whose words each sit in markup
+// (so the file holds many more positions than words), the last ones pages long, then right
+// below them a table of entries taller than the screen that fits its width (each entry starts
+// "tallrow"), and closing paragraphs.
+std::string FarTableReferenceHtml() {
+    static const char* const kWords[] = {"the", "entry", "names", "a",    "value", "that",
+                                         "is",  "kept",  "when",  "read", "from",  "its",
+                                         "own", "table", "and",   "used"};
+    SeededWords words(kWords, 31);
+    auto marked = [&words](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += std::string(i ? " " : "") +
+                   "<span class=\"reference-term reference-term-plain reference-index-entry\">" +
+                   words.Words(1) + "</span>";
+        return out;
+    };
+    std::string h = "<html><head><title>Reference</title></head><body><h1>Reference</h1>";
+    for (int p = 0; p < 240; ++p)
+        h += "<p>" + marked(p < 236 ? 90 + (p * 13) % 70 : 600) + ".</p>\n";
+    h += "<table><tr><th>Entry</th><th>Meaning</th></tr>";
+    for (int r = 0; r < 30; ++r)
+        h += "<tr><td>e" + std::to_string(r) + "</td><td>tallrow" + std::to_string(r) + " " +
+             words.Words(3 + (r * 7) % 13) + ".</td></tr>";
+    h += "</table>";
+    for (int p = 0; p < 6; ++p) h += "<p>" + words.Words(60 + p * 9) + ".</p>";
+    return h + "</body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 std::vector<std::string> ShownLines(const Page& page) {
@@ -513,6 +593,30 @@ std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
             }
     }
     return repeats;
+}
+
+// Each page PageUp showed (in `back`) that holds rows of a tall table (lines starting
+// "tallrow") is a page PageDown showed, or the top of one (cut where the page after it starts);
+// returns how many such pages there are.
+size_t ExpectRowsGroupedAsForward(const std::vector<Page>& forward, const std::vector<Page>& back) {
+    auto topOfAForwardPage = [&forward](const Page& page) {
+        return std::any_of(forward.begin(), forward.end(), [&page](const Page& f) {
+            return page.size() <= f.size() && std::equal(page.begin(), page.end(), f.begin());
+        });
+    };
+    size_t rowPages = 0;
+    for (size_t k = 0; k < back.size(); ++k) {
+        const bool rows = std::any_of(back[k].begin(), back[k].end(), [](const std::string& l) {
+            return l.rfind("tallrow", 0) == 0;
+        });
+        if (!rows) continue;
+        ++rowPages;
+        EXPECT_TRUE(topOfAForwardPage(back[k]))
+            << "going back, page " << k + 1 << " of " << back.size()
+            << " groups the table's rows otherwise than paging forward; it begins \""
+            << ShownLines(back[k]).front() << "\"";
+    }
+    return rowPages;
 }
 
 struct Setting {
@@ -646,6 +750,22 @@ TEST_P(ProgramPagesAgree, AManualLaidOutInOneTableOfMenuAndBody) {
     ExpectBackwardTilesForward("layout-table", LayoutTableManualHtml());
 }
 
+// In a manual longer than End lays out from the first page, the pages going back from End need
+// not start where the pages paging forward start: a page of a table taller than the screen is
+// then cut as full as the room allows, never a strip of the top of a page paging forward showed.
+TEST_P(ProgramPagesAgree, AManualLaidOutInOneTableShowsNoStripOfItGoingBack) {
+    const std::string html = EntriesTableManualHtml(1, 300);
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "entries-down");
+    const std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "entries-up");
+    ASSERT_GT(forward.size(), 48u);
+    size_t fewest = 1000;
+    for (size_t k = 1; k + 1 < forward.size(); ++k)
+        fewest = std::min(fewest, ShownLines(forward[k]).size());
+    for (size_t k = 1; k + 1 < back.size(); ++k)
+        EXPECT_GE(ShownLines(back[k]).size(), fewest)
+            << k << " PageUps from End show a strip of the table: " << ShownLines(back[k]).front();
+}
+
 // The last words close cells of tables in tables: the ends of the tables make no empty page
 // after them, forward or at End.
 TEST_P(ProgramPagesAgree, AnApiPageLaidOutInTablesEndsOnItsLastWords) {
@@ -689,6 +809,21 @@ TEST_P(ProgramPagesAgree, APageOfAHistoryTableGoingBackEndsWhereThePageAfterStar
     ExpectSameLines(forward, back, true);
 }
 
+// A table taller than the screen that fits its width is cut between rows: going back, its rows
+// are grouped into the pages paging forward showed (counted from where the table starts on its
+// page), not into pages of a row or two cut from the table's end. (A page holding the table's
+// last rows ends where the page after it starts: below the table the pages PageUp shows from a
+// full End need not be those PageDown showed, and the page may be a forward page's top only.)
+TEST_P(ProgramPagesAgree, ATallHistoryTableThatFitsTheWidthIsPagedAsPagingForwardPagedIt) {
+    const std::string html = TallHistoryTablesHtml();
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "tall-history-down");
+    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "tall-history-up");
+    ASSERT_GT(back.size(), 3u);
+    std::reverse(back.begin(), back.end());
+    ExpectSameLines(forward, back);
+    EXPECT_GT(ExpectRowsGroupedAsForward(forward, back), 12u);
+}
+
 // A row taller than the screen is read view by view down it: going back, the page holding it
 // starts where paging forward started it (not on the last line of the paragraph before, shown
 // above each of its views), so each view shows the lines paging forward showed.
@@ -720,6 +855,26 @@ TEST_P(ProgramPagesAgree, AnIndexTableAtTheEndOfALongManual) {
         << kPages << " PageUps showed " << entries(back) << " entries, as many PageDowns "
         << entries(forward);
 }
+
+// Far into a long reference (more text before it than a run of pages from the first page was
+// laid out for), a table taller than the screen is still paged back as paging forward paged it:
+// its rows on the pages PageDown from the first showed.
+class ProgramFarTallTable : public ProgramPagesAgree {};
+
+TEST_P(ProgramFarTallTable, PagingBackGroupsItsRowsAsPagingForward) {
+    const std::string html = FarTableReferenceHtml();
+    constexpr int kPages = 24;
+    std::vector<Page> back =
+        Walk(html, "key 0x23\nidle\n", "key 0x21", kPages, "far-table-up", false);
+    ASSERT_EQ(back.size(), static_cast<size_t>(kPages));
+    std::reverse(back.begin(), back.end());
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 3000, "far-table-down");
+    EXPECT_GT(ExpectRowsGroupedAsForward(forward, back), 4u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramFarTallTable,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0}),
+                         Name);
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
