@@ -766,7 +766,7 @@ bool Paginator::StartsAtFixedBoundary(const PageRecord& page, int64_t lower) con
            (first_.end != kNone && page.start == first_.end);
 }
 
-bool Paginator::FollowsViewedTable(const PageRecord& page, uint32_t target,
+bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
                                    const std::vector<PageRecord>& chain) {
     // The page before: the one shown before it, else the one the search passed that ends
     // where it starts.
@@ -786,8 +786,20 @@ bool Paginator::FollowsViewedTable(const PageRecord& page, uint32_t target,
     if (!before.IsUsed()) return false;
     before.tables.clear();
     before.stopAt = kNone;
-    // A page that goes on with such a table (its next rows) is cut as any other.
-    return HoldsViewedTable(before, page.start, nullptr) &&
+    PageSlot aside;
+    PageRecord next;
+    bool more = false;
+    aside.record = &before;
+    if (!LayoutSlotTop(before, aside, layout_.fillLimit_, next, more)) return false;
+    aside.record = nullptr;
+    std::vector<LineSpan> lines;
+    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    const int32_t half = layout_.columns_[0].height / 2;
+    const bool tall = std::any_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
+        return !l.plain && l.bottom - l.top > half;
+    });
+    // A page that goes on with a table (its next rows) is cut as any other.
+    return (tall || HoldsViewedTable(before, page.start, &aside)) &&
            !HoldsViewedTable(page, target, nullptr);
 }
 
@@ -998,8 +1010,9 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     }
     // A page at a fixed boundary that would hold less than paging forward shows from there is
     // shown as paging forward shows it, repeating the first lines of the page after it. So is
-    // a page after a table read view by view that would hold less than half the screen (that
-    // table's page ends where paging forward ends it). Any other page, a page of a table read
+    // a page that would hold less than half the screen after a page holding a table read view
+    // by view or a picture taller than half the screen (that page ends where paging forward
+    // ends it). Any other page, a page of a table read
     // view by view too, ends where the page after it starts, so that the pages going back hold
     // every line once.
     bool forwardPage = false;
@@ -1010,7 +1023,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         int32_t shortOf = -1;
         if (StartsAtFixedBoundary(accepted, lower))
             shortOf = 0;
-        else if (shortPage && FollowsViewedTable(accepted, t0, chain))
+        else if (shortPage && FollowsPageShownWhole(accepted, t0, chain))
             shortOf = half;
         if (shortOf >= 0) {
             ReleaseSlot(s);

@@ -777,6 +777,38 @@ TEST_P(ProgramTallPicturesGoingBack, PageUpWithThePositionBarPassesEveryDiagram)
     ExpectBackwardTilesForward("structures", StructureDiagramsHtml());
 }
 
+// Going back, the page after a diagram's page is no page of a few lines: the diagram's page is
+// the one paging forward shows (the diagram alone, shrunk to the page), and what of the pages
+// filled upward from End does not divide evenly before it is not left there (the page after it
+// is shown as PageDown shows it, repeating the first lines of the page after that).
+TEST_P(ProgramTallPicturesGoingBack, NoPageAfterADiagramHoldsAFewLinesGoingBack) {
+    const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
+    besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
+    const std::string html = StructureDiagramsHtml();
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "diagrams-down");
+    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "diagrams-up");
+    ASSERT_GT(back.size(), 3u);
+    std::reverse(back.begin(), back.end());
+    ExpectSameLines(forward, back);
+    std::vector<size_t> sizes;
+    for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
+    std::sort(sizes.begin(), sizes.end());
+    const size_t full = sizes[sizes.size() * 3 / 4];
+    auto diagram = [](const Page& p) {
+        return std::any_of(p.begin(), p.end(),
+                           [](const std::string& l) { return l.rfind("[", 0) == 0; });
+    };
+    size_t after = 0;
+    for (size_t k = 1; k + 1 < back.size(); ++k) {
+        if (!diagram(back[k - 1]) || diagram(back[k])) continue;
+        ++after;
+        EXPECT_GE(ShownLines(back[k]).size() * 2, full)
+            << "going back, page " << k + 1 << " of " << back.size() << " holds "
+            << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
+    }
+    EXPECT_GT(after, 5u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramTallPicturesGoingBack,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
