@@ -767,7 +767,7 @@ bool Paginator::StartsAtFixedBoundary(const PageRecord& page, int64_t lower) con
 }
 
 bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
-                                   const std::vector<PageRecord>& chain) {
+                                      const std::vector<PageRecord>& chain) {
     // The page before: the one shown before it, else the one the search passed that ends
     // where it starts.
     PageRecord before;
@@ -794,10 +794,11 @@ bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
     aside.record = nullptr;
     std::vector<LineSpan> lines;
     TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    // A picture that starts its page: it did not fit below the lines before it, and going
+    // back its page starts at it.
     const int32_t half = layout_.columns_[0].height / 2;
-    const bool tall = std::any_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
-        return !l.plain && l.bottom - l.top > half;
-    });
+    const bool tall =
+        !lines.empty() && !lines.front().plain && lines.front().bottom - lines.front().top > half;
     // A page that goes on with a table (its next rows) is cut as any other.
     return (tall || HoldsViewedTable(before, page.start, &aside)) &&
            !HoldsViewedTable(page, target, nullptr);
@@ -1011,10 +1012,9 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // A page at a fixed boundary that would hold less than paging forward shows from there is
     // shown as paging forward shows it, repeating the first lines of the page after it. So is
     // a page that would hold less than half the screen after a page holding a table read view
-    // by view or a picture taller than half the screen (that page ends where paging forward
-    // ends it). Any other page, a page of a table read
-    // view by view too, ends where the page after it starts, so that the pages going back hold
-    // every line once.
+    // by view or starting with a picture taller than half the screen (that page ends where
+    // paging forward ends it). Any other page, a page of a table read view by view too, ends
+    // where the page after it starts, so that the pages going back hold every line once.
     bool forwardPage = false;
     if (!layout_.content_ && t0 < layout_.TextLength()) {
         const int32_t half = layout_.columns_[0].height / 2;
