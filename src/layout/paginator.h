@@ -354,11 +354,19 @@ private:
     // at its section's start (`lower`), or where the first page ends (the first page is shown
     // as paging forward shows it).
     bool StartsAtFixedBoundary(const PageRecord& page, int64_t lower) const;
+    // Whether the page before `page` (the one shown before it, else the page of the search's
+    // `chain` that ends where it starts) holds a table read view by view or starts with a
+    // picture taller than half the screen, and `page` does not go on with such a table up to
+    // the target: going back, that page is the one paging forward shows, so `page` starts
+    // where paging forward starts it.
+    bool FollowsPageShownWhole(const PageRecord& page, uint32_t target,
+                               const std::vector<PageRecord>& chain);
     // Lays the page out into slot s as paging forward does (no stop); true, with the page after
     // it in `follower`, when that shows lines at or after the target (it is fuller than the
-    // page ending there); else the slot is released.
-    bool LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, PageRecord& follower,
-                           bool& moreText);
+    // page ending there) and, with shortOf above 0, its lines before the target end above that
+    // height; else the slot is released.
+    bool LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, int32_t shortOf,
+                           PageRecord& follower, bool& moreText);
     // The page shown before the target's page (TrailedBefore), laid out into the slot
     // stopping at the target; false when none is known or it no longer reaches the target.
     bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,

@@ -743,7 +743,45 @@ bool Paginator::StartsAtFixedBoundary(const PageRecord& page, int64_t lower) con
            (first_.end != kNone && page.start == first_.end);
 }
 
-bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target,
+bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
+                                      const std::vector<PageRecord>& chain) {
+    // The page before: the one shown before it, else the one the search passed that ends
+    // where it starts.
+    PageRecord before;
+    const uint32_t trailed = TrailedBefore(page.start);
+    const PageRecord* known = trailed != kNone && trailed < page.start
+                                  ? FindPageRecord(trailed, PageStepCode::kSamePage)
+                                  : nullptr;
+    for (const PageRecord& r : chain)
+        if (!known && r.IsUsed() && r.end == page.start && r.start < page.start) known = &r;
+    if (known) {
+        before.used = before.CopyFrom(*known);
+    } else if (trailed != kNone && trailed < page.start) {
+        before.pageNumber = kNone;
+        before.used = layout_.LayoutPageFrom(trailed, before, false) && before.start == trailed;
+    }
+    if (!before.IsUsed()) return false;
+    before.tables.clear();
+    before.stopAt = kNone;
+    PageSlot aside;
+    PageRecord next;
+    bool more = false;
+    aside.record = &before;
+    if (!LayoutSlotTop(before, aside, layout_.fillLimit_, next, more)) return false;
+    aside.record = nullptr;
+    std::vector<LineSpan> lines;
+    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    // A picture that starts its page: it did not fit below the lines before it, and going
+    // back its page starts at it.
+    const int32_t half = layout_.columns_[0].height / 2;
+    const bool tall =
+        !lines.empty() && !lines.front().plain && lines.front().bottom - lines.front().top > half;
+    // A page that goes on with a table (its next rows) is cut as any other.
+    return (tall || HoldsViewedTable(before, page.start, &aside)) &&
+           !HoldsViewedTable(page, target, nullptr);
+}
+
+bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, int32_t shortOf,
                                   PageRecord& follower, bool& moreText) {
     PageSlot& slot = slots_[s];
     PageRecord next;
@@ -760,7 +798,10 @@ bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target,
     const bool fuller = std::any_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
         return l.start != kNone && l.start >= target && !l.blank;
     });
-    if (!fuller) {
+    const bool shortBefore = std::none_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
+        return l.start != kNone && l.start < target && l.bottom > shortOf;
+    });
+    if (!fuller || (shortOf > 0 && !shortBefore)) {
         ReleaseSlot(s);
         return false;
     }
@@ -954,14 +995,26 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         }
     }
     // A page at a fixed boundary that would hold less than paging forward shows from there is
-    // shown as paging forward shows it, repeating the first lines of the page after it. Any
-    // other page, a page of a table read view by view too, ends where the page after it starts,
-    // so that the pages going back hold every line once.
+    // shown as paging forward shows it, repeating the first lines of the page after it. So is
+    // a page that would hold less than half the screen after a page holding a table read view
+    // by view or starting with a picture taller than half the screen (that page ends where
+    // paging forward ends it). Any other page, a page of a table read view by view too, ends
+    // where the page after it starts, so that the pages going back hold every line once.
     bool forwardPage = false;
-    if (StartsAtFixedBoundary(accepted, lower) && !layout_.content_ && t0 < layout_.TextLength()) {
-        ReleaseSlot(s);
-        forwardPage = LayoutForwardPage(accepted, s, t0, follower, more);
-        laidOut = forwardPage;
+    if (!layout_.content_ && t0 < layout_.TextLength()) {
+        const int32_t half = layout_.columns_[0].height / 2;
+        const bool shortPage = !laidOut || (more ? follower.start : layout_.TextLength()) > t0 ||
+                               slot.contentHeight < half;
+        int32_t shortOf = -1;
+        if (StartsAtFixedBoundary(accepted, lower))
+            shortOf = 0;
+        else if (shortPage && FollowsPageShownWhole(accepted, t0, chain))
+            shortOf = half;
+        if (shortOf >= 0) {
+            ReleaseSlot(s);
+            forwardPage = LayoutForwardPage(accepted, s, t0, shortOf, follower, more);
+            laidOut = forwardPage;
+        }
     }
     // Any other page found ends where the target page starts: the lines it has room for after
     // that would show twice (a page after a chapter too short to fill it, or one that holds the

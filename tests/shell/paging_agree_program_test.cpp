@@ -456,7 +456,7 @@ std::string ErrorCodesHtml(bool marks) {
 // An API manual's page as its generator writes one: sections of a heading, a history table
 // whose changes name long identifiers and command-line flags in code (wider than the screen, so
 // it is read view by view), a list of options and a paragraph of prose.
-std::string ApiHistoryHtml() {
+std::string ApiHistoryHtml(int sections = 35) {
     static const char* const kWords[] = {"the",     "script", "context", "is",      "run",
                                          "module",  "when",   "value",   "options", "a",
                                          "returns", "of",     "in",      "cached",  "data"};
@@ -464,7 +464,7 @@ std::string ApiHistoryHtml() {
                                          "USE_MAIN_CONTEXT_DEFAULT_LOADER", "microtaskMode"};
     SeededWords words(kWords, 11);
     std::string h = "<html><head><title>VM</title></head><body><h1>VM (executing JavaScript)</h1>";
-    for (int s = 0; s < 35; ++s) {
+    for (int s = 0; s < sections; ++s) {
         const std::string n = std::to_string(s);
         h += "<section><h3>vm.method" + n +
              "(code[, options])</h3><div class=\"api_metadata\">"
@@ -856,6 +856,33 @@ TEST_P(ProgramPagesAgree, AnIndexTableAtTheEndOfALongManual) {
         << entries(forward);
 }
 
+// Going back through an API manual, the page after a page holding a history table read view by
+// view is no page of a few lines: that table's page ends where paging forward ends it, and what
+// of the pages filled upward from End does not divide evenly before it is not left there (the
+// page after it is shown as PageDown shows it, repeating the first lines of the page after it).
+// Manuals of a few lengths, as where the pages going back fall differs with each.
+TEST_P(ProgramPagesAgree, NoPageOfAFewLinesGoingBackAfterAHistoryTable) {
+    for (const int sections : {13, 21, 32}) {
+        SCOPED_TRACE(std::to_string(sections) + " sections");
+        const std::string html = ApiHistoryHtml(sections);
+        const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "sections-down");
+        std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "sections-up");
+        ASSERT_GT(back.size(), 3u);
+        std::reverse(back.begin(), back.end());
+        ExpectSameLines(forward, back, true);
+        std::vector<size_t> sizes;
+        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
+        std::sort(sizes.begin(), sizes.end());
+        const size_t full = sizes[sizes.size() / 2];
+        for (size_t k = 1; k + 1 < back.size(); ++k) {
+            if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
+            EXPECT_GE(ShownLines(back[k]).size() * 2, full)
+                << "going back, page " << k + 1 << " of " << back.size() << " holds "
+                << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
+        }
+    }
+}
+
 // Far into a long reference (more text before it than a run of pages from the first page was
 // laid out for), a table taller than the screen is still paged back as paging forward paged it:
 // its rows on the pages PageDown from the first showed.
@@ -903,6 +930,38 @@ TEST_P(ProgramTallPicturesGoingBack, PageUpWithThePositionBarPassesEveryDiagram)
     besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
     prelude_ = "menu 40172\nidle\n";
     ExpectBackwardTilesForward("structures", StructureDiagramsHtml());
+}
+
+// Going back, the page after a diagram's page is no page of a few lines: the diagram's page is
+// the one paging forward shows (the diagram alone, shrunk to the page), and what of the pages
+// filled upward from End does not divide evenly before it is not left there (the page after it
+// is shown as PageDown shows it, repeating the first lines of the page after that).
+TEST_P(ProgramTallPicturesGoingBack, NoPageAfterADiagramHoldsAFewLinesGoingBack) {
+    const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
+    besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
+    const std::string html = StructureDiagramsHtml();
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "diagrams-down");
+    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "diagrams-up");
+    ASSERT_GT(back.size(), 3u);
+    std::reverse(back.begin(), back.end());
+    ExpectSameLines(forward, back);
+    std::vector<size_t> sizes;
+    for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
+    std::sort(sizes.begin(), sizes.end());
+    const size_t full = sizes[sizes.size() * 3 / 4];
+    auto diagram = [](const Page& p) {
+        return std::any_of(p.begin(), p.end(),
+                           [](const std::string& l) { return l.rfind("[", 0) == 0; });
+    };
+    size_t after = 0;
+    for (size_t k = 1; k + 1 < back.size(); ++k) {
+        if (!diagram(back[k - 1]) || diagram(back[k])) continue;
+        ++after;
+        EXPECT_GE(ShownLines(back[k]).size() * 2, full)
+            << "going back, page " << k + 1 << " of " << back.size() << " holds "
+            << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
+    }
+    EXPECT_GT(after, 5u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramTallPicturesGoingBack,
