@@ -216,40 +216,46 @@ void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, const std::uint8_t*
 // it would give; any other group (a picture, a glyph that overlaps its neighbour) is blended.
 class InkedGlyphs {
 public:
+    // A colour over a background, packed as the cache compares it: a run's glyphs share one,
+    // worked out once for all of them.
+    struct Look {
+        std::uint64_t packed;
+        Look(std::uint32_t rgb, std::uint16_t background)
+            : packed((std::uint64_t{rgb} << 16) | background) {}
+    };
+
     // The kept rows of g in rgb over background, made now if they are not kept yet; null for
     // glyphs that no cache may name. Finding them is inline (most glyphs of a page were met
     // before), making them is not.
     inline const std::uint16_t* Find(const Glyph& g, std::uint32_t rgb, std::uint16_t background,
                                      const Ink565& ink) {
+        return Find(g, Look(rgb, background), ink);
+    }
+
+    inline const std::uint16_t* Find(const Glyph& g, Look look, const Ink565& ink) {
         if (g.serial == 0) return nullptr;
-        std::uint64_t key = g.serial * 0x9E3779B97F4A7C15ull ^ (std::uint64_t{rgb} << 16) ^
-                            background;
+        const std::uint64_t key = g.serial * 0x9E3779B97F4A7C15ull ^ look.packed;
         Entry& e = slots_[(key ^ (key >> 29)) & (kSlots - 1)];
-        if (e.serial == g.serial && e.rgb == rgb && e.background == background)
-            return e.pixels.data();
-        return Make(e, g, rgb, background, ink);
+        if (e.serial == g.serial && e.look == look.packed) return e.pixels.data();
+        return Make(e, g, look, ink);
     }
 
 private:
     struct Entry {
         std::uint64_t serial = 0;
-        std::uint32_t rgb = 0;
-        std::uint16_t background = 0;
+        std::uint64_t look = 0;  // as Look packs it
         std::vector<std::uint16_t> pixels;
     };
 
-    __attribute__((noinline)) const std::uint16_t* Make(Entry& e, const Glyph& g,
-                                                        std::uint32_t rgb,
-                                                        std::uint16_t background,
+    __attribute__((noinline)) const std::uint16_t* Make(Entry& e, const Glyph& g, Look look,
                                                         const Ink565& ink) {
         const int groups = (g.width + 7) / 8;
         const std::size_t size = static_cast<std::size_t>(groups) * 8 * g.height;
         if (size > kLargest) return nullptr;
         e.serial = g.serial;
-        e.rgb = rgb;
-        e.background = background;
+        e.look = look.packed;
         e.pixels.resize(size);
-        const __m128i under = _mm_set1_epi16(static_cast<short>(background));
+        const __m128i under = _mm_set1_epi16(static_cast<short>(look.packed & 0xFFFF));
         const __m128i zero = _mm_setzero_si128();
         const std::uint8_t* covEnd = g.coverage.data() + g.coverage.size();
         std::uint16_t* out = e.pixels.data();
@@ -422,9 +428,10 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     }
     const Ink565 ink(rgb);
     InkedGlyphs& kept = KeptGlyphs();
+    const InkedGlyphs::Look look(rgb, background);
     for (int k = 0; k < count; ++k) {
         const Glyph& g = *placed[k].glyph;
-        const std::uint16_t* inked = placed[k].overInk ? nullptr : kept.Find(g, rgb, background, ink);
+        const std::uint16_t* inked = placed[k].overInk ? nullptr : kept.Find(g, look, ink);
         if (!inked) {
             // Over the ink of the glyphs before it; its other groups still lie on the page's
             // background.
