@@ -667,6 +667,10 @@ bool GraphicsContext::MeasureText(const char16_t* text, int32_t length, Size& ou
     return true;
 }
 
+bool GraphicsContext::MeasuresByAdvances() {
+    return RealizeFont() && !bitmapFaceReady_;
+}
+
 int32_t GraphicsContext::FitCount(const char16_t* text, int32_t length, int32_t maxWidth) {
     if (!text || length <= 0) return 0;
     if (!RealizeFont() && !dc_) return 0;

@@ -193,6 +193,10 @@ public:
     void DrawTextInRect(const char16_t* text, int32_t length, const RECT& rect, UINT format);
     void DrawUnderline(Point p, int32_t width);
     bool MeasureText(const char16_t* text, int32_t length, Size& out);
+    // True when MeasureText gives a text of the selected font the sum of its characters'
+    // widths (each below the surrogates) and the font's one height: glyph advances added up,
+    // with no kerning. A book's bitmap face adds its overhang at the text's ends instead.
+    bool MeasuresByAdvances();
     int32_t FitCount(const char16_t* text, int32_t length, int32_t maxWidth);
 
     // Shapes.
