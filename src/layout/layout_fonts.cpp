@@ -36,11 +36,12 @@ void LayoutFonts::SelectAnew(int8_t sizeStep, uint8_t style, uint8_t face) {
     styleSet_ = true;
 }
 
-bool LayoutFonts::Measure(const char16_t* text, int32_t length, Size& out) {
+bool LayoutFonts::MeasureWord(const char16_t* text, int32_t length, Size& out) {
     if (length <= 0) {
         out = Size{0, 0};
         return true;
     }
+    if (MeasureByAdvances(text, length, out)) return true;
     Word* word = nullptr;
     if (length <= kWordUnits && key_ != 0 && gc_) {
         uint32_t h = 2166136261u ^ key_;
@@ -62,6 +63,41 @@ bool LayoutFonts::Measure(const char16_t* text, int32_t length, Size& out) {
         std::copy(text, text + length, word->text);
         word->size = out;
     }
+    return true;
+}
+
+LayoutFonts::Widths* LayoutFonts::AdvancesOfFont() {
+    Widths* w = widthsFor_ == static_cast<int64_t>(key_) ? current_ : WidthsOfFont();
+    if (!w || !gc_) return nullptr;
+    if (w->byAdvances < 0) w->byAdvances = gc_->MeasuresByAdvances() ? 1 : 0;
+    return w->byAdvances ? w : nullptr;
+}
+
+bool LayoutFonts::MeasureByAdvances(const char16_t* text, int32_t length, Size& out) {
+    Widths* w = AdvancesOfFont();
+    if (!w) return false;
+    int32_t width = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        const char16_t c = text[i];
+        if (c >= kKeptChars) return false;
+        int32_t advance = w->width[c];
+        if (advance < 0) {
+            // Measured alone once; a soft hyphen's width is 0 as it is inside a word.
+            Size one;
+            if (!MeasureUncached(&c, 1, one) || one.width < 0 || one.width > 0x7FFF) return false;
+            advance = w->width[c] = static_cast<int16_t>(one.width);
+            w->height = one.height;
+        }
+        width += advance;
+    }
+    if (w->height < 0) {
+        Size one;
+        if (!MeasureUncached(u" ", 1, one)) return false;
+        w->height = one.height;
+    }
+    out = Size{width, w->height};
+    advances_ = w;
+    advancesFor_ = key_;
     return true;
 }
 
@@ -114,7 +150,10 @@ LayoutFonts::Widths* LayoutFonts::WidthsOfFont() {
         if (w->key == key_) current_ = w.get();
     if (!current_) {
         try {
-            if (widths_.size() >= kKeptFonts) widths_.erase(widths_.begin());
+            if (widths_.size() >= kKeptFonts) {
+                if (advances_ == widths_.front().get()) advancesFor_ = -1;
+                widths_.erase(widths_.begin());
+            }
             auto w = std::make_unique<Widths>();
             w->key = key_;
             w->width.fill(-1);

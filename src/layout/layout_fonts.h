@@ -73,7 +73,14 @@ public:
     int32_t Em() const { return em_; }
     // Without a context: the box font's metrics, so that layout still makes progress. Soft
     // hyphens take no width.
-    bool Measure(const char16_t* text, int32_t length, Size& out);
+    // A word of the characters kept in a font the context measures by advances is the sum
+    // of their kept widths, found inline.
+    bool Measure(const char16_t* text, int32_t length, Size& out) {
+        if (length > 0 && advancesFor_ == static_cast<int64_t>(key_) &&
+            SumOfAdvances(*advances_, text, length, out))
+            return true;
+        return MeasureWord(text, length, out);
+    }
     // The width Measure gives the one character c in the selected font, kept per font for the
     // characters of the alphabetic scripts: splitting a long word measures every character of
     // it, and a table's cells are laid out more than once.
@@ -104,6 +111,8 @@ private:
         widths_.clear();
         widthsFor_ = -1;
         current_ = nullptr;
+        advancesFor_ = -1;
+        advances_ = nullptr;
         words_.reset();
     }
     // Characters below this are kept (Latin, Greek, Cyrillic, Hebrew, Arabic and the marks).
@@ -117,8 +126,33 @@ private:
         bool metricsKept = false;
         int32_t ascent = 0;
         int32_t descent = 0;
+        // Whether the context measures this font's texts as the sum of their characters'
+        // widths (-1 not asked yet), and the height it gives them (-1 not measured yet).
+        int8_t byAdvances = -1;
+        int32_t height = -1;
     };
     Widths* WidthsOfFont();
+    // A word of kept characters in a font measured by advances: the sum of their widths
+    // (a soft hyphen's is 0) and the font's height. False when the word or the font is not
+    // such, and then out is not set.
+    bool MeasureByAdvances(const char16_t* text, int32_t length, Size& out);
+    Widths* AdvancesOfFont();
+    // The sum when every character is kept and measured already.
+    static bool SumOfAdvances(const Widths& w, const char16_t* text, int32_t length, Size& out) {
+        int32_t width = 0;
+        for (const char16_t* end = text + length; text != end; ++text) {
+            if (*text >= kKeptChars) return false;
+            const int32_t advance = w.width[*text];
+            if (advance < 0) return false;
+            width += advance;
+        }
+        out = Size{width, w.height};
+        return true;
+    }
+    bool MeasureWord(const char16_t* text, int32_t length, Size& out);
+    // The font whose kept widths and height Measure sums inline (-1: none).
+    int64_t advancesFor_ = -1;
+    Widths* advances_ = nullptr;
     // Words measured lately, per font: prose repeats its words, and a word measured again is
     // not sent through the context (its handle look-ups and glyph by glyph advances) again.
     static constexpr int32_t kWordUnits = 14;
