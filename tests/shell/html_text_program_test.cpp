@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/program_runs.h"
@@ -365,6 +366,44 @@ TEST(ProgramTables, ATappedArrowLeavesItsColumnDrawn) {
         for (int y = 30; y < 280; ++y)
             for (int x = ax - 4; x < before.width; ++x)
                 ASSERT_EQ(before.At(x, y), after->At(x, y)) << x << "," << y;
+}
+
+// ---- Words measured as drawn ----------------------------------------------------------------
+
+// A paragraph is broken into the same lines whatever was measured before it: on its own, and
+// after a paragraph of other words (in another font, or of characters sharing low bits with
+// its own: "か" is U+304B, "K" U+004B).
+TEST(ProgramHtmlText, AParagraphsLinesDoNotDependOnTheWordsBeforeIt) {
+    const std::string head = "<html><head><meta charset=\"utf-8\"></head><body>";
+    auto paragraph = [](const std::vector<std::string>& words) {
+        std::string p = "<p>";
+        for (size_t i = 0; i < 24; ++i) p += words[i * 7 % 11 % words.size()] + " ";
+        return p + "</p>";
+    };
+    const std::vector<std::string> latin = {"Kobe", "Kate", "KKK", "evening", "light", "fell"};
+    const std::vector<std::string> kana = {"かかし", "日本語の本", "かか", "かな", "λόγος"};
+    const std::vector<std::string> plain = {"the", "evening", "light", "fell", "on", "quiet", "ships"};
+    const char* const kOpen[] = {"<i>", "<code>", "<big>", "<b><i>"};
+    const char* const kClose[] = {"</i>", "</code>", "</big>", "</i></b>"};
+    std::vector<std::string> bold, styled;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        bold.push_back("<b>" + plain[i] + "</b>");
+        styled.push_back(kOpen[i % 4] + plain[i] + kClose[i % 4]);
+    }
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        {latin, kana}, {bold, plain}, {plain, bold}, {plain, styled}, {styled, plain}};
+    for (const auto& [before, words] : cases) {
+        const auto alone = Pages(head + paragraph(words) + "</body></html>", 1, {});
+        const auto after =
+            Pages(head + paragraph(before) + paragraph(words) + "</body></html>", 1, {});
+        ASSERT_EQ(alone.size(), 1u);
+        ASSERT_EQ(after.size(), 1u);
+        ASSERT_GE(alone[0].size(), 4u) << words[0];
+        ASSERT_GT(after[0].size(), alone[0].size()) << words[0];
+        const std::vector<std::string> tail(after[0].end() - static_cast<long>(alone[0].size()),
+                                            after[0].end());
+        EXPECT_EQ(tail, alone[0]) << "after " << before[0];
+    }
 }
 
 }  // namespace
