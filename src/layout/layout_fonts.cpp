@@ -124,8 +124,7 @@ bool LayoutFonts::MeasureShown(const char16_t* text, int32_t length, Size& out) 
     return gc_ == nullptr;
 }
 
-int32_t LayoutFonts::SpaceWidth() {
-    if (spaceFor_ == static_cast<int64_t>(key_)) return space_;
+int32_t LayoutFonts::MeasureSpace() {
     Size s;
     Measure(u" ", 1, s);
     space_ = s.width;

@@ -90,7 +90,11 @@ public:
             return current_->width[c];
         return MeasureCharWidth(c);
     }
-    int32_t SpaceWidth();
+    // Asked for every space between words: the font's kept answer is found inline.
+    int32_t SpaceWidth() {
+        if (spaceFor_ == static_cast<int64_t>(key_)) return space_;
+        return MeasureSpace();
+    }
     int32_t HyphenWidth();
     int32_t Ascent();
     int32_t Descent();
@@ -150,6 +154,7 @@ private:
         return true;
     }
     bool MeasureWord(const char16_t* text, int32_t length, Size& out);
+    int32_t MeasureSpace();
     // The font whose kept widths and height Measure sums inline (-1: none).
     int64_t advancesFor_ = -1;
     Widths* advances_ = nullptr;
