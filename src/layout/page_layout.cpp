@@ -425,6 +425,23 @@ uint32_t PageLayout::LineStartBefore(uint32_t position, uint32_t reach) {
     return kNone;
 }
 
+bool PageLayout::StartsAtTabs(uint32_t position) {
+    DocumentSource* doc = Document();
+    if (!doc || position == 0) return false;
+    PageBuffer buffer;
+    if (!doc->ReadPage(position - 1, buffer, 0, 0)) return false;
+    bool inside = false;
+    // Characters map one to one onto positions within a page read here.
+    if (buffer.text && buffer.length == buffer.spanLength && buffer.start < position &&
+        position < buffer.start + buffer.length) {
+        const char16_t before = buffer.text[position - 1 - buffer.start];
+        const char16_t at = buffer.text[position - buffer.start];
+        inside = at == u'\t' || (at == u' ' && before == u'\t');
+    }
+    doc->ReleasePage(buffer.pageId);
+    return inside;
+}
+
 int32_t PageLayout::OutermostTableOffset(const ElementStack& stack) {
     int32_t outer = -1;
     for (int32_t off = stack.FindTag(kMarkupTable); off >= 0;) {
@@ -656,7 +673,7 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     auto stopBeforeToken = [&](bool kept, std::optional<uint32_t> resume) {
         if (!align && !kept) return Stop::kAgain;
         if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return Stop::kFailed;
-        if (resume) source_->SetPosition(*resume);
+        if (resume) source_->ResumeInside(*resume);
         return Stop::kHere;
     };
     while (guard-- > 0) {

@@ -759,6 +759,10 @@ private:
     // Just past the last line end of the text before the position, when it is at most `reach`
     // back; kNone otherwise.
     uint32_t LineStartBefore(uint32_t position, uint32_t reach);
+    // Whether a page starting at the position starts at a TAB or just after one (a listing line
+    // wrapped inside the blanks that line its columns up starts the page there): read afresh
+    // from there, the TABs give other blanks than those the line's wrapping left for the page.
+    bool StartsAtTabs(uint32_t position);
     // LayoutPageFrom starts before the start tag that ends at its target.
     bool paragraphStart_ = false;
     // A record replayed to a row boundary of an open table starts a continued table.

@@ -696,6 +696,55 @@ const PageRecord* Paginator::ForwardPageBefore(uint32_t before, int64_t lower) c
     return found;
 }
 
+// How many pages before a start at TABs are laid out again at most to reach one that reads the
+// same afresh.
+constexpr size_t kTabbedPagesBack = 16;
+
+const PageRecord* Paginator::ForwardPageAt(uint32_t start) const {
+    auto at = std::lower_bound(forwardPages_.begin(), forwardPages_.end(), start,
+                               [](const PageRecord& r, uint32_t s) { return r.start < s; });
+    return at != forwardPages_.end() && at->start == start ? &*at : nullptr;
+}
+
+bool Paginator::LayoutAsPageAfterTrailed(uint32_t start, PageRecord& page) {
+    if (!layout_.StartsAtTabs(start)) return false;
+    // The starts of the pages shown before it, back to a page still known or one that reads
+    // the same afresh.
+    std::vector<uint32_t> starts{start};
+    const PageRecord* known = nullptr;
+    while (!known && starts.size() <= kTabbedPagesBack) {
+        const uint32_t earlier = TrailedBefore(starts.back());
+        if (earlier == kNone || earlier >= starts.back()) return false;
+        starts.push_back(earlier);
+        known = FindPageRecord(earlier, PageStepCode::kSamePage);
+        if (!known) known = ForwardPageAt(earlier);
+        if (!layout_.StartsAtTabs(earlier)) break;
+    }
+    PageRecord previous, next;
+    if (known) {
+        previous.used = previous.CopyFrom(*known);
+        previous.tables.clear();
+        previous.stopAt = kNone;
+    } else {
+        previous.used = layout_.LayoutPageFrom(starts.back(), previous, false) &&
+                        previous.start == starts.back();
+    }
+    if (!previous.IsUsed()) return false;
+    // Each page after it as paging forward lays it out, kept for the PageUps that follow.
+    for (size_t k = starts.size() - 1; k-- > 0;) {
+        PageSlot aside;
+        bool more = false;
+        const bool ok = LayoutSlot(previous, aside, false, next, more);
+        ResetSlot(aside);
+        if (!ok || !more || next.start != starts[k]) return false;
+        if (k > 0) KeepForwardPage(next);
+        previous.MoveFrom(next);
+    }
+    page.MoveFrom(previous);
+    page.pageNumber = kNone;
+    return page.IsUsed();
+}
+
 bool Paginator::RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,
                                   PageRecord& follower, bool& moreText) {
     const uint32_t before = TrailedBefore(target);
@@ -703,11 +752,12 @@ bool Paginator::RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& a
     PageRecord& page = slot.scratch;
     page.Reset();
     // Its record when it is still kept (exactly as paging forward left it), else laid out
-    // afresh from its start.
+    // afresh from its start (or as the page after the one shown before it, for a start that
+    // reads differently afresh).
     if (const PageRecord* known = FindPageRecord(before, PageStepCode::kSamePage)) {
         page.used = page.CopyFrom(*known);
         page.tables.clear();
-    } else {
+    } else if (!LayoutAsPageAfterTrailed(before, page)) {
         page.pageNumber = kNone;
         page.used = layout_.LayoutPageFrom(before, page, false) && page.start == before;
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -89,6 +90,61 @@ std::string TabbedSynopsesHtml() {
     }
     h += "</pre></div>";
     prose();
+    return h + "</body></html>";
+}
+
+// A reference page as its generator writes one: a synopsis listing of calls, each a type, a TAB,
+// the linked name (long names cut at a small screen's line end), TABs, then its arguments each
+// after a <br/> and five TABs; then the details of each call (its listing, a paragraph, a table
+// of its arguments). Going back, pages start inside the TABs and inside cut names; paging back
+// reaches them far from any page still laid out.
+std::string ReferencePageHtml(std::uint32_t seed) {
+    static const char* const kTypes[] = {
+        "int", "void", "xmlChar *", "const xmlChar *", "xmlXPathObjectPtr *", "xsltStylesheetPtr"};
+    static const char* const kParts[] = {
+        "xslt",      "Set",  "Get",  "Generic", "Debug",   "Sort", "Result",  "To",
+        "Callbacks", "Func", "Ctxt", "Parse",   "Options", "Save", "Compile", "Error"};
+    static const char* const kArguments[] = {
+        "int no",           "void * block",    "xmlNodePtr * sorts", "int nbsorts",
+        "xmlDocPtr result", "int compression", "void * ctx",         "const char * URL"};
+    static const char* const kWords[] = {"the",      "transformation", "context", "node",
+                                         "source",   "tree",           "element", "instruction",
+                                         "compiled", "stylesheet"};
+    SeededWords parts(kParts, seed), pick(kTypes, seed + 1), arguments(kArguments, seed + 2),
+        words(kWords, seed + 3);
+    struct Call {
+        std::string type, name, tabs, arguments;
+        std::vector<std::string> names;
+    };
+    std::vector<Call> calls(50);
+    for (Call& c : calls) {
+        c.type = pick.Words(1);
+        c.name = parts.Words(3 + static_cast<int>(parts.Draw() >> 16) % 3, "");
+        c.tabs.assign(static_cast<size_t>(std::max(1, 3 - static_cast<int>(c.name.size()) / 8)),
+                      '\t');
+        const int count = 1 + static_cast<int>(arguments.Draw() >> 16) % 4;
+        for (int a = 0; a < count; ++a) {
+            const std::string argument = arguments.Words(1);
+            c.arguments += (a ? ", <br/>\t\t\t\t\t " : "") + argument;
+            c.names.push_back(argument.substr(argument.rfind(' ') + 1));
+        }
+    }
+    std::string h = "<html><body><h2>utils</h2><p>" + words.Words(20) +
+                    ".</p><h2>Synopsis</h2><pre class=\"synopsis\">";
+    for (const Call& c : calls)
+        h += c.type + "\t<a href=\"#" + c.name + "\">" + c.name + "</a>" + c.tabs + "(" +
+             c.arguments + ");\n";
+    h += "</pre><h2>Details</h2>";
+    for (const Call& c : calls) {
+        h += "<h3><a name=\"" + c.name + "\"/>" + c.name +
+             " ()</h3><pre class=\"programlisting\">" + c.type + "\t" + c.name + c.tabs + "(" +
+             c.arguments + ")<br/>\n</pre><p>" +
+             words.Words(10 + static_cast<int>(words.Draw() >> 16) % 30) +
+             ".</p><table border=\"0\"><tbody>";
+        for (const std::string& name : c.names)
+            h += "<tr><td><i><tt>" + name + "</tt></i>:</td><td>" + words.Words(5) + ".</td></tr>";
+        h += "</tbody></table><hr/>";
+    }
     return h + "</body></html>";
 }
 
@@ -735,6 +791,16 @@ TEST_P(ProgramPagesAgree, SynopsesWithBreaksInsideListings) {
 // words, and going back no page ends past them.
 TEST_P(ProgramPagesAgree, SynopsesLinedUpWithTabs) {
     ExpectBackwardTilesForward("tabbed", TabbedSynopsesHtml());
+}
+
+// A synopsis of calls lined up with TABs before the details of each: a page going back that starts
+// inside a run of TABs a line wrapped in, or inside a cut name followed by TABs, shows the blanks
+// and the words after them as paging forward showed them.
+TEST_P(ProgramPagesAgree, AReferencePageOfSynopsesLinedUpWithTabs) {
+    for (std::uint32_t seed : {2u, 3u}) {
+        SCOPED_TRACE(seed);
+        ExpectBackwardTilesForward("reference" + std::to_string(seed), ReferencePageHtml(seed));
+    }
 }
 
 // Rows continued from page to page are measured from their words as the text has them, so a

@@ -867,6 +867,19 @@ bool HtmlTokenizer::SkipText(uint32_t before) {
     return true;
 }
 
+// In a listing the characters passed over still count towards the columns its TABs reach.
+void HtmlTokenizer::ResumeInside(uint32_t position) {
+    if (sawPre_ && InPre() && !preSpaceNext_) {
+        char16_t c = 0;
+        while (stream_.GetPosition() < position && stream_.Peek(c) && c != u'<' && c != u'&' &&
+               c != u'\r' && c != u'\n' && stream_.NextChar(c)) {
+            preColumn_ += c == u'\t' ? 8 - preColumn_ % 8 : 1;
+            preLineStart_ = false;
+        }
+    }
+    stream_.SetPosition(position);
+}
+
 void HtmlTokenizer::SeekBack(uint32_t position) {
     replayLimit_ = stream_.GetPosition();
     replaying_ = true;

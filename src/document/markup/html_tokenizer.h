@@ -29,6 +29,7 @@ public:
     // or they are nested too deep.
     bool StartInside(uint32_t position, const std::vector<uint16_t>& open);
     void SetPosition(uint32_t position) override { stream_.SetPosition(position); }
+    void ResumeInside(uint32_t position) override;
     void SeekBack(uint32_t position) override;
     bool Attach(DocumentSource* source, uint32_t mode) override;
     void ReleaseBuffers() override;

@@ -43,6 +43,9 @@ public:
     virtual bool HasAttribute(uint32_t id);
     virtual bool Start(uint32_t position, bool resync) = 0;
     virtual void SetPosition(uint32_t position) = 0;
+    // Reading resumes at a position inside the token that the state just restored was saved
+    // before (a page starting inside a word); by default only the position changes.
+    virtual void ResumeInside(uint32_t position) { SetPosition(position); }
     virtual void SeekBack(uint32_t /*position*/) {}
     virtual bool Attach(DocumentSource* source, uint32_t mode) = 0;
     virtual void ReleaseBuffers() = 0;
