@@ -1,5 +1,7 @@
 #include "layout/block_contents.h"
 
+#include <atomic>
+
 #include "document/markup/attribute_value.h"
 #include "document/markup/token_source.h"
 
@@ -27,6 +29,13 @@ void BlockContents::ForEachArray(F&& f) {
 
 BlockContents::BlockContents() = default;
 
+uint64_t BlockContents::FirstSerial() {
+    // Each block counts from a base of its own, so two blocks (one made where another was
+    // freed) never show the same serial.
+    static std::atomic<uint64_t> blocks{0};
+    return (blocks.fetch_add(1, std::memory_order_relaxed) + 1) << 32;
+}
+
 int32_t BlockContents::KindCount(uint32_t kind) const {
     int32_t n = 0;
     const_cast<BlockContents*>(this)->WithArray(kind, [&](auto& a) { n = a.Count(); });
@@ -34,6 +43,7 @@ int32_t BlockContents::KindCount(uint32_t kind) const {
 }
 
 void BlockContents::Clear() {
+    Changed();
     index_.Clear();
     ForEachArray([](uint32_t, auto& a) { a.Clear(); });
     end_ = 0;
@@ -74,6 +84,8 @@ bool BlockContents::AssignFrom(const BlockContents& other) {
 
 void BlockContents::MoveFrom(BlockContents& other) {
     if (this == &other) return;
+    Changed();
+    other.Changed();
     index_.Move(other.index_);
     boxes_.Move(other.boxes_);
     attributes_.Move(other.attributes_);
@@ -94,6 +106,7 @@ void BlockContents::MoveFrom(BlockContents& other) {
 bool BlockContents::AppendIndex(uint32_t kind, uint32_t position, bool noPosition) {
     BlockItem entry{(position & BlockItem::kPositionMask) | (noPosition ? BlockItem::kNoPosition : 0),
                     kind};
+    Changed();
     return index_.Append(entry) >= 0;
 }
 
@@ -133,6 +146,7 @@ bool BlockContents::Append(TextRun&& item, uint32_t position, bool noPosition) {
 void BlockContents::RemoveAt(const BlockCursor& cursor) {
     const BlockItem* item = index_.Get(cursor.position);
     if (!item) return;
+    Changed();
     uint32_t kind = item->kind;
     WithArray(kind, [&](auto& a) { a.Remove(cursor.counts[kind], 1); });
     index_.Remove(cursor.position, 1);
@@ -140,6 +154,7 @@ void BlockContents::RemoveAt(const BlockCursor& cursor) {
 
 void BlockContents::RemoveRange(const BlockCursor& from, const BlockCursor& to) {
     if (to.position <= from.position) return;
+    Changed();
     ForEachArray([&](uint32_t k, auto& a) {
         int32_t n = to.counts[k] - from.counts[k];
         if (n > 0) a.Remove(from.counts[k], n);
@@ -164,6 +179,7 @@ bool BlockContents::CopyRange(const BlockContents& from, int32_t start, int32_t 
     int32_t at[kItemKindCount];
     for (uint32_t k = 0; k < kItemKindCount; ++k) at[k] = counts[k];
     BlockContents& src = const_cast<BlockContents&>(from);
+    Changed();
     for (int32_t i = start; i < end; ++i) {
         const BlockItem entry = *from.index_.Get(i);
         if (index_.Append(entry) < 0) return false;
@@ -207,6 +223,7 @@ bool BlockContents::SplitItems(const BlockCursor& cursor, BlockContents& first,
         if (&second != this) second.MoveFrom(*this);
         if (&first != &second) first.Clear();
         first.end_ = start;
+        first.Changed();
         return true;
     }
     if (cursor.position >= Count()) {

@@ -286,7 +286,13 @@ public:
     const BlockItem* ItemAt(int32_t i) const { return index_.Get(i); }
 
     uint32_t EndPosition() const { return end_; }
-    void SetEndPosition(uint32_t p) { end_ = p; }
+    void SetEndPosition(uint32_t p) {
+        end_ = p;
+        Changed();
+    }
+    // Moves on with every change of the items or the end position, to a value no block had
+    // before: cursors kept from an earlier look at the block are good while it stays.
+    uint64_t Serial() const { return serial_; }
     uint32_t Continuation() const { return continuation_; }
     void SetContinuation(uint32_t v) { continuation_ = v; }
 
@@ -366,6 +372,8 @@ private:
     template <typename F>
     void WithArray(uint32_t kind, F&& f);
     bool AppendIndex(uint32_t kind, uint32_t position, bool noPosition);
+    void Changed() { ++serial_; }
+    static uint64_t FirstSerial();
     bool CopyRange(const BlockContents& from, int32_t start, int32_t end, const int32_t* counts,
                    const int32_t* endCounts);
     // SplitAt's items and first's storage; second's storage is SplitAt's.
@@ -385,6 +393,7 @@ private:
     PooledArray<InlineBox, 4> objects_;
     uint32_t end_ = 0;
     uint32_t continuation_ = 0;
+    uint64_t serial_ = FirstSerial();
 
     friend struct BlockArrays;
 };
@@ -441,6 +450,7 @@ bool BlockContents::Insert(BlockCursor& cursor, const T& item, uint32_t position
     BlockItem entry{(position & BlockItem::kPositionMask) | (noPosition ? BlockItem::kNoPosition : 0),
                     kind};
     if (!index_.Insert(cursor.position, &entry, 1)) return false;
+    Changed();
     auto& array = BlockArrays::Of(*this, &item);
     if (!array.Insert(cursor.counts[kind], &item, 1)) {
         index_.Remove(cursor.position, 1);

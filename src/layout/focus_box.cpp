@@ -63,23 +63,6 @@ void SkipWords(BlockCursor& cursor, int32_t n) {
     }
 }
 
-namespace {
-
-// A fingerprint of a block's items (kinds and positions): a relayout into the same slot, even
-// of the same page with as many items, changes it.
-uint64_t Fingerprint(const BlockContents* block) {
-    if (!block) return 0;
-    uint64_t h = 1469598103934665603ull;
-    for (int32_t i = 0; i < block->Count(); ++i) {
-        const BlockItem* item = block->ItemAt(i);
-        h = (h ^ item->kind) * 1099511628211ull;
-        h = (h ^ item->value) * 1099511628211ull;
-    }
-    return h ^ block->EndPosition();
-}
-
-}  // namespace
-
 void TextFocus::Bind(PageLayout* layout, PageSlot* slot) {
     BlockContents* block = slot ? &slot->contents : nullptr;
     uint32_t start = slot && slot->record ? slot->record->start : 0xFFFFFFFFu;
@@ -95,8 +78,10 @@ void TextFocus::BindBlock(BlockContents* block) {
 }
 
 void TextFocus::Rebind(BlockContents* block, uint32_t start) {
-    uint64_t print = Fingerprint(block);
-    if (block != block_ || start != boundStart_ || print != boundPrint_) {
+    // Any change of the block's items (a relayout into the same slot, even of the same page
+    // with as many items) moves its serial on.
+    uint64_t serial = block ? block->Serial() : 0;
+    if (block != block_ || start != boundStart_ || serial != boundSerial_) {
         // Another page or a changed block: the old cursors point at nothing.
         block_ = block;
         ResetRanges();
@@ -104,7 +89,7 @@ void TextFocus::Rebind(BlockContents* block, uint32_t start) {
     }
     block_ = block;
     boundStart_ = start;
-    boundPrint_ = print;
+    boundSerial_ = serial;
     if (focus_.IsEmpty()) focus_.cursor.Init(block_, true);
 }
 

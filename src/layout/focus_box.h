@@ -4,7 +4,7 @@
 // inverting.
 //
 // The ranges hold cursors into one slot's BlockContents. They are only good for the block
-// they were made on: Bind notes the slot, its page start and a fingerprint of its items, and
+// they were made on: Bind notes the slot, its page start and the serial of its items, and
 // any change (another page, a relayout, an item inserted) empties them before they are used.
 #pragma once
 
@@ -120,7 +120,7 @@ private:
     PageLayout* layout_ = nullptr;
     PageSlot* slot_ = nullptr;
     uint32_t boundStart_ = 0xFFFFFFFFu;
-    uint64_t boundPrint_ = 0;
+    uint64_t boundSerial_ = 0;
     FocusRange focus_;
     FocusRange anchor_;
     FocusRange active_;

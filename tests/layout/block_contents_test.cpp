@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "document/markup/attribute_value.h"
@@ -192,6 +193,39 @@ TEST(BlockIndex, ItemsKeepTheirAddressesWhileOthersComeAndGo) {
     EXPECT_EQ(Texts(b), "ybc");
     EXPECT_EQ(b.Run(2), c);
     EXPECT_EQ(c->text[0], u'c');
+}
+
+// Cursors kept from an earlier look at a block are checked against its serial: every change of
+// its items or its end moves it on, reads leave it, and no two blocks ever show the same one.
+TEST(BlockSerial, EveryChangeMovesItOnAndNoTwoBlocksShareOne) {
+    BlockContents b, other, split;
+    EXPECT_NE(b.Serial(), other.Serial());
+    Fill(b);
+    ASSERT_TRUE(other.AssignFrom(b));
+    EXPECT_NE(b.Serial(), other.Serial());
+    BlockCursor c;
+    c.Init(&b, true);
+    c.Next();
+    auto changes = [&](auto&& change) {
+        const uint64_t before = b.Serial();
+        change();
+        return b.Serial() != before;
+    };
+    EXPECT_FALSE(changes([&] { b.PositionAt(c), b.KindCount(kItemTextRun), b.CheckInvariants(); }));
+    EXPECT_TRUE(changes([&] { b.SetEndPosition(6); }));
+    EXPECT_TRUE(changes([&] { b.Insert(c, Space(2), 1); }));
+    EXPECT_TRUE(changes([&] { b.RemoveAt(c); }));
+    EXPECT_TRUE(changes([&] { b.Append(MakeRun(u"d"), 5); }));
+    EXPECT_TRUE(changes([&] { ASSERT_TRUE(b.SplitAt(c, b, split, true)); }));
+    EXPECT_TRUE(changes([&] { b.MoveFrom(split); }));
+    EXPECT_TRUE(changes([&] { ASSERT_TRUE(b.AssignFrom(other)); }));
+    EXPECT_TRUE(changes([&] { ASSERT_TRUE(b.CopyFrom(other)); }));
+    EXPECT_TRUE(changes([&] { b.Clear(); }));
+    // A block made where another was freed starts from a serial of its own.
+    const uint64_t was = b.Serial();
+    b.~BlockContents();
+    new (&b) BlockContents();
+    EXPECT_NE(b.Serial(), was);
 }
 
 TEST(BlockCursors, BackUndoesNext) {

@@ -147,6 +147,33 @@ TEST(SelectingText, EscEndsTheFocusBoxAndStaysOnThePage) {
     EXPECT_EQ(ReadFile(left), "");
 }
 
+// A selection over a line and a half, then the screen turned: the page is laid out again into
+// the same slot from the same start, with other lines. The old selection named items of the
+// page as it was and is dropped: the turned page shows as it does without one.
+TEST(SelectingText, TurningTheScreenDropsTheSelectionOfThePageAsItWas) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
+    const std::string range = device.OutsidePath("range.png"),
+                      turned = device.OutsidePath("turned.png"),
+                      plain = device.OutsidePath("plain.png");
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x0d\nidle\nkey 0x28\nidle\n"
+                       "screenshot " + range + "\nrotate 90\nidle\nscreenshot " + turned +
+                           "\nquit\n")
+                  .status,
+              0);
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nrotate 90\nidle\nscreenshot " + plain + "\nquit\n")
+                  .status,
+              0);
+    const Shot selected = Read(range), after = Read(turned), fresh = Read(plain);
+    ASSERT_GT(selected.Dark(), 1000);  // the selection shows before the turn
+    EXPECT_EQ(after.w, fresh.w);
+    EXPECT_EQ(after.Dark(), fresh.Dark());
+    EXPECT_EQ(after.px, fresh.px);
+}
+
 // The notes of a book's side file, by their texts.
 std::vector<std::u16string> Notes(const std::string& book) {
     std::vector<std::u16string> out;

@@ -28,18 +28,22 @@ struct Slot {
 class TableLock {
 public:
     void lock() {
-        while (held_.exchange(true, std::memory_order_acquire)) {
+        if (held_.exchange(true, std::memory_order_acquire)) Wait();
+    }
+    void unlock() { held_.store(false, std::memory_order_release); }
+
+private:
+    // Out of line, so that taking a free lock leaves its caller's registers alone.
+    __attribute__((noinline)) void Wait() {
+        do {
             for (int spins = 0; held_.load(std::memory_order_relaxed); ++spins) {
                 if (spins < 64)
                     Pause();
                 else
                     std::this_thread::yield();
             }
-        }
+        } while (held_.exchange(true, std::memory_order_acquire));
     }
-    void unlock() { held_.store(false, std::memory_order_release); }
-
-private:
     static void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
