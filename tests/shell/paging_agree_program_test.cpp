@@ -736,16 +736,27 @@ protected:
         return pages;
     }
 
+    // The pages PageDown shows from the first page to the last, and those PageUp shows from
+    // End back to the first, put in reading order.
+    struct BothWays {
+        std::vector<Page> forward;
+        std::vector<Page> back;
+    };
+    BothWays WalkBothWays(const std::string& html, const std::string& name) {
+        BothWays walks{Walk(html, "", "key 0x22", 600, name + "-down"),
+                       Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up")};
+        std::reverse(walks.back.begin(), walks.back.end());
+        return walks;
+    }
+
     // Pages PageDown shows from the first and PageUp from End hold the same lines in the same
     // order (blank lines aside: one PageDown dropped at a page's end may show going back; and
     // the lines a page at a boundary repeats of the page after it).
     void ExpectBackwardTilesForward(const std::string& name, const std::string& html,
                                     bool viewedTables = false) {
-        const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
-        std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
+        auto [forward, back] = WalkBothWays(html, name);
         ASSERT_GT(forward.size(), 3u);
         ASSERT_GT(back.size(), 3u);
-        std::reverse(back.begin(), back.end());
         ExpectSameLines(forward, back, viewedTables);
     }
 
@@ -863,10 +874,8 @@ TEST_P(ProgramPagesAgree, ATableWiderThanTheScreenReadViewByView) {
 // page after page 1 is shown as paging forward shows it).
 TEST_P(ProgramPagesAgree, APageOfAHistoryTableGoingBackEndsWhereThePageAfterStarts) {
     const std::string html = ApiHistoryHtml();
-    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "history-down");
-    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "history-up");
+    auto [forward, back] = WalkBothWays(html, "history");
     ASSERT_GT(back.size(), 3u);
-    std::reverse(back.begin(), back.end());
     const std::vector<size_t> repeats = RepeatsAtBoundaries(forward, back);
     for (size_t k = 2; k < repeats.size(); ++k)
         EXPECT_EQ(repeats[k], 0u) << "page " << k + 1 << " of " << back.size()
@@ -882,10 +891,8 @@ TEST_P(ProgramPagesAgree, APageOfAHistoryTableGoingBackEndsWhereThePageAfterStar
 // full End need not be those PageDown showed, and the page may be a forward page's top only.)
 TEST_P(ProgramPagesAgree, ATallHistoryTableThatFitsTheWidthIsPagedAsPagingForwardPagedIt) {
     const std::string html = TallHistoryTablesHtml();
-    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "tall-history-down");
-    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "tall-history-up");
+    auto [forward, back] = WalkBothWays(html, "tall-history");
     ASSERT_GT(back.size(), 3u);
-    std::reverse(back.begin(), back.end());
     ExpectSameLines(forward, back);
     EXPECT_GT(ExpectRowsGroupedAsForward(forward, back), 12u);
 }
@@ -931,10 +938,8 @@ TEST_P(ProgramPagesAgree, NoPageOfAFewLinesGoingBackAfterAHistoryTable) {
     for (const int sections : {13, 21, 32}) {
         SCOPED_TRACE(std::to_string(sections) + " sections");
         const std::string html = ApiHistoryHtml(sections);
-        const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "sections-down");
-        std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "sections-up");
+        auto [forward, back] = WalkBothWays(html, "sections");
         ASSERT_GT(back.size(), 3u);
-        std::reverse(back.begin(), back.end());
         ExpectSameLines(forward, back, true);
         std::vector<size_t> sizes;
         for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
@@ -1006,10 +1011,8 @@ TEST_P(ProgramTallPicturesGoingBack, NoPageAfterADiagramHoldsAFewLinesGoingBack)
     const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
     besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
     const std::string html = StructureDiagramsHtml();
-    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "diagrams-down");
-    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "diagrams-up");
+    auto [forward, back] = WalkBothWays(html, "diagrams");
     ASSERT_GT(back.size(), 3u);
-    std::reverse(back.begin(), back.end());
     ExpectSameLines(forward, back);
     std::vector<size_t> sizes;
     for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
@@ -1077,11 +1080,9 @@ TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
 class ProgramFullPagesGoingBack : public ProgramPagesAgree {
 protected:
     void ExpectFullPagesGoingBack(const std::string& name, const std::string& html, bool breaks) {
-        const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
-        std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
+        auto [forward, back] = WalkBothWays(html, name);
         ASSERT_GT(forward.size(), 6u);
         ASSERT_GT(back.size(), 6u);
-        std::reverse(back.begin(), back.end());
         EXPECT_EQ(back.front(), forward.front()) << "page 1";
         ExpectSameLines(forward, back);
         // Paging forward, every node starts a page at its rule, also after the last rows of a
