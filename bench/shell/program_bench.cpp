@@ -132,9 +132,10 @@ struct Stand {
     }
 };
 
+// Made on first use and removed, device and all, when the benchmarks end.
 Stand& Shared() {
-    static Stand* stand = new Stand;
-    return *stand;
+    static Stand stand;
+    return stand;
 }
 
 double Median(std::vector<double> v) {
