@@ -633,7 +633,9 @@ std::vector<std::string> ReadOnce(const std::vector<std::vector<std::string>>& p
 
 // Pages PageUp showed, in reading order: how many of each page's last lines repeat the first
 // lines of the page after it where the page is one PageDown shows (a page at a forced break, or
-// the page after page 1, is shown as paging forward shows it).
+// the page after page 1, is shown as paging forward shows it). The page after it then goes on
+// with the first line of the page PageDown shows next: one that merely starts with a line like
+// the page's last repeats nothing.
 std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
                                         const std::vector<Page>& back) {
     std::vector<size_t> repeats(back.size(), 0);
@@ -642,8 +644,11 @@ std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
         const auto f = std::find(forward.begin(), forward.end(), back[k]);
         if (f == forward.end() || (f + 1 != forward.end() && *(f + 1) == back[k + 1])) continue;
         const std::vector<std::string> a = ShownLines(back[k]), b = ShownLines(back[k + 1]);
+        const std::vector<std::string> next =
+            f + 1 != forward.end() ? ShownLines(*(f + 1)) : std::vector<std::string>{};
         for (size_t m = std::min(a.size(), b.size()); m > 0; --m)
-            if (std::equal(a.end() - static_cast<std::ptrdiff_t>(m), a.end(), b.begin())) {
+            if (std::equal(a.end() - static_cast<std::ptrdiff_t>(m), a.end(), b.begin()) &&
+                (m == b.size() || next.empty() || b[m] == next.front())) {
                 repeats[k] = m;
                 break;
             }
