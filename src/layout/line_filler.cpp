@@ -126,6 +126,7 @@ bool PageLayout::SplitWord(LineState& ln, int32_t& room, bool opensLine) {
     if (!opensLine && !Hyphenation::IsQuarterFree(room, lineWidth)) return false;
     BlockCursor end = c;
     end.Next();
+    ExtendToWordEnd(end);
     // The word is measured in the fonts it is drawn in, from the style in force at its start
     // (the style reached at its end may be that of a mark or link after it).
     const PositionRecord atEnd = lineStyle_;
@@ -145,6 +146,28 @@ bool PageLayout::SplitWord(LineState& ln, int32_t& room, bool opensLine) {
     room = avail;
     ApplyStyleAt(ln, c);
     return true;
+}
+
+// Moves `end` past the rest of the word whose run it follows: the runs and style changes up to
+// the next space, break, object or box (the hyphen and the line record an earlier layout of the
+// block left where it cut the word are inside it). Where the word is cut and whether it reads
+// as an identifier or has syllables depends on all of it, whichever runs its text came in (a
+// character reference, markup inside the word, the end of a piece of text the source read at
+// once): a page starting inside the word cuts it as the page before did.
+void PageLayout::ExtendToWordEnd(BlockCursor& end) {
+    constexpr int32_t kMaxWordItems = 64;
+    BlockCursor c = end;
+    for (int32_t i = 0; i < kMaxWordItems; ++i) {
+        const uint32_t kind = EnsureItemKind(c);
+        const bool hyphen =
+            kind == kItemFlowMark && block_->Mark(c.counts[kItemFlowMark])->type == kMarkHyphen;
+        if (kind != kItemTextRun && kind != kItemStyleChange && kind != kItemLine && !hyphen)
+            return;
+        c.Next();
+        // The word ends with its last run: a style change after it is the next word's (the
+        // splitter measures the hyphen in the font it leaves selected).
+        if (kind == kItemTextRun) end = c;
+    }
 }
 
 // The line went back to c (a break chosen before its last word, or the cut inside a word): the

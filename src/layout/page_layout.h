@@ -640,6 +640,7 @@ private:
     // The steps of LayoutLines (line_filler.cpp), over the line being filled.
     bool StartLine(LineState& line, const BlockCursor& cursor);
     bool SplitWord(LineState& line, int32_t& room, bool opensLine);
+    void ExtendToWordEnd(BlockCursor& end);
     void ApplyStyleAt(const LineState& line, const BlockCursor& c);
     void AddBoxToLine(LineState& line);
     void AddRunToLine(LineState& line);

@@ -633,7 +633,9 @@ std::vector<std::string> ReadOnce(const std::vector<std::vector<std::string>>& p
 
 // Pages PageUp showed, in reading order: how many of each page's last lines repeat the first
 // lines of the page after it where the page is one PageDown shows (a page at a forced break, or
-// the page after page 1, is shown as paging forward shows it).
+// the page after page 1, is shown as paging forward shows it). The page after it then goes on
+// with the first line of the page PageDown shows next: one that merely starts with a line like
+// the page's last repeats nothing.
 std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
                                         const std::vector<Page>& back) {
     std::vector<size_t> repeats(back.size(), 0);
@@ -642,8 +644,11 @@ std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
         const auto f = std::find(forward.begin(), forward.end(), back[k]);
         if (f == forward.end() || (f + 1 != forward.end() && *(f + 1) == back[k + 1])) continue;
         const std::vector<std::string> a = ShownLines(back[k]), b = ShownLines(back[k + 1]);
+        const std::vector<std::string> next =
+            f + 1 != forward.end() ? ShownLines(*(f + 1)) : std::vector<std::string>{};
         for (size_t m = std::min(a.size(), b.size()); m > 0; --m)
-            if (std::equal(a.end() - static_cast<std::ptrdiff_t>(m), a.end(), b.begin())) {
+            if (std::equal(a.end() - static_cast<std::ptrdiff_t>(m), a.end(), b.begin()) &&
+                (m == b.size() || next.empty() || b[m] == next.front())) {
                 repeats[k] = m;
                 break;
             }
@@ -1255,6 +1260,61 @@ TEST_P(ProgramCutNamesReopened, APageStartingOnAPieceOfANameShowsItAsPagingShowe
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramCutNamesReopened,
                          ::testing::Values("240x110", "480x200@192"));
+
+// An API page's contents: nested lists of calls in links, each name with its arguments longer
+// than the pieces the text is read in (30 characters), cut at a small screen's line ends two or
+// three times: after the object's '.', inside the name, inside the arguments.
+std::string LongCallsContentsHtml() {
+    static const char* const kCalls[] = {"readable.asIndexedPairs([options])",
+                                         "readable.reduce(fn[, initial[, options]])",
+                                         "writable.writeOrBufferChunks(chunk[, encoding])",
+                                         "duplex.allowHalfOpenSockets([options])",
+                                         "transform.flushRemainingChunks(callback)",
+                                         "stream.duplexPairFromStreams([options])",
+                                         "readable.iteratorHelpers([options])",
+                                         "stream.finishedWithSignals(stream[, options])"};
+    std::string h = "<html><body><h1>Stream</h1><ul><li><a href=\"#api\">Stream</a><ul>";
+    for (int k = 0; k < 12; ++k) {
+        const std::string n = std::to_string(k);
+        h += "<li><a href=\"#c" + n + "\">Class: <code>stream.Readable</code></a><ul>";
+        for (int i = 0; i < 8; ++i)
+            h += "<li><span class=\"stability_1\"><a href=\"#x" + n + "_" + std::to_string(i) +
+                 "\"><code>" + kCalls[i] + "</code></a></span></li>";
+        h += "</ul></li>";
+    }
+    return h + "</ul></li></ul></body></html>";
+}
+
+// Reopened on any page, the book shows it as paging forward showed it, also a page that starts
+// on a piece of a cut call: its words are cut as the page before cut them, whichever pieces of
+// text the layout read them in (from the call's start paging forward, from the page's start on
+// reopening), never "Pairs([" and "options])" where paging showed "Pairs([op-" and "tions])".
+TEST(ProgramLongCallsReopened, EveryPageShowsAsPagingForwardShowedIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("stream.html", LongCallsContentsHtml());
+    const std::string book = device.OutsidePath("stream.html");
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> env = {"FOLIVANT_SCREEN=240x320"};
+    constexpr int kPages = 40;
+    std::string walk = "idle\n";
+    for (int i = 0; i < kPages; ++i)
+        walk += "pagetext " + o + "p" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+    ASSERT_EQ(RunSteps(device, {book}, walk + "quit\n", env).status, 0);
+    int reopened = 0;
+    std::string steps = "idle\nkey 0x24\nidle\n";  // from the first page
+    for (int i = 1; i < kPages; ++i) {
+        steps += "key 0x22\nidle\n";
+        const Page page = ReadLines(o + "p" + std::to_string(i) + ".txt");
+        if (page.empty() || page == ReadLines(o + "p" + std::to_string(i - 1) + ".txt")) break;
+        ASSERT_EQ(RunSteps(device, {book}, steps + "quit\n", env).status, 0);
+        ASSERT_EQ(RunSteps(device, {book}, "idle\npagetext " + o + "again.txt\nquit\n", env).status,
+                  0);
+        EXPECT_EQ(ReadLines(o + "again.txt"), page) << "reopened at page " << i + 1;
+        ++reopened;
+    }
+    EXPECT_GT(reopened, 20);
+}
 
 // Paging back from End with the position bar shown, the page number changes at every step: a
 // number counted down from the estimate is never shown twice for two pages.
