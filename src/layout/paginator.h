@@ -410,6 +410,12 @@ private:
     // The known page (stored, or the first) that ends at or before the target and starts
     // latest, not before `from`; null when none.
     const PageRecord* SeedBefore(uint32_t target, uint32_t from);
+    // Whether the page at `start`, as an earlier search laid it out whole, leaves room for two
+    // more lines of the base font at its foot (not at a forced break).
+    bool EndsWithRoomLeft(uint32_t start) const;
+    // Whether a page whose lines end at `bottom` (from the column's top) has room for two more
+    // lines of the base font below them.
+    bool RoomLeftAtFoot(int32_t bottom) const;
     // The top of a page only, filled down to `fill` (lengths and pictures still measure against
     // the whole column); the record's end and the known last page are left as they were.
     bool LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill, PageRecord& follower,

@@ -398,7 +398,11 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // of a chapter that ends in a forced page break.
     const bool atEnd = target >= layout_.TextLength();
     const bool atBreak = !probed && PageLayout::EndsWithTypeZeroMark(slot.contents);
-    if (!probed && !stopped &&
+    // One that ends there with room left at its foot (what starts at the target, a picture or a
+    // table's row, did not fit below it) is filled upward from the page before it instead.
+    const bool roomLeft = !probed && hasBefore && !forwardPagesOnly_ &&
+                          RoomLeftAtFoot(static_cast<int32_t>(slot.contentHeight));
+    if (!probed && !stopped && !roomLeft &&
         ((more && ReachesTarget(next, target) && !atBreak) ||
          (!more && page.end == target && !atEnd)))
         return accept(page, next, more);
@@ -529,6 +533,17 @@ void Paginator::RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
     knownLines_.push_back(std::move(k));
 }
 
+bool Paginator::RoomLeftAtFoot(int32_t bottom) const {
+    const int32_t room = layout_.columns_[0].height - bottom;
+    return room >= 2 * std::max(1, static_cast<int32_t>(layout_.settings_.baseFontSize));
+}
+
+bool Paginator::EndsWithRoomLeft(uint32_t start) const {
+    const KnownLines* known = FindKnownLines(start);
+    return known && !known->lines.empty() && !known->endsWithBreak &&
+           RoomLeftAtFoot(known->lines.back().bottom);
+}
+
 const PageRecord* Paginator::SeedBefore(uint32_t target, uint32_t from) {
     const PageRecord* best = nullptr;
     // The last page, and the last page of a chapter that ends in a forced page break, are
@@ -539,6 +554,10 @@ const PageRecord* Paginator::SeedBefore(uint32_t target, uint32_t from) {
         if (!r.IsUsed() || r.end == kNone || r.start < from || r.start >= target ||
             r.end > endBefore || r.end <= r.start)
             return;
+        // A page that ends at the target with room left at its foot (the picture or row at the
+        // target did not fit below it) is no answer: the page ending there is filled upward
+        // from the page before it.
+        if (r.end == target && EndsWithRoomLeft(r.start)) return;
         if (!best || r.start > best->start) best = &r;
     };
     if (firstKnown_) consider(first_);

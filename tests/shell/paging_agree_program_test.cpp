@@ -462,7 +462,7 @@ std::string ProseBookHtml() {
 // A generated manual's chapter on internals: sections of prose, each with a diagram taller than
 // the screen in a centred paragraph of its own between its paragraphs (a page paging forward
 // shows holds the diagram alone, shrunk to the page).
-std::string StructureDiagramsHtml() {
+std::string StructureDiagramsHtml(int sections = 10) {
     static const char* const kWords[] = {"the",       "processing", "stylesheet", "template",
                                          "node",      "pattern",    "compiled",   "structure",
                                          "hash",      "list",       "element",    "attribute",
@@ -470,7 +470,7 @@ std::string StructureDiagramsHtml() {
     SeededWords words(kWords, 29);
     auto pick = [&](std::uint32_t n) { return static_cast<int>((words.Draw() >> 16) % n); };
     std::string h = "<html><head><title>Internals</title></head><body><h1>Internals</h1>";
-    for (int sec = 0; sec < 10; ++sec) {
+    for (int sec = 0; sec < sections; ++sec) {
         const std::string n = std::to_string(sec);
         h += "<h3><a name=\"s" + n + "\">Section " + n + "</a></h3>\n";
         for (int p = 2 + pick(5); p > 0; --p) h += "<p>" + words.Words(20 + pick(40)) + ".</p>\n\n";
@@ -1036,6 +1036,36 @@ TEST_P(ProgramTallPicturesGoingBack, NoPageAfterADiagramHoldsAFewLinesGoingBack)
             << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
     }
     EXPECT_GT(after, 5u);
+}
+
+// In a manual long enough that paging back starts from pages found by earlier searches, the page
+// just before a diagram's page is no page of a line or two going back: a page such a search
+// passed that ends at the diagram (the lines before it, the diagram not fitting below them) is
+// not taken as it is; the page ending there is filled from the page before it.
+TEST_P(ProgramTallPicturesGoingBack, NoPageBeforeADiagramHoldsAFewLinesGoingBack) {
+    const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
+    besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
+    auto [forward, back] = WalkBothWays(StructureDiagramsHtml(20), "long-diagrams");
+    ASSERT_GT(back.size(), 60u);
+    ExpectSameLines(forward, back);
+    std::vector<size_t> sizes;
+    for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
+    std::sort(sizes.begin(), sizes.end());
+    const size_t full = sizes[sizes.size() * 3 / 4];
+    auto startsWithDiagram = [](const Page& p) {
+        const std::vector<std::string> shown = ShownLines(p);
+        return !shown.empty() && shown.front().rfind("[", 0) == 0;
+    };
+    size_t before = 0;
+    for (size_t k = 1; k + 1 < back.size(); ++k) {
+        if (!startsWithDiagram(back[k + 1]) || startsWithDiagram(back[k])) continue;
+        ++before;
+        if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
+        EXPECT_GE(ShownLines(back[k]).size() * 2, full)
+            << "going back, page " << k + 1 << " of " << back.size() << " holds "
+            << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
+    }
+    EXPECT_GT(before, 10u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramTallPicturesGoingBack,
