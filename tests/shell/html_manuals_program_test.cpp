@@ -172,6 +172,26 @@ TEST(ProgramHtmlManuals, WordsInCapitalsAreNotHyphenated) {
     }
 }
 
+// French manuals set a space before ; : ! ? and inside brackets: the mark is a word of its own,
+// and a line never begins with a closing mark nor ends with an opening one.
+TEST(ProgramHtmlManuals, MarksSetApartStayWithTheirWords) {
+    const std::string closing = ";:!?),.]}", opening = "([{";
+    std::string html = "<html><body><p>";
+    for (int i = 0; i < 9; ++i)
+        html += "voir la note ; puis : la suite ! enfin ? ( option ) , avec [ liste ] et "
+                "{ bloc } . ";
+    html += "</p></body></html>";
+    for (const char* screen : kScreens) {
+        const auto page = FirstPage(html, screen);
+        ASSERT_GT(page.size(), 8u) << screen;
+        for (const std::string& line : page) {
+            ASSERT_FALSE(line.empty()) << screen;
+            EXPECT_EQ(closing.find(line.front()), std::string::npos) << screen << ": " << line;
+            EXPECT_EQ(opening.find(line.back()), std::string::npos) << screen << ": " << line;
+        }
+    }
+}
+
 // A manual's coloured rows showed white: the row's BGCOLOR was never painted.
 TEST(ProgramHtmlManuals, ARowsColourFillsItsCellsThatHaveNone) {
     for (const char* screen : kScreens) {
