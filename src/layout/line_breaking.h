@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
+#include <type_traits>
 
 #include "core/geometry.h"
 #include "layout/block_contents.h"
@@ -132,31 +134,35 @@ public:
     void Push(const BreakCandidate& c) { PushSlot() = c; }
     // The slot of a new newest candidate, for the caller to fill in place.
     BreakCandidate& PushSlot() {
-        BreakCandidate& slot = slots_.held[next_];
+        BreakCandidate& slot = Slots()[next_];
         next_ = (next_ + 1) & 3;
         if (count_ < 4) ++count_;
         return slot;
     }
     void SetLastChar(char16_t c) {
         if (count_ == 0) return;
-        slots_.held[(next_ + 3) & 3].last = c;
+        Slots()[(next_ + 3) & 3].last = c;
     }
     int32_t Count() const { return count_; }
     // Newest first: 0 the newest.
     const BreakCandidate& Candidate(int32_t age) const {
-        return slots_.held[(next_ + 3 - age) & 3];
+        return Slots()[(next_ + 3 - age) & 3];
     }
     // The chosen candidate; false when the ring is empty or only placeholders are held (a
     // cut there would leave the line empty).
     bool ChooseBreak(BreakCandidate& out) const;
 
 private:
-    // Only the count_ newest slots are ever read, each written when pushed: a line's ring is
-    // not cleared first.
-    union Slots {
-        Slots() {}
-        BreakCandidate held[4];
-    } slots_;
+    // Only the count_ newest slots are ever read, each written whole when pushed: a line's
+    // ring is plain storage, not cleared first (the candidates, trivially copied and
+    // destroyed, live in it from its start).
+    static_assert(std::is_trivially_copyable_v<BreakCandidate> &&
+                  std::is_trivially_destructible_v<BreakCandidate>);
+    BreakCandidate* Slots() { return std::launder(reinterpret_cast<BreakCandidate*>(storage_)); }
+    const BreakCandidate* Slots() const {
+        return std::launder(reinterpret_cast<const BreakCandidate*>(storage_));
+    }
+    alignas(BreakCandidate) unsigned char storage_[4 * sizeof(BreakCandidate)];
     int32_t next_ = 0;
     int32_t count_ = 0;
 };
