@@ -142,9 +142,13 @@ void String::AssignSub(const String& source, int32_t start, int32_t count) {
     if (count < 0 || count > len - start) count = len - start;
     Buffer* b = source.buffer_;
     int32_t off = source.offset_ + start;
-    if (b) ++b->refs;
-    Release();
-    buffer_ = b;
+    // A view moved within the buffer it already shares (a tokenizer's next word of a page)
+    // keeps its hold on it.
+    if (b != buffer_ || !b) {
+        if (b) ++b->refs;
+        Release();
+        buffer_ = b;
+    }
     offset_ = off;
     length_ = count;
 }

@@ -110,7 +110,8 @@ void PageLayout::BoxOf(const RenderState& state, BoxRecord& out) const {
     if (state.boxFlags & kBoxPreformatted) out.flags |= BoxRecord::kPreformatted;
 }
 
-void PageLayout::SelectTokenFont() {
+// (Every word and space selects it: inline in this file's callers, its only ones.)
+[[gnu::always_inline]] inline void PageLayout::SelectTokenFont() {
     const TextStyle& t = CurrentState().text;
     fonts_.Select(t.size, t.style, t.face);
 }
@@ -122,7 +123,7 @@ bool PageLayout::ReadToken(BlockContents& block) {
 }
 
 template <typename Tokens>
-bool PageLayout::ReadTokenFrom(Tokens& source, BlockContents& block) {
+[[gnu::always_inline]] inline bool PageLayout::ReadTokenFrom(Tokens& source, BlockContents& block) {
     // Text read in pieces (a word joined across a character reference, "&lt;b&gt;") stands
     // where its first piece does: a part of it cut off at a line end stands inside it.
     uint32_t first = kNone;
@@ -156,8 +157,10 @@ bool PageLayout::FindInHead() const {
     return inHead_;
 }
 
+// (Its one caller reads every token of a book: inline there.)
 template <typename Tokens>
-bool PageLayout::LayoutToken(Tokens& source, BlockContents& block, uint32_t position) {
+[[gnu::always_inline]] inline bool PageLayout::LayoutToken(Tokens& source, BlockContents& block,
+                                                           uint32_t position) {
     bool ok = true;
     const uint32_t kind = source.LastTokenKind();
     const bool text = kind == kTokenText || kind == kTokenNonJoiner || kind == kTokenSpace;
@@ -190,7 +193,7 @@ bool PageLayout::AddEndMark(BlockContents& block, uint32_t position) {
     return block.Append(m, block.EndPosition());
 }
 
-bool PageLayout::AddSpace(BlockContents& block, uint32_t position) {
+[[gnu::always_inline]] inline bool PageLayout::AddSpace(BlockContents& block, uint32_t position) {
     SelectTokenFont();
     FlowMark m;
     m.type = kMarkSpace;
@@ -199,8 +202,8 @@ bool PageLayout::AddSpace(BlockContents& block, uint32_t position) {
 }
 
 template <typename Tokens>
-bool PageLayout::AddText(Tokens& source, BlockContents& block, uint32_t position,
-                         bool trailingBreak) {
+[[gnu::always_inline]] inline bool PageLayout::AddText(Tokens& source, BlockContents& block,
+                                                       uint32_t position, bool trailingBreak) {
     const String& text = source.Text();
     FlowMark gap;
     gap.type = kMarkSpace;

@@ -171,27 +171,17 @@ bool Find(const uint16_t* table, int32_t n, char16_t c) {
     return false;
 }
 
-bool IsClosing(char16_t c) {
+bool IsClosingAbove127(char16_t c) {
     return Find(kClosing, static_cast<int32_t>(std::size(kClosing)), c);
 }
 
-bool IsOpening(char16_t c) {
+bool IsOpeningAbove127(char16_t c) {
     return Find(kOpening, static_cast<int32_t>(std::size(kOpening)), c);
 }
 
 }  // namespace LineMarks
 
 // ---- Breaks -------------------------------------------------------------------------------
-
-bool BreakCandidate::MayBeginLine() const {
-    if (cursor.Kind() != kItemTextRun) return true;
-    return !LineMarks::IsClosing(first);
-}
-
-bool BreakCandidate::MayEndLine() const {
-    if (cursor.Kind() != kItemTextRun) return true;
-    return !LineMarks::IsOpening(last);
-}
 
 bool BreakRing::ChooseBreak(BreakCandidate& out) const {
     if (count_ == 0) return false;

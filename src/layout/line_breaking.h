@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
+#include <type_traits>
 
 #include "core/geometry.h"
 #include "layout/block_contents.h"
@@ -120,31 +122,47 @@ struct BreakCandidate {
     char16_t first = u' ';
     char16_t last = u' ';
 
-    bool MayBeginLine() const;
-    bool MayEndLine() const;
+    // The character is looked at first: most are no mark, and only then is the item's kind
+    // looked up (the marks apply to text runs only).
+    inline bool MayBeginLine() const;
+    inline bool MayEndLine() const;
 };
 
 class BreakRing {
 public:
     // (Every word and space of a line is one: inline.)
-    void Push(const BreakCandidate& c) {
-        slots_[next_] = c;
+    void Push(const BreakCandidate& c) { PushSlot() = c; }
+    // The slot of a new newest candidate, for the caller to fill in place.
+    BreakCandidate& PushSlot() {
+        BreakCandidate& slot = Slots()[next_];
         next_ = (next_ + 1) & 3;
         if (count_ < 4) ++count_;
+        return slot;
     }
     void SetLastChar(char16_t c) {
         if (count_ == 0) return;
-        slots_[(next_ + 3) & 3].last = c;
+        Slots()[(next_ + 3) & 3].last = c;
     }
     int32_t Count() const { return count_; }
     // Newest first: 0 the newest.
-    const BreakCandidate& Candidate(int32_t age) const { return slots_[(next_ + 3 - age) & 3]; }
+    const BreakCandidate& Candidate(int32_t age) const {
+        return Slots()[(next_ + 3 - age) & 3];
+    }
     // The chosen candidate; false when the ring is empty or only placeholders are held (a
     // cut there would leave the line empty).
     bool ChooseBreak(BreakCandidate& out) const;
 
 private:
-    BreakCandidate slots_[4];
+    // Only the count_ newest slots are ever read, each written whole when pushed: a line's
+    // ring is plain storage, not cleared first (the candidates, trivially copied and
+    // destroyed, live in it from its start).
+    static_assert(std::is_trivially_copyable_v<BreakCandidate> &&
+                  std::is_trivially_destructible_v<BreakCandidate>);
+    BreakCandidate* Slots() { return std::launder(reinterpret_cast<BreakCandidate*>(storage_)); }
+    const BreakCandidate* Slots() const {
+        return std::launder(reinterpret_cast<const BreakCandidate*>(storage_));
+    }
+    alignas(BreakCandidate) unsigned char storage_[4 * sizeof(BreakCandidate)];
     int32_t next_ = 0;
     int32_t count_ = 0;
 };
@@ -152,6 +170,30 @@ private:
 namespace LineMarks {
 // Bisection over an ascending table; an empty table finds nothing.
 bool Find(const uint16_t* table, int32_t n, char16_t c);
-bool IsClosing(char16_t c);  // may not begin a line
-bool IsOpening(char16_t c);  // may not end a line
+bool IsClosingAbove127(char16_t c);
+bool IsOpeningAbove127(char16_t c);
+// The marks below 128, one bit each (every word of a line ending on a break is asked about).
+inline constexpr uint64_t kClosingAscii[2] = {
+    1ull << 0x21 | 1ull << 0x29 | 1ull << 0x2C | 1ull << 0x2E | 1ull << 0x3A | 1ull << 0x3B |
+        1ull << 0x3F,
+    1ull << (0x5D - 64) | 1ull << (0x7D - 64)};
+inline constexpr uint64_t kOpeningAscii[2] = {1ull << 0x28,
+                                              1ull << (0x5B - 64) | 1ull << (0x7B - 64)};
+inline bool InAscii(const uint64_t (&set)[2], char16_t c) { return set[c >> 6] >> (c & 63) & 1; }
+// May not begin a line.
+inline bool IsClosing(char16_t c) {
+    return c < 128 ? InAscii(kClosingAscii, c) : IsClosingAbove127(c);
+}
+// May not end a line.
+inline bool IsOpening(char16_t c) {
+    return c < 128 ? InAscii(kOpeningAscii, c) : IsOpeningAbove127(c);
+}
 }  // namespace LineMarks
+
+bool BreakCandidate::MayBeginLine() const {
+    return !LineMarks::IsClosing(first) || cursor.Kind() != kItemTextRun;
+}
+
+bool BreakCandidate::MayEndLine() const {
+    return !LineMarks::IsOpening(last) || cursor.Kind() != kItemTextRun;
+}

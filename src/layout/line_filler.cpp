@@ -57,7 +57,7 @@ struct PageLayout::LineState {
 
     // A break opportunity before the item at c; the first of a line would leave it empty.
     void PushCandidate(char16_t first, char16_t lastChar) {
-        BreakCandidate cand;
+        BreakCandidate& cand = ring.PushSlot();
         cand.cursor = c;
         cand.remaining = remaining;
         cand.pendingSpace = pendingSpace;
@@ -65,7 +65,6 @@ struct PageLayout::LineState {
         cand.placeholder = pushedAny ? 0 : 1;
         cand.first = first;
         cand.last = lastChar;
-        ring.Push(cand);
         pushedAny = true;
     }
 };

@@ -57,6 +57,29 @@ TEST(StringSharing, SelfAssignmentOfASubViewKeepsTheBuffer) {
     EXPECT_TRUE(tail.EqualsAscii("de"));
 }
 
+// A tokenizer moves one view from word to word of a page: it holds the page once throughout.
+TEST(StringSharing, AViewMovedWithinItsBufferHoldsItOnceAndShowsItsNewPart) {
+    String page = S(u"one two three");
+    String word;
+    word.AssignSub(page, 0, 3);
+    EXPECT_EQ(page.RefCount(), 2);
+    word.AssignSub(page, 4, 3);
+    EXPECT_TRUE(word.EqualsAscii("two"));
+    EXPECT_EQ(page.RefCount(), 2);
+    word.AssignSub(page, 8, 99);
+    EXPECT_TRUE(word.EqualsAscii("three"));
+    EXPECT_EQ(page.RefCount(), 2);
+    String next = S(u"four");
+    word.AssignSub(next, 0, 2);
+    EXPECT_TRUE(word.EqualsAscii("fo"));
+    EXPECT_EQ(page.RefCount(), 1);
+    EXPECT_EQ(next.RefCount(), 2);
+    next.Release();
+    word.AssignSub(word, 1, 1);
+    EXPECT_TRUE(word.EqualsAscii("o"));
+    EXPECT_EQ(word.RefCount(), 1);
+}
+
 TEST(StringSharing, RawAppendsGrowPastTheReserve) {
     String s;
     ASSERT_TRUE(s.Reserve(2));

@@ -161,6 +161,18 @@ TEST(MarkTables, FirstAndLastEntriesAreFoundAndNeighboursMissed) {
     EXPECT_FALSE(LineMarks::Find(none, 0, 5));
 }
 
+TEST(MarkTables, TheMarksBelow128AreTheseAndNoOthers) {
+    const std::u16string closing = u"!),.:;?]}", opening = u"([{";
+    for (char16_t c = 0; c < 128; ++c) {
+        EXPECT_EQ(LineMarks::IsClosing(c), closing.find(c) != std::u16string::npos) << int(c);
+        EXPECT_EQ(LineMarks::IsOpening(c), opening.find(c) != std::u16string::npos) << int(c);
+    }
+    EXPECT_TRUE(LineMarks::IsClosing(0x00BB));
+    EXPECT_TRUE(LineMarks::IsOpening(0x00AB));
+    EXPECT_FALSE(LineMarks::IsClosing(0x00AB));
+    EXPECT_FALSE(LineMarks::IsOpening(0x0080));
+}
+
 class Ring : public ::testing::Test {
 public:
     void SetUp() override {
@@ -219,6 +231,27 @@ TEST_F(Ring, OnlyAPlaceholderGivesNoCut) {
     EXPECT_FALSE(ring.ChooseBreak(out));
     BreakRing empty;
     EXPECT_FALSE(empty.ChooseBreak(out));
+}
+
+// The marks are of text: a picture or a mark standing where a candidate is cut is no mark.
+TEST_F(Ring, MarksCountOnlyWhereTheCandidateStandsOnText) {
+    FlowMark space;
+    space.type = kMarkSpace;
+    block.Append(space, 4);
+    // A cut before the comma's word would begin a line with it: the mark may begin one.
+    ring.Push(At(0, u'a', u'a', true));
+    ring.Push(At(4, u',', u'x'));
+    ring.Push(At(1, u',', u'b'));
+    BreakCandidate out;
+    ASSERT_TRUE(ring.ChooseBreak(out));
+    EXPECT_EQ(out.cursor.position, 4);
+    // The word after the mark may begin a line: the mark may end the one before.
+    BreakRing after;
+    after.Push(At(0, u'a', u'a', true));
+    after.Push(At(4, u'x', u'('));
+    after.Push(At(2, u'c', u'c'));
+    ASSERT_TRUE(after.ChooseBreak(out));
+    EXPECT_EQ(out.cursor.position, 2);
 }
 
 TEST_F(Ring, TheRingHoldsTheNewestFour) {

@@ -172,6 +172,35 @@ TEST(ProgramHtmlManuals, WordsInCapitalsAreNotHyphenated) {
     }
 }
 
+// French manuals set a space before ; : ! ? and inside brackets: the mark is a word of its own,
+// and a line never begins with a closing mark nor ends with an opening one.
+TEST(ProgramHtmlManuals, MarksSetApartStayWithTheirWords) {
+    const std::string closing = ";:!?),.]}", opening = "([{";
+    for (const char mark : closing + opening) {
+        const std::string m(1, mark);
+        // Words of many lengths, so that lines end at every kind of place.
+        static const char* const kWords[] = {"a",     "le",      "mot",      "voir",
+                                             "suite", "comment", "toujours", "programme",
+                                             "ou",    "lecture", "enfin",    "extraordinaire"};
+        std::string html = "<html><body><p>";
+        uint32_t seed = 7;
+        for (int i = 0; i < 90; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            html += std::string(kWords[(seed >> 16) % 12]) + " " + m + " ";
+        }
+        html += "</p></body></html>";
+        const bool closes = closing.find(mark) != std::string::npos;
+        for (const char* screen : kScreens) {
+            const auto page = FirstPage(html, screen);
+            ASSERT_GT(page.size(), 4u) << screen;
+            for (const std::string& line : page) {
+                ASSERT_FALSE(line.empty()) << screen;
+                EXPECT_NE(closes ? line.front() : line.back(), mark) << screen << ": " << line;
+            }
+        }
+    }
+}
+
 // A manual's coloured rows showed white: the row's BGCOLOR was never painted.
 TEST(ProgramHtmlManuals, ARowsColourFillsItsCellsThatHaveNone) {
     for (const char* screen : kScreens) {

@@ -30,7 +30,7 @@ public:
         return MappedPosition();
     }
     // The character at the read position; false at the end of input.
-    bool Peek(char16_t& c) {
+    [[gnu::always_inline]] bool Peek(char16_t& c) {
         if (cur_ >= 0 && off_ < segments_[cur_].page.length) {
             c = segments_[cur_].chars.Data()[off_];
             return true;
@@ -65,7 +65,8 @@ public:
     // A word or a run of white space of text mode that lies wholly inside the current page, cut
     // without the scanner (the same cut the scanner makes): 1 a word (its text in word), 2 white
     // space, 0 when the scanner must decide. Off when quickPath is false (tests compare both).
-    inline int QuickTextToken(String& word);
+    // (Most tokens of a book: inline in each of its two callers.)
+    [[gnu::always_inline]] inline int QuickTextToken(String& word);
     static inline bool quickPath = true;
     // Text-mode words are cut after this many characters.
     static constexpr uint32_t kWordLimit = 30;

@@ -86,7 +86,7 @@ private:
     uint16_t FindName(const char16_t* chars, uint32_t n);
     // A word followed by '&' or a combining mark goes on in the next token (at most five
     // times). Inline: it runs after every word.
-    uint32_t JoinRule(uint32_t result) {
+    [[gnu::always_inline]] uint32_t JoinRule(uint32_t result) {
         char16_t c;
         if (stream_.Peek(c) && (c == u'&' || (c >= 0x300 && CharProps::IsCombining(c))) &&
             joinCount_ < 5) {
