@@ -57,6 +57,12 @@ const String& ShownText(const String& text, String& scratch) {
     return scratch;
 }
 
+// The bytes of a style that choose its font: its size step, flags and face.
+uint32_t StyleFontKey(const PositionRecord& style) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(style.size)) |
+           static_cast<uint32_t>(style.style & 0x0F) << 8 | static_cast<uint32_t>(style.face) << 16;
+}
+
 }  // namespace
 
 uint32_t PagePainter::DefaultTextColour() const {
@@ -289,10 +295,14 @@ uint32_t PagePainter::ShownBackground(const PositionRecord& style, uint32_t fall
 }
 
 void PagePainter::SetRunFont(const PositionRecord& style) {
+    // Within a page the same style bytes give the same font: most words change nothing.
+    const uint32_t key = StyleFontKey(style);
+    if (shownFontSize_ >= 0 && key == shownStyleKey_) return;
     CanvasFont font;
     font.size = layout_.StyleFontSize(style);
     font.flags = static_cast<uint8_t>(style.style & 0x0F);
     font.face = style.face ? style.face : layout_.DefaultFace();
+    shownStyleKey_ = key;
     // A heading's end changes the size alone: comparing the flags only kept its larger font.
     if (font.size == shownFontSize_ && font.flags == shownFontFlags_ && font.face == shownFontFace_)
         return;

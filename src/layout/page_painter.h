@@ -120,6 +120,8 @@ private:
     int32_t shownFontSize_ = -1;
     uint8_t shownFontFlags_ = 0;
     uint8_t shownFontFace_ = 0;
+    // The style bytes the shown font was worked out from (while its size is known).
+    uint32_t shownStyleKey_ = 0;
     std::vector<CanvasText> queuedText_;
     uint32_t queuedColour_ = 0;
 };

@@ -4,6 +4,7 @@
 // table after taps. Fixtures are written here; the pages are read back as text or pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -404,6 +405,43 @@ TEST(ProgramHtmlText, AParagraphsLinesDoNotDependOnTheWordsBeforeIt) {
                                             after[0].end());
         EXPECT_EQ(tail, alone[0]) << "after " << before[0];
     }
+}
+
+
+// The left and right ends of the dark pixels in each band of rows that holds text, top down;
+// a gap of a few rows (between an i's dot and its stem) does not end a band.
+std::vector<std::pair<int, int>> TextBands(const Picture& p, int top, int bottom) {
+    auto dark = [&](int x, int y) {
+        const Rgb c = ColourAt(p, x, y);
+        return c.r < 128 && c.g < 128 && c.b < 128;
+    };
+    std::vector<std::pair<int, int>> bands;
+    int lastDark = -100;
+    for (int y = top; y < bottom; ++y) {
+        int left = p.width, right = -1;
+        for (int x = 0; x < p.width; ++x)
+            if (dark(x, y)) left = std::min(left, x), right = std::max(right, x);
+        if (right < 0) continue;
+        if (y - lastDark > 4) bands.emplace_back(left, right);
+        lastDark = y;
+        bands.back().first = std::min(bands.back().first, left);
+        bands.back().second = std::max(bands.back().second, right);
+    }
+    return bands;
+}
+
+// A word in code after words of the same size and weight is drawn in its own face: each
+// letter as wide as the code face makes it, not as the words before it had them.
+TEST(ProgramHtmlText, CodeAfterPlainWordsOfTheSameSizeIsDrawnInItsOwnFace) {
+    const Picture p = Shot(
+        "<html><body><p>iiiiiiiiii</p><p>iiiiiiiiii <code>iiiiiiiiii</code></p></body></html>", {});
+    ASSERT_GT(p.width, 0);
+    const auto bands = TextBands(p, 30, p.height - 30);
+    ASSERT_GE(bands.size(), 2u);
+    const int plain = bands[0].second - bands[0].first;
+    const int both = bands[1].second - bands[1].first;
+    // The code word of the second line takes far more than the plain word's width again.
+    EXPECT_GT(both - plain, 2 * plain) << plain << " " << both;
 }
 
 }  // namespace

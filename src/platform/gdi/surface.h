@@ -80,8 +80,9 @@ public:
     // `NoteInk`: left of right in those rows; what it wrote past that is the plain colour.
     bool PlainFrom(int x, int top, int bottom, std::uint16_t& colour) const {
         if (!plainKnown_ || top < 0 || bottom > height_) return false;
+        const int* const ends = inkEnd_.data();
         for (int y = top; y < bottom; ++y)
-            if (x < inkEnd_[static_cast<std::size_t>(y)]) return false;
+            if (x < ends[y]) return false;
         colour = plain_;
         return true;
     }
@@ -93,8 +94,10 @@ public:
     }
     void NoteInk(int top, int bottom, int right) {
         if (!plainKnown_) return;
-        for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y)
-            inkEnd_[static_cast<std::size_t>(y)] = std::max(inkEnd_[static_cast<std::size_t>(y)], right);
+        // Through a local pointer and end: the row ends written cannot change them.
+        int* const ends = inkEnd_.data();
+        for (int y = std::max(top, 0), last = std::min(bottom, height_); y < last; ++y)
+            ends[y] = std::max(ends[y], right);
     }
 
     // Palette entries as 0x00RRGGBB; a paletted surface always has 2^bpp entries.

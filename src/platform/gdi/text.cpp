@@ -332,7 +332,8 @@ void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* 
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
     };
-    // Four rows (one group) or two (two groups) a step: fewer steps for the same copies.
+    // Four rows (one group) or two (two groups) a step: fewer steps for the same copies. A
+    // group's last rows are copied by a jump into a row of copies, without a loop.
     if (groups == 1) {
         int r = 0;
         for (; r + 4 <= height; r += 4, inked += 32, at += 4 * stride) {
@@ -341,7 +342,19 @@ void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* 
             copy(at + 2 * stride, inked + 16);
             copy(at + 3 * stride, inked + 24);
         }
-        for (; r < height; ++r, inked += 8, at += stride) copy(at, inked);
+        switch (height - r) {
+            case 3:
+                copy(at + 2 * stride, inked + 16);
+                [[fallthrough]];
+            case 2:
+                copy(at + stride, inked + 8);
+                [[fallthrough]];
+            case 1:
+                copy(at, inked);
+                break;
+            default:
+                break;
+        }
         return;
     }
     if (groups == 2) {
