@@ -367,14 +367,14 @@ private:
     // height; else the slot is released.
     bool LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, int32_t shortOf,
                            PageRecord& follower, bool& moreText);
-    // The page shown before the target's page (TrailedBefore), laid out into the slot
-    // stopping at the target; false when none is known or it no longer reaches the target.
     // The page starting at `start` as the page shown before it (TrailedBefore) leaves it, for a
     // start that reads differently afresh (StartsAtTabs): the pages before it are laid out
     // again from the nearest one known or starting elsewhere; false otherwise.
     bool LayoutAsPageAfterTrailed(uint32_t start, PageRecord& page);
     // The page kept from a forward run (KeepForwardPage) that starts there, if any.
     const PageRecord* ForwardPageAt(uint32_t start) const;
+    // The page shown before the target's page (TrailedBefore), laid out into the slot
+    // stopping at the target; false when none is known or it no longer reaches the target.
     bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,
                            PageRecord& follower, bool& moreText);
     bool StartEndingSearch(PageRecord& page, uint32_t target, int64_t lower, int64_t back,
