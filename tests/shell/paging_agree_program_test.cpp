@@ -999,11 +999,24 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramWideListingLines,
 // screen: a page laid out going back from the end of the paragraph before a diagram shows the
 // diagram (its blank line above is no line of the page), never a page of nothing that PageUp
 // cannot leave.
-class ProgramTallPicturesGoingBack : public ProgramPagesAgree {};
+class ProgramTallPicturesGoingBack : public ProgramPagesAgree {
+protected:
+    // The diagram every fixture of this suite shows, taller than either screen.
+    void SetUp() override {
+        const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
+        besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
+    }
+
+    // How many lines a full page holds: the upper quartile of the forward pages' line counts.
+    static size_t FullPageLines(const std::vector<Page>& forward) {
+        std::vector<size_t> sizes;
+        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
+        std::sort(sizes.begin(), sizes.end());
+        return sizes[sizes.size() * 3 / 4];
+    }
+};
 
 TEST_P(ProgramTallPicturesGoingBack, PageUpWithThePositionBarPassesEveryDiagram) {
-    const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
-    besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
     prelude_ = "menu 40172\nidle\n";
     ExpectBackwardTilesForward("structures", StructureDiagramsHtml());
 }
@@ -1013,16 +1026,11 @@ TEST_P(ProgramTallPicturesGoingBack, PageUpWithThePositionBarPassesEveryDiagram)
 // filled upward from End does not divide evenly before it is not left there (the page after it
 // is shown as PageDown shows it, repeating the first lines of the page after that).
 TEST_P(ProgramTallPicturesGoingBack, NoPageAfterADiagramHoldsAFewLinesGoingBack) {
-    const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
-    besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
     const std::string html = StructureDiagramsHtml();
     auto [forward, back] = WalkBothWays(html, "diagrams");
     ASSERT_GT(back.size(), 3u);
     ExpectSameLines(forward, back);
-    std::vector<size_t> sizes;
-    for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
-    std::sort(sizes.begin(), sizes.end());
-    const size_t full = sizes[sizes.size() * 3 / 4];
+    const size_t full = FullPageLines(forward);
     auto diagram = [](const Page& p) {
         return std::any_of(p.begin(), p.end(),
                            [](const std::string& l) { return l.rfind("[", 0) == 0; });
@@ -1043,15 +1051,10 @@ TEST_P(ProgramTallPicturesGoingBack, NoPageAfterADiagramHoldsAFewLinesGoingBack)
 // passed that ends at the diagram (the lines before it, the diagram not fitting below them) is
 // not taken as it is; the page ending there is filled from the page before it.
 TEST_P(ProgramTallPicturesGoingBack, NoPageBeforeADiagramHoldsAFewLinesGoingBack) {
-    const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
-    besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
     auto [forward, back] = WalkBothWays(StructureDiagramsHtml(20), "long-diagrams");
     ASSERT_GT(back.size(), 60u);
     ExpectSameLines(forward, back);
-    std::vector<size_t> sizes;
-    for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
-    std::sort(sizes.begin(), sizes.end());
-    const size_t full = sizes[sizes.size() * 3 / 4];
+    const size_t full = FullPageLines(forward);
     auto startsWithDiagram = [](const Page& p) {
         const std::vector<std::string> shown = ShownLines(p);
         return !shown.empty() && shown.front().rfind("[", 0) == 0;
