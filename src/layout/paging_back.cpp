@@ -998,10 +998,14 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // End), that page cut there can be a strip of a row or two: the page found stays then, as
     // full as the room allows, and the pages above it are found so too up to the table's top
     // (not for a table read view by view: its views show the rows paging forward cut).
-    // (A page retraced is one shown before, already cut so.)
-    if (result == kEndingFound && !retraced && t0 < layout_.TextLength()) {
+    // (A page retraced is one shown before, already cut so.) End's page too, when it holds a
+    // table read view by view: filled upward, each of its views would show again the lines
+    // above the table that paging forward left on the page before.
+    const bool atEnd = t0 >= layout_.TextLength();
+    if (result == kEndingFound && !retraced) {
         const bool viewed = HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr);
-        const bool tall = !viewed && CrossesTallTable(accepted, more ? &follower : nullptr);
+        const bool tall =
+            !viewed && !atEnd && CrossesTallTable(accepted, more ? &follower : nullptr);
         if ((viewed || tall) && SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted,
                                                            follower, more, laidOut, chain))
             estimated = kNone;

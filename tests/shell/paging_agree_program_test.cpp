@@ -603,6 +603,34 @@ std::string FarTableReferenceHtml() {
     return h + "</body></html>";
 }
 
+// A chapter of a generated manual closing on its navigation footer: a long run of prose, then a
+// table of links to the chapters before and after, wider than a small screen (read view by
+// view), then the footer's markup after the last word.
+std::string NavigationFooterManualHtml() {
+    static const char* const kWords[] = {"the",  "tool",   "reports", "errors",  "when",
+                                         "memory", "is",   "read",    "before",  "it",
+                                         "is",   "written", "and",    "the",     "program",
+                                         "goes", "on"};
+    std::string h = "<html><head><title>Manual</title></head><body><div class=\"chapter\">"
+                    "<h2>7. Tools</h2>";
+    for (int p = 0; p < 205; ++p) {
+        h += "<p>";
+        for (int i = 0; i < 30 + (p * 7) % 23; ++i)
+            h += std::string(i ? " " : "") + kWords[(p * 31 + i * 7 + i * i) % 17];
+        h += ".</p>\n";
+    }
+    return h +
+           "</div>\n<div>\n<br><table class=\"nav\" width=\"100%\" cellspacing=\"3\" "
+           "cellpadding=\"2\" border=\"0\" summary=\"Navigation footer\">\n<tr>\n"
+           "<td rowspan=\"2\" width=\"40%\" align=\"left\">\n<a accesskey=\"p\" "
+           "href=\"core.html\">&lt;&lt; 2. Using and understanding the Valgrind core</a> </td>\n"
+           "<td width=\"20%\" align=\"center\"><a accesskey=\"u\" href=\"index.html\">Up</a>"
+           "</td>\n<td rowspan=\"2\" width=\"40%\" align=\"right\"> <a accesskey=\"n\" "
+           "href=\"memcheck.html\">4. Memcheck: a memory error detector &gt;&gt;</a>\n</td>\n"
+           "</tr>\n<tr><td width=\"20%\" align=\"center\"><a accesskey=\"h\" "
+           "href=\"index.html\">Home</a></td></tr>\n</table>\n</div>\n</body>\n</html>\n";
+}
+
 using Page = std::vector<std::string>;
 
 std::vector<std::string> ShownLines(const Page& page) {
@@ -983,6 +1011,29 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
                          Name);
+
+// End on a long manual whose last page holds a table read view by view (its navigation footer):
+// End shows the page PageDown ends on, in its last view, so that its views show no more of the
+// prose above the table than paging forward showed with them; going back, no prose is shown
+// twice but with the views of one page.
+class ProgramEndOnViewedFooter : public ProgramPagesAgree {};
+
+TEST_P(ProgramEndOnViewedFooter, EndShowsTheViewsPagingForwardShowed) {
+    auto [forward, back] = WalkBothWays(NavigationFooterManualHtml(), "footer");
+    ASSERT_GT(forward.size(), 50u);
+    ASSERT_GT(back.size(), 50u);
+    const std::vector<std::string> end = ShownLines(back.back()), last = ShownLines(forward.back());
+    ASSERT_FALSE(last.empty());
+    EXPECT_EQ(last.back(), "Home");
+    EXPECT_EQ(end, last) << "End's page begins \"" << (end.empty() ? "" : end.front())
+                         << "\", the last page PageDown shows \"" << last.front() << "\"";
+    EXPECT_EQ(back[back.size() - 2], forward[forward.size() - 2]) << "the footer's first view";
+    ExpectSameLines(forward, back, true);
+}
+
+// (At 480x640@192 the footer does not fit below prose: it starts the last page either way.)
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramEndOnViewedFooter,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"240x320", 2}), Name);
 
 // Listing lines wider than many pages: paging back shows every wrapped piece of them once.
 // (At 480x640@192 the pages going back happen to start on the listings' lines already.)
