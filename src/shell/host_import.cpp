@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "core/file.h"
@@ -115,32 +114,71 @@ bool IsNameChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':';
 }
 
-// Writes the host file to a temporary beside the device target, then renames it over the
-// target; on any failure the temporary goes and the target stays as it was.
-bool CopyFile(const std::string& hostPath, const std::u16string& target) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) return false;
+// Writes what `fill` puts into the file to a temporary beside the device target, then renames
+// it over the target; on any failure the temporary goes and the target stays as it was.
+template <class Fill>
+bool WriteAndReplace(const std::u16string& target, Fill fill) {
     const std::u16string temp = target + u".tmp";
     Text tempPath;
     if (!ToText(temp, tempPath)) return false;
     File out;
     if (!out.Open(tempPath, File::kCreateForWriting)) return false;
-    bool ok = true;
-    std::vector<char> buffer(1 << 16);
-    while (ok) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const std::streamsize n = in.gcount();
-        if (n > 0 && out.Write(buffer.data(), static_cast<uint32_t>(n)) != static_cast<uint32_t>(n))
-            ok = false;
-        if (in.eof()) break;
-        if (!in) ok = false;
-    }
+    bool ok = fill(out);
     // On the disk before the old file is replaced.
     if (ok && !FlushFileBuffers(out.Handle())) ok = false;
     out.Close();
     if (ok && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) ok = false;
     if (!ok) DeleteFileW(temp.c_str());
     return ok;
+}
+
+// Copies the host file to the device target, a block at a time.
+bool CopyFile(const std::string& hostPath, const std::u16string& target) {
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) return false;
+    return WriteAndReplace(target, [&in](File& out) {
+        std::vector<char> buffer(1 << 16);
+        for (;;) {
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            const std::streamsize n = in.gcount();
+            if (n > 0 && out.Write(buffer.data(), static_cast<uint32_t>(n)) != static_cast<uint32_t>(n))
+                return false;
+            if (in.eof()) return true;
+            if (!in) return false;
+        }
+    });
+}
+
+// Writes bytes already read to the device target.
+bool WriteCopy(const std::string& bytes, const std::u16string& target) {
+    return WriteAndReplace(target, [&bytes](File& out) {
+        constexpr size_t kBlock = size_t{1} << 20;
+        for (size_t at = 0; at < bytes.size(); at += kBlock) {
+            const auto n = static_cast<uint32_t>(std::min(kBlock, bytes.size() - at));
+            if (out.Write(bytes.data() + at, n) != n) return false;
+        }
+        return true;
+    });
+}
+
+// The whole host file, read at its size in one go.
+bool ReadHostFile(const std::string& hostPath, std::string& bytes) {
+    std::ifstream in(hostPath, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    bytes.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    if (in.gcount() != static_cast<std::streamsize>(size)) return false;
+    // A file that grew since its size was taken is read to its end as it is now.
+    char more[1 << 12];
+    for (;;) {
+        in.read(more, sizeof more);
+        if (in.gcount() <= 0) break;
+        bytes.append(more, static_cast<size_t>(in.gcount()));
+    }
+    return !in.bad();
 }
 
 std::vector<std::u16string> Components(const std::u16string& devicePath) {
@@ -245,15 +283,17 @@ Result CopyBook(const std::string& hostPath) {
     const std::u16string leaf = Wide(name);
     if (leaf.empty()) return result;
     const std::u16string target = books + u"\\" + leaf;
-    if (!CopyFile(hostPath, target)) return result;
-    result.devicePath = target;
     if (!IsHtmlName(name)) {
+        if (!CopyFile(hostPath, target)) return result;
+        result.devicePath = target;
         LinkedPages::Record(target, {});  // opened by itself: a book, whatever brought it
         return result;
     }
 
-    std::ifstream in(hostPath, std::ios::binary);
-    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A page is read once: the copy and its links come from the same bytes.
+    std::string html;
+    if (!ReadHostFile(hostPath, html) || !WriteCopy(html, target)) return result;
+    result.devicePath = target;
     const std::vector<std::u16string> base = Components(books);
     size_t copied = 0;
     std::vector<LinkedPages::Brought> brought;
