@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 #include "core/file.h"
@@ -31,8 +31,9 @@ bool IsRegularHostFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// ASCII only, as the C library's in the "C" locale the program runs in.
 char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool IsSpace(char c) {
@@ -111,7 +112,8 @@ bool IsLinkAttribute(std::string_view name) {
 }
 
 bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == ':';
 }
 
 // Writes what `fill` puts into the file to a temporary beside the device target, then renames
@@ -149,37 +151,51 @@ bool CopyFile(const std::string& hostPath, const std::u16string& target) {
     });
 }
 
+// A host file's bytes, held in storage that is not cleared before they are read into it.
+struct HostBytes {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+
+    std::string_view View() const { return {data.get(), size}; }
+};
+
 // Writes bytes already read to the device target.
-bool WriteCopy(const std::string& bytes, const std::u16string& target) {
+bool WriteCopy(const HostBytes& bytes, const std::u16string& target) {
     return WriteAndReplace(target, [&bytes](File& out) {
         constexpr size_t kBlock = size_t{1} << 20;
-        for (size_t at = 0; at < bytes.size(); at += kBlock) {
-            const auto n = static_cast<uint32_t>(std::min(kBlock, bytes.size() - at));
-            if (out.Write(bytes.data() + at, n) != n) return false;
+        for (size_t at = 0; at < bytes.size; at += kBlock) {
+            const auto n = static_cast<uint32_t>(std::min(kBlock, bytes.size - at));
+            if (out.Write(bytes.data.get() + at, n) != n) return false;
         }
         return true;
     });
 }
 
-// The whole host file, read at its size in one go.
-bool ReadHostFile(const std::string& hostPath, std::string& bytes) {
+// The whole host file, read straight into storage of its size (one byte more, to meet its end
+// in the same read); a file that grew since its size was taken is read to its end as it is now.
+bool ReadHostFile(const std::string& hostPath, HostBytes& bytes) {
     std::ifstream in(hostPath, std::ios::binary | std::ios::ate);
     if (!in) return false;
     const std::streamoff size = in.tellg();
     if (size < 0) return false;
-    bytes.resize(static_cast<size_t>(size));
     in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    if (in.gcount() != static_cast<std::streamsize>(size)) return false;
-    // A file that grew since its size was taken is read to its end as it is now.
-    char more[1 << 12];
+    size_t capacity = static_cast<size_t>(size) + 1;
+    bytes.data.reset(new char[capacity]);
+    bytes.size = 0;
     for (;;) {
-        in.read(more, sizeof more);
-        if (in.gcount() <= 0) break;
-        bytes.append(more, static_cast<size_t>(in.gcount()));
+        if (bytes.size == capacity) {
+            std::unique_ptr<char[]> more(new char[capacity * 2]);
+            std::copy(bytes.data.get(), bytes.data.get() + bytes.size, more.get());
+            bytes.data = std::move(more);
+            capacity *= 2;
+        }
+        in.read(bytes.data.get() + bytes.size, static_cast<std::streamsize>(capacity - bytes.size));
+        bytes.size += static_cast<size_t>(in.gcount());
+        if (in.eof()) return true;
+        if (!in) return false;
     }
-    return !in.bad();
 }
+
 
 std::vector<std::u16string> Components(const std::u16string& devicePath) {
     std::vector<std::u16string> parts;
@@ -218,7 +234,7 @@ std::vector<std::string> LinkedFiles(std::string_view html) {
         size_t open = html.find('<', i);
         if (open == std::string_view::npos) break;
         // Comments hold no links.
-        if (html.compare(open, 4, "<!--") == 0) {
+        if (open + 1 < html.size() && html[open + 1] == '!' && html.compare(open, 4, "<!--") == 0) {
             size_t end = html.find("-->", open + 4);
             if (end == std::string_view::npos) break;
             i = end + 3;
@@ -291,13 +307,13 @@ Result CopyBook(const std::string& hostPath) {
     }
 
     // A page is read once: the copy and its links come from the same bytes.
-    std::string html;
-    if (!ReadHostFile(hostPath, html) || !WriteCopy(html, target)) return result;
+    HostBytes page;
+    if (!ReadHostFile(hostPath, page) || !WriteCopy(page, target)) return result;
     result.devicePath = target;
     const std::vector<std::u16string> base = Components(books);
     size_t copied = 0;
     std::vector<LinkedPages::Brought> brought;
-    for (const std::string& link : LinkedFiles(html)) {
+    for (const std::string& link : LinkedFiles(page.View())) {
         if (copied >= kMaxLinkedFiles) break;
         const std::string source = hostFolder + "/" + link;
         if (!IsRegularHostFile(source)) continue;  // a link to nothing is the page's own matter
