@@ -106,9 +106,15 @@ std::string RelativeFile(std::string_view value) {
     return out;
 }
 
-// The attribute names whose values are the page's links to files.
+// The attribute names whose values are the page's links to files, in any case.
 bool IsLinkAttribute(std::string_view name) {
-    return name == "src" || name == "href" || name == "background" || name == "data";
+    auto is = [name](std::string_view lower) {
+        if (name.size() != lower.size()) return false;
+        for (size_t k = 0; k < name.size(); ++k)
+            if (Lower(name[k]) != lower[k]) return false;
+        return true;
+    };
+    return is("src") || is("href") || is("background") || is("data");
 }
 
 bool IsNameChar(char c) {
@@ -253,8 +259,7 @@ std::vector<std::string> LinkedFiles(std::string_view html) {
                 ++at;
                 continue;
             }
-            std::string name;
-            for (size_t k = nameStart; k < at; ++k) name += Lower(html[k]);
+            const std::string_view name = html.substr(nameStart, at - nameStart);
             while (at < close && IsSpace(html[at])) ++at;
             if (at >= close || html[at] != '=') continue;
             ++at;
