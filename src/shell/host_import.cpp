@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "core/file.h"
@@ -186,11 +187,13 @@ bool ReadHostFile(const std::string& hostPath, HostBytes& bytes) {
     if (size < 0) return false;
     in.seekg(0);
     size_t capacity = static_cast<size_t>(size) + 1;
-    bytes.data.reset(new char[capacity]);
+    bytes.data.reset(new (std::nothrow) char[capacity]);
     bytes.size = 0;
+    if (!bytes.data) return false;
     for (;;) {
         if (bytes.size == capacity) {
-            std::unique_ptr<char[]> more(new char[capacity * 2]);
+            std::unique_ptr<char[]> more(new (std::nothrow) char[capacity * 2]);
+            if (!more) return false;
             std::copy(bytes.data.get(), bytes.data.get() + bytes.size, more.get());
             bytes.data = std::move(more);
             capacity *= 2;
