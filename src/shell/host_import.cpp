@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
-#include <iterator>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "core/file.h"
@@ -32,8 +32,9 @@ bool IsRegularHostFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// ASCII only, as the C library's in the "C" locale the program runs in.
 char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool IsSpace(char c) {
@@ -106,35 +107,32 @@ std::string RelativeFile(std::string_view value) {
     return out;
 }
 
-// The attribute names whose values are the page's links to files.
+// The attribute names whose values are the page's links to files, in any case.
 bool IsLinkAttribute(std::string_view name) {
-    return name == "src" || name == "href" || name == "background" || name == "data";
+    auto is = [name](std::string_view lower) {
+        if (name.size() != lower.size()) return false;
+        for (size_t k = 0; k < name.size(); ++k)
+            if (Lower(name[k]) != lower[k]) return false;
+        return true;
+    };
+    return is("src") || is("href") || is("background") || is("data");
 }
 
 bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == ':';
 }
 
-// Writes the host file to a temporary beside the device target, then renames it over the
-// target; on any failure the temporary goes and the target stays as it was.
-bool CopyFile(const std::string& hostPath, const std::u16string& target) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) return false;
+// Writes what `fill` puts into the file to a temporary beside the device target, then renames
+// it over the target; on any failure the temporary goes and the target stays as it was.
+template <class Fill>
+bool WriteAndReplace(const std::u16string& target, Fill fill) {
     const std::u16string temp = target + u".tmp";
     Text tempPath;
     if (!ToText(temp, tempPath)) return false;
     File out;
     if (!out.Open(tempPath, File::kCreateForWriting)) return false;
-    bool ok = true;
-    std::vector<char> buffer(1 << 16);
-    while (ok) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const std::streamsize n = in.gcount();
-        if (n > 0 && out.Write(buffer.data(), static_cast<uint32_t>(n)) != static_cast<uint32_t>(n))
-            ok = false;
-        if (in.eof()) break;
-        if (!in) ok = false;
-    }
+    bool ok = fill(out);
     // On the disk before the old file is replaced.
     if (ok && !FlushFileBuffers(out.Handle())) ok = false;
     out.Close();
@@ -142,6 +140,71 @@ bool CopyFile(const std::string& hostPath, const std::u16string& target) {
     if (!ok) DeleteFileW(temp.c_str());
     return ok;
 }
+
+// Copies the host file to the device target, a block at a time.
+bool CopyFile(const std::string& hostPath, const std::u16string& target) {
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) return false;
+    return WriteAndReplace(target, [&in](File& out) {
+        std::vector<char> buffer(1 << 16);
+        for (;;) {
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            const std::streamsize n = in.gcount();
+            if (n > 0 && out.Write(buffer.data(), static_cast<uint32_t>(n)) != static_cast<uint32_t>(n))
+                return false;
+            if (in.eof()) return true;
+            if (!in) return false;
+        }
+    });
+}
+
+// A host file's bytes, held in storage that is not cleared before they are read into it.
+struct HostBytes {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+
+    std::string_view View() const { return {data.get(), size}; }
+};
+
+// Writes bytes already read to the device target.
+bool WriteCopy(const HostBytes& bytes, const std::u16string& target) {
+    return WriteAndReplace(target, [&bytes](File& out) {
+        constexpr size_t kBlock = size_t{1} << 20;
+        for (size_t at = 0; at < bytes.size; at += kBlock) {
+            const auto n = static_cast<uint32_t>(std::min(kBlock, bytes.size - at));
+            if (out.Write(bytes.data.get() + at, n) != n) return false;
+        }
+        return true;
+    });
+}
+
+// The whole host file, read straight into storage of its size (one byte more, to meet its end
+// in the same read); a file that grew since its size was taken is read to its end as it is now.
+bool ReadHostFile(const std::string& hostPath, HostBytes& bytes) {
+    std::ifstream in(hostPath, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    in.seekg(0);
+    size_t capacity = static_cast<size_t>(size) + 1;
+    bytes.data.reset(new (std::nothrow) char[capacity]);
+    bytes.size = 0;
+    if (!bytes.data) return false;
+    for (;;) {
+        if (bytes.size == capacity) {
+            std::unique_ptr<char[]> more(new (std::nothrow) char[capacity * 2]);
+            if (!more) return false;
+            std::copy(bytes.data.get(), bytes.data.get() + bytes.size, more.get());
+            bytes.data = std::move(more);
+            capacity *= 2;
+        }
+        in.read(bytes.data.get() + bytes.size, static_cast<std::streamsize>(capacity - bytes.size));
+        bytes.size += static_cast<size_t>(in.gcount());
+        if (in.eof()) return true;
+        if (!in) return false;
+    }
+}
+
 
 std::vector<std::u16string> Components(const std::u16string& devicePath) {
     std::vector<std::u16string> parts;
@@ -180,7 +243,7 @@ std::vector<std::string> LinkedFiles(std::string_view html) {
         size_t open = html.find('<', i);
         if (open == std::string_view::npos) break;
         // Comments hold no links.
-        if (html.compare(open, 4, "<!--") == 0) {
+        if (open + 1 < html.size() && html[open + 1] == '!' && html.compare(open, 4, "<!--") == 0) {
             size_t end = html.find("-->", open + 4);
             if (end == std::string_view::npos) break;
             i = end + 3;
@@ -199,8 +262,7 @@ std::vector<std::string> LinkedFiles(std::string_view html) {
                 ++at;
                 continue;
             }
-            std::string name;
-            for (size_t k = nameStart; k < at; ++k) name += Lower(html[k]);
+            const std::string_view name = html.substr(nameStart, at - nameStart);
             while (at < close && IsSpace(html[at])) ++at;
             if (at >= close || html[at] != '=') continue;
             ++at;
@@ -245,19 +307,21 @@ Result CopyBook(const std::string& hostPath) {
     const std::u16string leaf = Wide(name);
     if (leaf.empty()) return result;
     const std::u16string target = books + u"\\" + leaf;
-    if (!CopyFile(hostPath, target)) return result;
-    result.devicePath = target;
     if (!IsHtmlName(name)) {
+        if (!CopyFile(hostPath, target)) return result;
+        result.devicePath = target;
         LinkedPages::Record(target, {});  // opened by itself: a book, whatever brought it
         return result;
     }
 
-    std::ifstream in(hostPath, std::ios::binary);
-    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A page is read once: the copy and its links come from the same bytes.
+    HostBytes page;
+    if (!ReadHostFile(hostPath, page) || !WriteCopy(page, target)) return result;
+    result.devicePath = target;
     const std::vector<std::u16string> base = Components(books);
     size_t copied = 0;
     std::vector<LinkedPages::Brought> brought;
-    for (const std::string& link : LinkedFiles(html)) {
+    for (const std::string& link : LinkedFiles(page.View())) {
         if (copied >= kMaxLinkedFiles) break;
         const std::string source = hostFolder + "/" + link;
         if (!IsRegularHostFile(source)) continue;  // a link to nothing is the page's own matter

@@ -4,6 +4,7 @@
 
 #include "core/charset.h"
 #include "core/text.h"
+#include "document/sources/code_page.h"
 #include "document/location/location.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
@@ -150,6 +151,31 @@ TEST(TextFileResources, UnmarkedFilesAreReadInTheirDeclaredOrEvidentCodePage) {
         EXPECT_NE(ReadAll(r).find("'\\u1040'"), std::string::npos);
         r->Release();
     }
+}
+
+// The UTF-8 check passes over plain ASCII in long strides: a character of two bytes, a lone
+// high byte or a sequence cut short is seen wherever it lies in the run, also when it spans two
+// blocks fed one after the other.
+TEST(Utf8Checks, EveryPlaceInALongAsciiRunIsLookedAt) {
+    auto check = [](const std::string& bytes, size_t split) {
+        CodePage::Utf8Check c;
+        const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
+        if (c.Feed(b, split)) c.Feed(b + split, bytes.size() - split);
+        return c.IsUtf8();
+    };
+    const std::string run(100, 'a');
+    for (size_t at = 0; at < run.size(); ++at) {
+        std::string good = run, lone = run, cut = run;
+        good.replace(at, 2, "\xC3\xA9");
+        lone[at] = '\xE9';
+        cut.replace(at, 2, "\xE2\x82");  // three bytes begun, two given
+        for (size_t split : {size_t{0}, at, at + 1, size_t{64}}) {
+            EXPECT_TRUE(check(good, split)) << "e acute at " << at << ", split at " << split;
+            EXPECT_FALSE(check(lone, split)) << "a lone byte at " << at << ", split at " << split;
+            EXPECT_FALSE(check(cut, split)) << "a cut sequence at " << at << ", split " << split;
+        }
+    }
+    EXPECT_FALSE(check(run, 50)) << "ASCII alone is not evidence of UTF-8";
 }
 
 // A character outside the basic plane is one character: a surrogate pair, in UTF-8 with and

@@ -134,5 +134,33 @@ TEST(CopyIntoDevice, AnHtmlPageBringsThePicturesAndPagesItLinksTo) {
     EXPECT_TRUE(Files(device.outside() + "/docs") == hostBefore) << "the host folder changed";
 }
 
+// A page of a few megabytes, with bytes of every value in its text and a picture linked only
+// after its first megabyte: the copy on the device is the page byte for byte, and the picture
+// linked near its end comes with it.
+TEST(CopyIntoDevice, ALargePageIsCopiedWholeWithTheLinksNearItsEnd) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string host = device.outside() + "/large";
+    fs::create_directories(host + "/pics");
+    std::string page = "<html><body>";
+    for (int p = 0; page.size() < 2600000; ++p) {
+        page += "<p>Paragraph " + std::to_string(p) + " ";
+        for (int b = 1; b < 256; ++b)
+            if (b != '<' && b != '&') page += static_cast<char>(b);
+        page += "</p>\n";
+    }
+    page += "<p><img src=\"pics/late.bmp\"> The last words.</p></body></html>";
+    std::ofstream(host + "/Large.html", std::ios::binary) << page;
+    std::ofstream(host + "/pics/late.bmp", std::ios::binary) << Picture(10, 4);
+
+    const ProgramResult run = RunSteps(device, {host + "/Large.html"}, "idle\nkey 0x23\nidle\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    EXPECT_TRUE(device.ReadHost("storage/eBooks/Large.html") == page)
+        << "the copy differs from the page (" << device.ReadHost("storage/eBooks/Large.html").size()
+        << " bytes against " << page.size() << ")";
+    EXPECT_EQ(device.ReadHost("storage/eBooks/pics/late.bmp"), Picture(10, 4));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/Large.html.tmp"));
+}
+
 }  // namespace
 }  // namespace fvt::test

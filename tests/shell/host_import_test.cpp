@@ -42,6 +42,14 @@ TEST(LinkedFiles, EachFileOnceAndNothingFromCommentsOrText) {
               (Links{"a.png", "c.png"}));
 }
 
+TEST(LinkedFiles, OnlyTheLinkAttributesThemselvesInAnyCaseAndDeclarationsAreTags) {
+    EXPECT_EQ(HostImport::LinkedFiles("<!DOCTYPE html><img srcset=\"big.png 2x\" SrC=\"a.png\">"
+                                      "<a hrefs=\"b.html\" data-x=\"c.bin\" BackGround=\"d.gif\">"
+                                      "<!x src=\"e.png\"><!-x href=f.html><object DATA=g.bin>"
+                                      "<img xsrc=\"h.png\" sr=\"i.png\">"),
+              (Links{"a.png", "d.gif", "e.png", "f.html", "g.bin"}));
+}
+
 TEST(LinkedFiles, UnfinishedMarkupEndsTheScan) {
     EXPECT_EQ(HostImport::LinkedFiles("<img src=\"a.png"), Links{"a.png"});
     EXPECT_EQ(HostImport::LinkedFiles("<img src="), Links{});
