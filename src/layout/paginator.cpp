@@ -756,8 +756,14 @@ void Paginator::KeepTrail(uint32_t before, uint32_t start) {
                 return;
             }
     }
-    if (trail_.size() >= kMaxTrail) trail_.erase(trail_.begin());
-    trail_.push_back({before, start});
+    if (trail_.size() < kMaxTrail) {
+        trail_.push_back({before, start});
+    } else {
+        // Full: the oldest entry gives up its place (entries are found by their start, in any
+        // order), rather than every entry moving down one for each page turned.
+        trail_[trailOldest_] = {before, start};
+        trailOldest_ = (trailOldest_ + 1) % kMaxTrail;
+    }
     trailHighest_ = std::max(trailHighest_, start);
 }
 

@@ -280,6 +280,7 @@ public:
     void ForgetKnownLines() {
         knownLines_.clear();
         trail_.clear();
+        trailOldest_ = 0;
         forwardPages_.clear();
         tallTables_.clear();
     }
@@ -458,9 +459,11 @@ private:
     // keeps starts past all of them, which need no search).
     static constexpr size_t kMaxTrail = 8 * kMaxKeptStops;
     std::vector<TrailEntry> trail_;
+    size_t trailOldest_ = 0;  // once the trail is full, the index of its oldest entry
     uint32_t trailHighest_ = 0;
     void ForgetTrail() {
         trail_.clear();
+        trailOldest_ = 0;
         trailHighest_ = 0;
         forwardPages_.clear();
         tallTables_.clear();

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
@@ -17,9 +18,9 @@ namespace {
 using fvt::test::FixedTraits;
 using fvt::test::SeekableDocument;
 
-std::u16string Text() {
+std::u16string Text(int words = 600) {
     std::u16string out;
-    for (int i = 0; i < 600; ++i) out += (i % 7 == 0) ? u"chapter " : u"la lettre ";
+    for (int i = 0; i < words; ++i) out += (i % 7 == 0) ? u"chapter " : u"la lettre ";
     return out;
 }
 
@@ -27,9 +28,9 @@ constexpr uint32_t kKey = 0x0BADF00D;
 
 // One engine over one document; `seekable` picks a book-like document that is not replayed.
 struct Engine {
-    explicit Engine(bool seekable, uint32_t key = kKey) : traits(key) {
-        doc = seekable ? std::make_unique<SeekableDocument>(Text(), 512)
-                       : std::make_unique<MemoryDocument>(Text(), 512);
+    explicit Engine(bool seekable, uint32_t key = kKey, int words = 600) : traits(key) {
+        doc = seekable ? std::make_unique<SeekableDocument>(Text(words), 512)
+                       : std::make_unique<MemoryDocument>(Text(words), 512);
         source.Attach(doc.get(), 0);
         layout = std::make_unique<PageLayout>(&traits);
         layout->SetSource(&source);
@@ -305,6 +306,24 @@ TEST(PageStateBlock, ThePagesShownBeforeComeBackAndOlderBlocksStillRead) {
     EXPECT_EQ(v7.Remaining(), 0u);
     EXPECT_EQ(d.layout->Pages().TrailedBefore(p4), PageLayout::kNone);
     EXPECT_EQ(d.layout->Pages().TrailedBefore(p5 + 40), PageLayout::kNone);
+}
+
+// Paged forward far past the thousands of pages the trail holds: each of the latest pages still
+// knows the page shown before it, and the earliest pages gave up their places first.
+TEST(PageTrail, TheLatestPagesKeepThePageBeforeAndTheEarliestGiveWay) {
+    Engine e(false, kKey, 120000);
+    std::vector<uint32_t> starts{e.layout->CurrentPageStart()};
+    for (int i = 0; i < 5000; ++i) {
+        const uint32_t next = e.Forward(1);
+        ASSERT_GT(next, starts.back()) << "the text ends after " << i << " pages";
+        starts.push_back(next);
+    }
+    const Paginator& pages = e.layout->Pages();
+    const size_t n = starts.size();
+    for (size_t i = n - 4000; i < n; ++i)
+        ASSERT_EQ(pages.TrailedBefore(starts[i]), starts[i - 1]) << "page " << i << " of " << n;
+    for (size_t i = 1; i < 500; ++i)
+        ASSERT_EQ(pages.TrailedBefore(starts[i]), PageLayout::kNone) << "page " << i;
 }
 
 }  // namespace
