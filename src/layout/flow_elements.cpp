@@ -236,7 +236,10 @@ bool PageLayout::AddBreakMark(uint32_t id, const RenderState& element, bool isEn
                               BlockContents& block, uint32_t position) {
     FlowMark m;
     m.option = 1;
-    switch (BreakCode(id, element, isEnd, tableDepth_ > 0 || elements_.FindTag(kTable) >= 0)) {
+    // Only a row's or a cell's end asks whether a table is open (a search of the element stack).
+    const bool inTable = (id == kTr || id == kTd || id == kTh) &&
+                         (tableDepth_ > 0 || elements_.FindTag(kTable) >= 0);
+    switch (BreakCode(id, element, isEnd, inTable)) {
         case 1:
             m.type = kMarkBlockEnd;
             m.option = element.level == 2 ? 0 : 1;

@@ -14,6 +14,10 @@ namespace {
 // them, and reading them whole at every line end would cost their length each time.
 constexpr int32_t kMaxSyllableWord = 64;
 
+// SyllableMarks for a word known to be neither code nor to hold a soft hyphen; breakAfter
+// holds n zeros.
+bool ProseSyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter);
+
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
@@ -213,11 +217,16 @@ bool Hyphenation::IsCodeLike(const char16_t* w, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
         char16_t c = w[i];
         if (c == u'/' || c == u'\\' || c == u'@' || c == u'_') return true;
-        if (CharProps::Class5(c) == 3) return true;  // a digit
+        const int cls = CharProps::Class5(c);
+        if (cls == 3) return true;  // a digit
+        // Only '.', ':' and a capital tell by their neighbours; a word's other letters pass on
+        // without looking at theirs.
+        const bool separator = c == u'.' || c == u':';
+        if (!separator && cls != 1) continue;
         if (i == 0 || i + 1 >= n || !IsAnyLetter(w[i - 1]) || !IsAnyLetter(w[i + 1])) continue;
         // Between letters: "apache.org", "namespace:name", "writeHeader".
-        if (c == u'.' || c == u':') return true;
-        if (CharProps::Class5(c) == 1 && CharProps::Class5(w[i - 1]) == 2) return true;
+        if (separator) return true;
+        if (CharProps::Class5(w[i - 1]) == 2) return true;
     }
     return false;
 }
@@ -232,6 +241,12 @@ bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakA
     if (IsCodeLike(word, n)) return false;
     for (int32_t i = 0; i < n; ++i)
         if (IsSoftHyphen(word[i])) return false;  // the author's breaks only
+    return ProseSyllableMarks(word, n, breakAfter);
+}
+
+namespace {
+
+bool ProseSyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter) {
     // Words in capitals are names, acronyms and headings: broken, they read as two words.
     int32_t capitals = 0;
     bool lower = false;
@@ -293,6 +308,8 @@ bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakA
     }
     return any;
 }
+
+}  // namespace
 
 WordSplitter::Scratch& WordSplitter::Kept() {
     thread_local Scratch scratch;
@@ -442,7 +459,8 @@ bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const Blo
     if (code || soft || Hyphenation::IsCjkLanguage(language) || n > kMaxSyllableWord) return false;
     std::vector<uint8_t>& marks = scratch_.marks;
     marks.assign(static_cast<size_t>(n), 0);
-    if (!Hyphenation::SyllableMarks(w, n, marks.data())) return false;
+    // Neither code nor holding a soft hyphen, as found above.
+    if (!ProseSyllableMarks(w, n, marks.data())) return false;
     for (int32_t i = n - 2; i >= 0; --i) {
         if (marks[i] && cells_[i].x + cells_[i].width + hyphen < available)
             return SplitAfter(i, cursor, hyphen, available, after);

@@ -203,16 +203,6 @@ void LayoutFonts::Metrics() {
     }
 }
 
-int32_t LayoutFonts::Ascent() {
-    Metrics();
-    return ascent_;
-}
-
-int32_t LayoutFonts::Descent() {
-    Metrics();
-    return descent_;
-}
-
 bool LayoutFonts::Begin() {
     styleSet_ = false;
     return gc_ && gc_->BeginDraw(false, nullptr) != nullptr;

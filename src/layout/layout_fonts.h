@@ -96,8 +96,15 @@ public:
         return MeasureSpace();
     }
     int32_t HyphenWidth();
-    int32_t Ascent();
-    int32_t Descent();
+    // Asked at every style change and line cut: the kept answer is found inline.
+    int32_t Ascent() {
+        if (metricsFor_ != static_cast<int64_t>(key_)) Metrics();
+        return ascent_;
+    }
+    int32_t Descent() {
+        if (metricsFor_ != static_cast<int64_t>(key_)) Metrics();
+        return descent_;
+    }
 
 private:
     static uint32_t ArgsOf(int8_t sizeStep, uint8_t style, uint8_t face) {

@@ -22,31 +22,6 @@ void ColumnBox::PlaceLine(LineRecord& line, int32_t indent) const {
     line.y = y + used + (pending[0] > pending[1] ? pending[0] : pending[1]);
 }
 
-// ---- LineIndents --------------------------------------------------------------------------
-
-void LineIndents::Set(const BoxRecord& box, bool inherit, int32_t base, int32_t reference) {
-    left = Length::Resolve(box.leftMargin, base, reference);
-    // The first-line indent may be negative (a hanging first line); the line never starts
-    // left of the column.
-    if (inherit && Length::IsSet(box.firstIndent))
-        left += Length::Resolve(box.firstIndent, base, reference);
-    right = Length::Resolve(box.rightMargin, base, reference);
-    if (left < 0) left = 0;
-    if (right < 0) right = 0;
-}
-
-int32_t LineIndents::Available() const {
-    int64_t a = static_cast<int64_t>(width) - ((flags & kFramed) ? 4 : 0) - left - right;
-    return a < 0 ? 0 : static_cast<int32_t>(a);
-}
-
-int32_t LineIndents::Reset(int32_t columnWidth) {
-    width = columnWidth;
-    if (static_cast<int64_t>(width) - ((flags & kFramed) ? 4 : 0) - left - right < 0)
-        left = right = 0;
-    return Available();
-}
-
 // ---- LineMetrics --------------------------------------------------------------------------
 
 void LineMetrics::NoteFirstText(const String& run) {

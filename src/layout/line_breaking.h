@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "core/geometry.h"
+#include "document/markup/length.h"
 #include "layout/block_contents.h"
 
 struct LineRecord;
@@ -54,11 +55,28 @@ struct LineIndents {
     uint32_t flags = 0;
 
     // Margins of the box, resolved against the base unit and the reference width; with
-    // inherit, the first-line indent is added.
-    void Set(const BoxRecord& box, bool inherit, int32_t base, int32_t reference);
+    // inherit, the first-line indent is added. (All three are asked for every line: inline.)
+    void Set(const BoxRecord& box, bool inherit, int32_t base, int32_t reference) {
+        left = Length::Resolve(box.leftMargin, base, reference);
+        // The first-line indent may be negative (a hanging first line); the line never starts
+        // left of the column.
+        if (inherit && Length::IsSet(box.firstIndent))
+            left += Length::Resolve(box.firstIndent, base, reference);
+        right = Length::Resolve(box.rightMargin, base, reference);
+        if (left < 0) left = 0;
+        if (right < 0) right = 0;
+    }
     // Never below 0: deep nesting leaves a line with no room, not a negative one.
-    int32_t Available() const;
-    int32_t Reset(int32_t columnWidth);
+    int32_t Available() const {
+        int64_t a = static_cast<int64_t>(width) - ((flags & kFramed) ? 4 : 0) - left - right;
+        return a < 0 ? 0 : static_cast<int32_t>(a);
+    }
+    int32_t Reset(int32_t columnWidth) {
+        width = columnWidth;
+        if (static_cast<int64_t>(width) - ((flags & kFramed) ? 4 : 0) - left - right < 0)
+            left = right = 0;
+        return Available();
+    }
 };
 
 // An inline object's vertical alignment (the VALIGN and ALIGN values).

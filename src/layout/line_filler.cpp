@@ -320,7 +320,10 @@ inline void PageLayout::AddRunToLine(LineState& ln) {
     if (!overflowWord && pending > remaining) {
         // A quarter of the line still free: split the word there if it can be.
         bool opensLine = ring.Count() > 0 && ring.Candidate(0).placeholder != 0;
-        if (SplitWord(ln, remaining, opensLine)) {
+        // (SplitWord asks the same first: most lines end less than a quarter free, and are
+        // cut before the word without the call.)
+        if ((opensLine || Hyphenation::IsQuarterFree(remaining, ln.lineWidth)) &&
+            SplitWord(ln, remaining, opensLine)) {
             pending = 0;
             hasContent = true;
             visible = true;

@@ -341,6 +341,37 @@ TEST(TextFileDocumentMetadata, TitleOnly) {
     EXPECT_EQ(Narrow(title), "t.txt");
 }
 
+// The check skips ASCII in steps: a byte that cannot be UTF-8, or a sequence left open, is
+// found wherever it stands in a long ASCII run and in whichever piece it is fed.
+TEST(CodePages, Utf8CheckFindsEveryByteInLongAsciiRuns) {
+    const std::string ascii(100, 'a');
+    for (size_t at = 0; at < 80; ++at) {
+        auto check = [&](const std::string& inner, size_t piece) {
+            std::string text = ascii;
+            text.insert(at, inner);
+            CodePage::Utf8Check c;
+            bool ok = true;
+            for (size_t i = 0; i < text.size() && ok; i += piece) {
+                const size_t n = std::min(piece, text.size() - i);
+                ok = c.Feed(reinterpret_cast<const uint8_t*>(text.data() + i), n);
+            }
+            return c.IsUtf8();
+        };
+        for (size_t piece : {size_t{7}, size_t{33}, size_t{4096}}) {
+            EXPECT_TRUE(check("\xC3\xA9", piece)) << at << " " << piece;
+            EXPECT_TRUE(check("\xF0\x9F\x98\x80", piece)) << at << " " << piece;
+            EXPECT_FALSE(check("\xC3\xA9\xFF", piece)) << at << " " << piece;
+            EXPECT_FALSE(check("\xC3\xA9\xA9", piece)) << at << " " << piece;  // stray continuation
+            EXPECT_FALSE(check("\xE0\x80\xAF", piece)) << at << " " << piece;  // overlong
+            EXPECT_FALSE(check("\xC3\xA9\xE2\x82", piece)) << at << " " << piece;  // unfinished
+        }
+    }
+    // Nothing but ASCII is not taken for UTF-8.
+    CodePage::Utf8Check c;
+    EXPECT_TRUE(c.Feed(reinterpret_cast<const uint8_t*>(ascii.data()), ascii.size()));
+    EXPECT_FALSE(c.IsUtf8());
+}
+
 TEST(CodePages, Choices) {
     EXPECT_EQ(CodePage::Choose(1252, 65002), 65002u);
     EXPECT_EQ(CodePage::Choose(1252, 65020), 65020u);

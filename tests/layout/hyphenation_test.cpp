@@ -444,6 +444,26 @@ TEST(CodeWords, WordsThatAreNotProseAreKnownByTheirCharacters) {
     }
 }
 
+// Only a '.', a ':' or a capital tells by its neighbours, and only with a letter on each side.
+TEST(CodeWords, NeighboursCountOnlyAroundDotsColonsAndInnerCapitals) {
+    auto code = [](std::u16string w) {
+        return Hyphenation::IsCodeLike(w.data(), static_cast<int32_t>(w.size()));
+    };
+    EXPECT_TRUE(code(u"McIntosh"));
+    EXPECT_TRUE(code(u"\u00E9t\u00E9Fait"));  // a capital after an accented lower-case
+    EXPECT_TRUE(code(u"\u65E5.\u672C"));      // caseless letters around a dot
+    EXPECT_TRUE(code(u"a:b"));
+    EXPECT_FALSE(code(u"ab:"));      // nothing after it
+    EXPECT_FALSE(code(u".ab"));      // nothing before it
+    EXPECT_FALSE(code(u"a.-b"));     // a letter on one side only
+    EXPECT_FALSE(code(u"endX"));     // a capital at the end
+    EXPECT_FALSE(code(u"aB."));      // ... or before punctuation
+    EXPECT_FALSE(code(u"NASAs"));    // a capital after a capital
+    EXPECT_FALSE(code(u"O'Neill"));  // after an apostrophe
+    EXPECT_FALSE(code(u"\u00C9mile"));
+    EXPECT_FALSE(code(u""));
+}
+
 TEST(CodeWords, ProseEndingInAColonIsStillHyphenated) {
     // The piece before trailing punctuation stays whole, as for any word.
     EXPECT_EQ(Marked(u"hyphenation:"), u"hyphe-nation:");

@@ -601,34 +601,6 @@ uint32_t HtmlTokenizer::Deliver() {
     return kTokenTag;
 }
 
-inline uint32_t HtmlTokenizer::NextFlowing() {
-    if (pendingIndex_ >= pendingCount_ && !deferred_ && !replaying_ && nextStart_ == 0 &&
-        !append_) {
-        // Words and spaces of text, as the lexer's first step would cut them: the common case,
-        // kept ahead of the rest and small.
-        stream_.scanner.SetState(kModeText);
-        int quick = stream_.QuickTextToken(text_);
-        if (quick == 1) {
-            uint32_t r = JoinRule(kTokenText);
-            if (r != kTokenContinue) lastKind_ = r;
-            return r;
-        }
-        if (quick == 2) {
-            ResetJoin();
-            lastKind_ = kTokenSpace;
-            return kTokenSpace;
-        }
-    }
-    return NextMarkup();
-}
-
-uint32_t HtmlTokenizer::NextToken() {
-    passed_ = false;
-    if (sawPre_) [[unlikely]]
-        return NextPreformatted();
-    return NextFlowing();
-}
-
 bool HtmlTokenizer::InPre() const {
     for (uint32_t i = depth_; i-- > 0;)
         if (open_[i] == kTagPre) return true;

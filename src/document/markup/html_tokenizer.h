@@ -33,7 +33,13 @@ public:
     void SeekBack(uint32_t position) override;
     bool Attach(DocumentSource* source, uint32_t mode) override;
     void ReleaseBuffers() override;
-    uint32_t NextToken() override;
+    // Every token of a book passes here: inline for callers that hold the tokenizer itself.
+    uint32_t NextToken() override {
+        passed_ = false;
+        if (sawPre_) [[unlikely]]
+            return NextPreformatted();
+        return NextFlowing();
+    }
     uint32_t LastTokenKind() override { return lastKind_; }
     const String& Text() override { return text_; }
     DocumentSource* Source() override { return stream_.Source(); }
@@ -71,7 +77,26 @@ private:
     enum LexState { kIdle, kTagName, kAttributeName, kAfterName, kAfterEquals };
 
     // The token as outside PRE: words and spaces first, then the rest.
-    uint32_t NextFlowing();
+    [[gnu::always_inline]] uint32_t NextFlowing() {
+        if (pendingIndex_ >= pendingCount_ && !deferred_ && !replaying_ && nextStart_ == 0 &&
+            !append_) {
+            // Words and spaces of text, as the lexer's first step would cut them: the common case,
+            // kept ahead of the rest and small.
+            stream_.scanner.SetState(kModeText);
+            int quick = stream_.QuickTextToken(text_);
+            if (quick == 1) {
+                uint32_t r = JoinRule(kTokenText);
+                if (r != kTokenContinue) lastKind_ = r;
+                return r;
+            }
+            if (quick == 2) {
+                ResetJoin();
+                lastKind_ = kTokenSpace;
+                return kTokenSpace;
+            }
+        }
+        return NextMarkup();
+    }
     // Inside PRE the text keeps its lines and blanks, as a text file's: a line end is a BR
     // and a run of blanks (TABs to the next multiple of 8) keeps its width.
     uint32_t NextPreformatted();

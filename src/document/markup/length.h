@@ -37,8 +37,26 @@ constexpr uint32_t Make(int64_t value, uint32_t unit) {
 }
 
 // The length in pixels: absolute as it is, a multiple times base, a percentage of total; the
-// fourth unit gives 1. Saturates at the 32-bit range.
-int32_t Resolve(uint32_t length, int32_t base, int32_t total);
+// fourth unit gives 1. Saturates at the 32-bit range. (Every line resolves its box's margins:
+// inline.)
+inline int32_t Resolve(uint32_t length, int32_t base, int32_t total) {
+    auto saturate = [](int64_t v) {
+        if (v > INT32_MAX) return INT32_MAX;
+        if (v < INT32_MIN) return INT32_MIN;
+        return static_cast<int32_t>(v);
+    };
+    const int64_t value = Value(length);
+    switch (Unit(length)) {
+        case kAbsolute:
+            return static_cast<int32_t>(value);
+        case kMultiple:
+            return saturate(value * base);
+        case kPercent:
+            return saturate(value * total / 100);
+        default:
+            return 1;
+    }
+}
 // With differing units the parent when its value is nonzero, else the rule; otherwise the sum
 // of the parent's value and sign times the rule's, in that unit (the not-set bit cleared).
 uint32_t Combine(uint32_t parent, uint32_t rule, int32_t sign);
