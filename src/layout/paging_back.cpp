@@ -1071,8 +1071,10 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // shown as paging forward shows it, repeating the first lines of the page after it. So is
     // a page that would hold less than half the screen after a page holding a table read view
     // by view or starting with a picture taller than half the screen (that page ends where
-    // paging forward ends it). Any other page, a page of a table read view by view too, ends
-    // where the page after it starts, so that the pages going back hold every line once.
+    // paging forward ends it), and so is a page holding a table read view by view that would
+    // hold less than half the screen (the last rows of a history table and the few lines
+    // below them): each of its views would show a strip. Any other page ends where the page
+    // after it starts, so that the pages going back hold every line once.
     bool forwardPage = false;
     if (!layout_.content_ && t0 < layout_.TextLength()) {
         const int32_t half = layout_.columns_[0].height / 2;
@@ -1081,7 +1083,8 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         int32_t shortOf = -1;
         if (StartsAtFixedBoundary(accepted, lower))
             shortOf = 0;
-        else if (shortPage && FollowsPageShownWhole(accepted, t0, chain))
+        else if (shortPage && (FollowsPageShownWhole(accepted, t0, chain) ||
+                               HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)))
             shortOf = half;
         if (shortOf >= 0) {
             ReleaseSlot(s);
