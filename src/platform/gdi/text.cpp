@@ -216,12 +216,15 @@ void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, const std::uint8_t*
 // it would give; any other group (a picture, a glyph that overlaps its neighbour) is blended.
 class InkedGlyphs {
 public:
-    // A colour over a background, packed as the cache compares it: a run's glyphs share one,
-    // worked out once for all of them.
+    // A colour over a background, packed as the cache compares it, and where its glyphs' slots
+    // start: a run's glyphs share one, worked out once for all of them. Glyphs are numbered in
+    // the order they were made, so those of one look fill the slots from there on in turn.
     struct Look {
         std::uint64_t packed;
+        std::uint64_t first;
         Look(std::uint32_t rgb, std::uint16_t background)
-            : packed((std::uint64_t{rgb} << 16) | background) {}
+            : packed((std::uint64_t{rgb} << 16) | background),
+              first((packed * 0x9E3779B97F4A7C15ull) >> 40) {}
     };
 
     // The kept rows of g in rgb over background, made now if they are not kept yet; null for
@@ -234,8 +237,7 @@ public:
 
     inline const std::uint16_t* Find(const Glyph& g, Look look, const Ink565& ink) {
         if (g.serial == 0) return nullptr;
-        const std::uint64_t key = g.serial * 0x9E3779B97F4A7C15ull ^ look.packed;
-        Entry& e = slots_[(key ^ (key >> 29)) & (kSlots - 1)];
+        Entry& e = slots_[(g.serial + look.first) & (kSlots - 1)];
         if (e.serial == g.serial && e.look == look.packed) return e.pixels.data();
         return Make(e, g, look, ink);
     }
@@ -249,9 +251,8 @@ private:
 
     __attribute__((noinline)) const std::uint16_t* Make(Entry& e, const Glyph& g, Look look,
                                                         const Ink565& ink) {
-        const int groups = (g.width + 7) / 8;
-        const std::size_t size = static_cast<std::size_t>(groups) * 8 * g.height;
-        if (size > kLargest) return nullptr;
+        const std::size_t size = static_cast<std::size_t>(g.groups) * 8 * g.height;
+        if (size == 0 || size > kLargest) return nullptr;
         e.serial = g.serial;
         e.look = look.packed;
         e.pixels.resize(size);
@@ -404,13 +405,19 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         const Glyph* g = glyphs[i];
         const long long at = pen;
         pen += advances[i];
-        if (!g || g->width <= 0 || g->height <= 0) continue;
-        if (count == kMost || g->serial == 0) return false;
+        if (!g) continue;
+        const int groups = g->groups;
+        if (groups == 0) {
+            // No pixels to draw; or a glyph no font numbered, which no kept rows can name.
+            if (g->width <= 0 || g->height <= 0) continue;
+            return false;
+        }
+        if (count == kMost) return false;
         const long long gx = at + g->left;
         const bool overInk = gx < right;
         left = std::min(left, gx);
         right = std::max(right, gx + g->width);
-        end = std::max(end, gx + 8LL * ((g->width + 7) / 8));
+        end = std::max(end, gx + 8LL * groups);
         above = std::min(above, g->top);
         below = std::max(below, g->top + g->height);
         placed[count++] = Placed{g, static_cast<int>(gx), overInk};
@@ -442,17 +449,18 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     const Ink565 ink(rgb);
     InkedGlyphs& kept = KeptGlyphs();
     const InkedGlyphs::Look look(rgb, background);
-    for (int k = 0; k < count; ++k) {
-        const Glyph& g = *placed[k].glyph;
-        const std::uint16_t* inked = placed[k].overInk ? nullptr : kept.Find(g, look, ink);
+    for (const Placed* p = placed; p != placed + count; ++p) {
+        const Glyph& g = *p->glyph;
+        const std::uint16_t* inked = p->overInk ? nullptr : kept.Find(g, look, ink);
         if (!inked) {
             // Over the ink of the glyphs before it; its other groups still lie on the page's
             // background.
-            BlendWholeGlyph565(s, c, g, placed[k].x, y + g.top, rgb, ink, &background);
+            BlendWholeGlyph565(s, c, g, p->x, y + g.top, rgb, ink, &background);
             continue;
         }
-        CopyKeptRows(rowAt(y + g.top) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
-                     (g.width + 7) / 8, g.height);
+        CopyKeptRows(topRow + static_cast<std::ptrdiff_t>(g.top - above) * stride +
+                         static_cast<std::ptrdiff_t>(p->x) * 2,
+                     stride, inked, g.groups, g.height);
     }
     // Past `right` the groups gave the background back.
     s.NoteInk(static_cast<int>(top), static_cast<int>(bottom), static_cast<int>(right));
