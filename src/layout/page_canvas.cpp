@@ -1,6 +1,5 @@
 #include "layout/page_canvas.h"
 
-
 #include "core/color.h"
 #include "core/string.h"
 #include "document/sources/layout_services.h"

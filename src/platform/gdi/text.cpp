@@ -410,13 +410,13 @@ struct Placement {
 };
 
 // The placed glyphs of a run (a word, or a line's words) wholly inside the clip rectangle c,
-// over a background that is plain under all of them: its area is checked once (or is known plain: right of the text written since
-// the page was filled), then each glyph's kept rows are written as they are. What lies under a
-// glyph when its turn comes is that background (the groups written before it hold background
-// past their glyph's width), so this gives the pixels that blending glyph by glyph gives. A
-// glyph whose box reaches back over ink drawn before it (an italic letter, a pair such as "fj")
-// is blended over what is there, as drawing glyph by glyph does. False, having drawn nothing,
-// for any other run.
+// over a background that is plain under all of them: their area is checked once (or is known
+// plain: right of the text written since the page was filled), then each glyph's kept rows are
+// written as they are. What lies under a glyph when its turn comes is that background (the
+// groups written before it hold background past their glyph's width), so this gives the pixels
+// that blending glyph by glyph gives. A glyph whose box reaches back over ink drawn before it
+// (an italic letter, a pair such as "fj") is blended over what is there, as drawing glyph by
+// glyph does. False, having drawn nothing, for any other run.
 bool DrawPlacedOverPlain565(Surface& s, const RECT& c, const Placement& placement, int y,
                             std::uint32_t rgb) {
     const int count = placement.count;
