@@ -236,7 +236,11 @@ public:
     }
 
     inline const std::uint16_t* Find(const Glyph& g, Look look, const Ink565& ink) {
-        if (g.serial == 0) return nullptr;
+        return g.serial == 0 ? nullptr : FindNamed(g, look, ink);
+    }
+
+    // The same for a glyph a font numbered (as every placed glyph is).
+    inline const std::uint16_t* FindNamed(const Glyph& g, Look look, const Ink565& ink) {
         Entry& e = slots_[(g.serial + look.first) & (kSlots - 1)];
         if (e.serial == g.serial && e.look == look.packed) return e.pixels.data();
         return Make(e, g, look, ink);
@@ -453,7 +457,7 @@ bool DrawPlacedOverPlain565(Surface& s, const RECT& c, const Placement& placemen
     const InkedGlyphs::Look look(rgb, background);
     for (const Placement::Placed* p = placed; p != placed + count; ++p) {
         const Glyph& g = *p->glyph;
-        const std::uint16_t* inked = p->overInk ? nullptr : kept.Find(g, look, ink);
+        const std::uint16_t* inked = p->overInk ? nullptr : kept.FindNamed(g, look, ink);
         if (!inked) {
             // Over the ink of the glyphs before it; its other groups still lie on the page's
             // background.
