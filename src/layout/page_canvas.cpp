@@ -1,7 +1,5 @@
 #include "layout/page_canvas.h"
 
-#include <vector>
-
 #include "core/color.h"
 #include "core/string.h"
 #include "document/sources/layout_services.h"
@@ -52,20 +50,14 @@ void GraphicsPageCanvas::DrawText(const String& text, Point baseline, uint32_t c
 
 void PageCanvas::DrawTexts(const CanvasText* texts, int32_t count, uint32_t colour) {
     for (int32_t k = 0; k < count; ++k)
-        DrawText(String(texts[k].text, texts[k].length), texts[k].baseline, colour);
+        DrawText(String(texts[k].text, texts[k].length), texts[k].at, colour);
 }
 
 void GraphicsPageCanvas::DrawTexts(const CanvasText* texts, int32_t count, uint32_t colour) {
     if (count <= 0) return;
     gc_->SetTextColor(colour);
     gc_->SetBrushColor(Color::kNone);
-    const int32_t ascent = gc_->FontAscent();
-    thread_local std::vector<TextPiece> pieces;
-    pieces.resize(static_cast<std::size_t>(count));
-    for (int32_t k = 0; k < count; ++k)
-        pieces[k] = TextPiece{texts[k].text, texts[k].length,
-                              Point{texts[k].baseline.x, texts[k].baseline.y - ascent}};
-    gc_->DrawTexts(pieces.data(), count);
+    gc_->DrawTextsOnBaseline(texts, count);
 }
 
 void GraphicsPageCanvas::DrawUnderline(Point baseline, int32_t width, uint32_t colour) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/geometry.h"
+#include "graphics/core/graphics_context.h"
 
 class Area;
 class GraphicsContext;
@@ -23,12 +24,9 @@ struct CanvasFont {
     uint8_t face = 0;
 };
 
-// A string placed by its baseline at its left end, one of several DrawTexts draws.
-struct CanvasText {
-    const char16_t* text = nullptr;
-    int32_t length = 0;
-    Point baseline;
-};
+// A string placed by its baseline at its left end (`at`), one of several DrawTexts draws: as
+// the graphics context takes it, so that a line's words reach it without a copy.
+using CanvasText = TextPiece;
 
 class PageCanvas {
 public:

@@ -688,6 +688,12 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
     return ok;
 }
 
+inline void PagePainter::QueueText(const String& text, Point baseline, uint32_t colour) {
+    if (!queuedText_.empty() && colour != queuedColour_) FlushText();
+    queuedColour_ = colour;
+    queuedText_.push_back(CanvasText{text.Data(), text.Length(), baseline});
+}
+
 void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point baseline,
                           int32_t width) {
     const uint32_t colour = TextColour(style);
@@ -719,12 +725,6 @@ void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point
     shownFontSize_ = -1;  // measuring may have changed the font
     SetRunFont(style);
     canvas_->DrawText(String(text.Data() + from, to - from), Point{at, baseline.y}, colour);
-}
-
-void PagePainter::QueueText(const String& text, Point baseline, uint32_t colour) {
-    if (!queuedText_.empty() && colour != queuedColour_) FlushText();
-    queuedColour_ = colour;
-    queuedText_.push_back(CanvasText{text.Data(), text.Length(), baseline});
 }
 
 void PagePainter::FlushText() {

@@ -444,5 +444,52 @@ TEST(ProgramHtmlText, CodeAfterPlainWordsOfTheSameSizeIsDrawnInItsOwnFace) {
     EXPECT_GT(both - plain, 2 * plain) << plain << " " << both;
 }
 
+// Words of several sizes on one line stand on its baseline: with box glyphs (each a block that
+// ends on the baseline) every column of ink in a line ends on the same row, however tall.
+TEST(ProgramHtmlText, WordsOfMixedSizesOnALineShareItsBaseline) {
+    const Picture p = Shot(
+        "<html><body><h3>Notes</h3><p>Read <font size=\"+3\">THE</font> <small>new</small> "
+        "<b>one</b> <font size=\"1\">and</font> <i>its</i> <big>code</big> <tt>x</tt>.<span>"
+        "</span></p><p>After the notes <font size=\"+2\">come</font> <small>the</small> "
+        "tables, <big>rows</big> of <font size=\"-1\">words</font> <b>and</b> <font size=\"+3\">"
+        "more</font> <i>words</i> than fit on one line.</p></body></html>");
+    ASSERT_GT(p.width, 0);
+    auto dark = [&](int x, int y) {
+        const Rgb c = ColourAt(p, x, y);
+        return c.r < 128 && c.g < 128 && c.b < 128;
+    };
+    auto rowHasInk = [&](int y) {
+        for (int x = 0; x < p.width; ++x)
+            if (dark(x, y)) return true;
+        return false;
+    };
+    int lines = 0, mixed = 0;
+    for (int y = 30; y < p.height - 30;) {
+        if (!rowHasInk(y)) {
+            ++y;
+            continue;
+        }
+        int bottom = y;
+        while (bottom < p.height - 30 && rowHasInk(bottom)) ++bottom;
+        // Each column's lowest and highest ink in this line.
+        std::vector<int> heights;
+        for (int x = 0; x < p.width; ++x) {
+            int low = -1, high = -1;
+            for (int r = y; r < bottom; ++r)
+                if (dark(x, r)) low = r, high = high < 0 ? r : high;
+            if (low < 0) continue;
+            EXPECT_EQ(low, bottom - 1) << "line at " << y << ", column " << x;
+            if (std::find(heights.begin(), heights.end(), low - high) == heights.end())
+                heights.push_back(low - high);
+        }
+        ++lines;
+        if (heights.size() >= 3) ++mixed;
+        y = bottom;
+    }
+    EXPECT_GE(lines, 4);
+    // The lines with words of several sizes were met, and were drawn that way.
+    EXPECT_GE(mixed, 2);
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -581,11 +581,22 @@ void GraphicsContext::DrawText(const char16_t* text, int32_t length, Point p) {
 }
 
 void GraphicsContext::DrawTexts(const TextPiece* pieces, int32_t count) {
+    DrawPieces(pieces, count, false);
+}
+
+void GraphicsContext::DrawTextsOnBaseline(const TextPiece* pieces, int32_t count) {
+    DrawPieces(pieces, count, true);
+}
+
+void GraphicsContext::DrawPieces(const TextPiece* pieces, int32_t count, bool onBaseline) {
     if (!dc_ || !pieces || count <= 0) return;
     RealizeFont();
+    // A piece's text point is the top of its text: a baseline lies the font's ascent below it.
+    const int32_t lift = onBaseline ? FontAscent() : 0;
     if (bitmapFaceReady_) {
         for (int32_t k = 0; k < count; ++k)
-            DrawText(pieces[k].text, pieces[k].length, pieces[k].at);
+            DrawText(pieces[k].text, pieces[k].length,
+                     Point{pieces[k].at.x, pieces[k].at.y - lift});
         return;
     }
     thread_local std::vector<POLYTEXTW> texts;
@@ -595,7 +606,7 @@ void GraphicsContext::DrawTexts(const TextPiece* pieces, int32_t count) {
         if (!piece.text || piece.length <= 0) continue;
         POLYTEXTW t;
         t.x = piece.at.x;
-        t.y = piece.at.y;
+        t.y = piece.at.y - lift;
         t.n = static_cast<UINT>(piece.length);
         t.lpstr = piece.text;
         texts.push_back(t);

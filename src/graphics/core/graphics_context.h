@@ -190,6 +190,8 @@ public:
     // Strings in the current font and colour, each at its point: the pixels of a DrawText
     // each, in one call (a line's words of one style).
     void DrawTexts(const TextPiece* pieces, int32_t count);
+    // The same with each piece's point at the left end of its baseline.
+    void DrawTextsOnBaseline(const TextPiece* pieces, int32_t count);
     void DrawTextInRect(const char16_t* text, int32_t length, const RECT& rect, UINT format);
     void DrawUnderline(Point p, int32_t width);
     bool MeasureText(const char16_t* text, int32_t length, Size& out);
@@ -333,6 +335,8 @@ private:
     void SetBitmapFaceColours();
     // Draws a run of the bitmap face at pen (or, without text, its line lineWidth long) through
     // a scratch copy of box.
+    // DrawTexts, with the pieces' points on their baselines when `onBaseline`.
+    void DrawPieces(const TextPiece* pieces, int32_t count, bool onBaseline);
     void DrawBitmapFaceScratch(const Rect& box, Point pen, const char16_t* text, int32_t length,
                                int32_t lineWidth);
     HFONT FindFont(const FontStyle& style);

@@ -333,6 +333,12 @@ std::uint64_t NextGlyphSerial() {
     return last.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
+// A glyph just rendered gets the names its drawing looks it up by.
+void Name(Glyph& g) {
+    g.serial = NextGlyphSerial();
+    g.groups = g.width > 0 && g.height > 0 ? (g.width + 7) / 8 : 0;
+}
+
 }  // namespace
 
 const Glyph& FontInstance::MakeGlyph(char32_t c) {
@@ -341,7 +347,7 @@ const Glyph& FontInstance::MakeGlyph(char32_t c) {
         if (Glyph* g = low_[c].load(std::memory_order_relaxed)) return *g;
         auto g = std::make_unique<Glyph>();
         Render(c, *g);
-        g->serial = NextGlyphSerial();
+        Name(*g);
         Glyph* p = g.get();
         owned_.push_back(std::move(g));
         low_[c].store(p, std::memory_order_release);
@@ -351,7 +357,7 @@ const Glyph& FontInstance::MakeGlyph(char32_t c) {
     if (!slot) {
         auto g = std::make_unique<Glyph>();
         Render(c, *g);
-        g->serial = NextGlyphSerial();
+        Name(*g);
         slot = std::move(g);
     }
     return *slot;

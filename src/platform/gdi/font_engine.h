@@ -26,6 +26,9 @@ struct Glyph {
     // Names this image for caches of what it looks like drawn: unique among the glyphs fonts
     // make for the whole run (never reused after a flush); 0 for glyphs made elsewhere.
     std::uint64_t serial = 0;
+    // Set with the serial: the width in whole groups of eight pixels, 0 for a glyph without
+    // pixels (and for glyphs made elsewhere).
+    int groups = 0;
 };
 
 class FontInstance {

@@ -216,12 +216,15 @@ void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, const std::uint8_t*
 // it would give; any other group (a picture, a glyph that overlaps its neighbour) is blended.
 class InkedGlyphs {
 public:
-    // A colour over a background, packed as the cache compares it: a run's glyphs share one,
-    // worked out once for all of them.
+    // A colour over a background, packed as the cache compares it, and where its glyphs' slots
+    // start: a run's glyphs share one, worked out once for all of them. Glyphs are numbered in
+    // the order they were made, so those of one look fill the slots from there on in turn.
     struct Look {
         std::uint64_t packed;
+        std::uint64_t first;
         Look(std::uint32_t rgb, std::uint16_t background)
-            : packed((std::uint64_t{rgb} << 16) | background) {}
+            : packed((std::uint64_t{rgb} << 16) | background),
+              first((packed * 0x9E3779B97F4A7C15ull) >> 40) {}
     };
 
     // The kept rows of g in rgb over background, made now if they are not kept yet; null for
@@ -233,9 +236,12 @@ public:
     }
 
     inline const std::uint16_t* Find(const Glyph& g, Look look, const Ink565& ink) {
-        if (g.serial == 0) return nullptr;
-        const std::uint64_t key = g.serial * 0x9E3779B97F4A7C15ull ^ look.packed;
-        Entry& e = slots_[(key ^ (key >> 29)) & (kSlots - 1)];
+        return g.serial == 0 ? nullptr : FindNamed(g, look, ink);
+    }
+
+    // The same for a glyph a font numbered (as every placed glyph is).
+    inline const std::uint16_t* FindNamed(const Glyph& g, Look look, const Ink565& ink) {
+        Entry& e = slots_[(g.serial + look.first) & (kSlots - 1)];
         if (e.serial == g.serial && e.look == look.packed) return e.pixels.data();
         return Make(e, g, look, ink);
     }
@@ -249,9 +255,8 @@ private:
 
     __attribute__((noinline)) const std::uint16_t* Make(Entry& e, const Glyph& g, Look look,
                                                         const Ink565& ink) {
-        const int groups = (g.width + 7) / 8;
-        const std::size_t size = static_cast<std::size_t>(groups) * 8 * g.height;
-        if (size > kLargest) return nullptr;
+        const std::size_t size = static_cast<std::size_t>(g.groups) * 8 * g.height;
+        if (size == 0 || size > kLargest) return nullptr;
         e.serial = g.serial;
         e.look = look.packed;
         e.pixels.resize(size);
@@ -375,46 +380,54 @@ void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* 
         for (int j = 0; j < groups; ++j) copy(at + 16 * j, inked + 8 * j);
 }
 
-// A run (a word, mostly) wholly inside the clip rectangle c, over a background that is plain
-// under all of it: its area is checked once (or is known plain: right of the text written since
-// the page was filled), then each glyph's kept rows are written as they are. What lies under a
-// glyph when its turn comes is that background (the groups written before it hold background
-// past their glyph's width), so this gives the pixels that blending glyph by glyph gives. A
-// glyph whose box reaches back over ink drawn before it (an italic letter, a pair such as "fj")
-// is blended over what is there, as drawing glyph by glyph does. False, having drawn nothing,
-// for any other run.
-bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x, int y,
-                         std::uint32_t rgb) {
+// Where a run's glyphs go, gathered before any of them is drawn: each glyph's left end, and
+// whether its box reaches back over a glyph placed before it; the glyphs' bounds, their groups'
+// right end and the right end of their ink so far; their rows from the run's top.
+struct Placement {
     struct Placed {
         const Glyph* glyph;
         int x;
-        bool overInk;  // its box reaches back over a glyph drawn before it
+        bool overInk;
     };
-    constexpr int kMost = 256;  // a line's glyphs, drawn as one run
+    static constexpr int kMost = 256;  // a line's glyphs, drawn as one run
     Placed placed[kMost];
     int count = 0;
-    // The glyphs' bounds, their groups' right end and the right end of their ink so far; their
-    // rows from the run's top.
     long long left = LLONG_MAX, end = LLONG_MIN, right = LLONG_MIN;
     int above = INT_MAX, below = INT_MIN;
-    const Glyph* const* glyphs = run.glyphs.data();
-    const int* advances = run.advances.data();
-    long long pen = x;
-    for (std::size_t i = 0, n = run.glyphs.size(); i < n; ++i) {
-        const Glyph* g = glyphs[i];
-        const long long at = pen;
-        pen += advances[i];
-        if (!g || g->width <= 0 || g->height <= 0) continue;
-        if (count == kMost || g->serial == 0) return false;
-        const long long gx = at + g->left;
+
+    // The glyph g with its pen position at `at`. False for a glyph no kept rows can name (no
+    // font numbered it) and past kMost glyphs: the run is then drawn glyph by glyph.
+    bool Add(const Glyph& g, long long at) {
+        const int groups = g.groups;
+        if (groups == 0) return g.width <= 0 || g.height <= 0;  // no pixels: nothing to place
+        if (count == kMost) return false;
+        const long long gx = at + g.left;
         const bool overInk = gx < right;
         left = std::min(left, gx);
-        right = std::max(right, gx + g->width);
-        end = std::max(end, gx + 8LL * ((g->width + 7) / 8));
-        above = std::min(above, g->top);
-        below = std::max(below, g->top + g->height);
-        placed[count++] = Placed{g, static_cast<int>(gx), overInk};
+        right = std::max(right, gx + g.width);
+        end = std::max(end, gx + 8LL * groups);
+        above = std::min(above, g.top);
+        below = std::max(below, g.top + g.height);
+        placed[count++] = Placed{&g, static_cast<int>(gx), overInk};
+        return true;
     }
+};
+
+// The placed glyphs of a run (a word, or a line's words) wholly inside the clip rectangle c,
+// over a background that is plain under all of them: their area is checked once (or is known
+// plain: right of the text written since the page was filled), then each glyph's kept rows are
+// written as they are. What lies under a glyph when its turn comes is that background (the
+// groups written before it hold background past their glyph's width), so this gives the pixels
+// that blending glyph by glyph gives. A glyph whose box reaches back over ink drawn before it
+// (an italic letter, a pair such as "fj") is blended over what is there, as drawing glyph by
+// glyph does. False, having drawn nothing, for any other run.
+bool DrawPlacedOverPlain565(Surface& s, const RECT& c, const Placement& placement, int y,
+                            std::uint32_t rgb) {
+    const int count = placement.count;
+    const Placement::Placed* const placed = placement.placed;
+    long long left = placement.left, end = placement.end;
+    const long long right = placement.right;
+    const int above = placement.above, below = placement.below;
     if (count == 0) return false;
     const long long top = static_cast<long long>(y) + above,
                     bottom = static_cast<long long>(y) + below;
@@ -442,21 +455,60 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     const Ink565 ink(rgb);
     InkedGlyphs& kept = KeptGlyphs();
     const InkedGlyphs::Look look(rgb, background);
-    for (int k = 0; k < count; ++k) {
-        const Glyph& g = *placed[k].glyph;
-        const std::uint16_t* inked = placed[k].overInk ? nullptr : kept.Find(g, look, ink);
+    for (const Placement::Placed* p = placed; p != placed + count; ++p) {
+        const Glyph& g = *p->glyph;
+        const std::uint16_t* inked = p->overInk ? nullptr : kept.FindNamed(g, look, ink);
         if (!inked) {
             // Over the ink of the glyphs before it; its other groups still lie on the page's
             // background.
-            BlendWholeGlyph565(s, c, g, placed[k].x, y + g.top, rgb, ink, &background);
+            BlendWholeGlyph565(s, c, g, p->x, y + g.top, rgb, ink, &background);
             continue;
         }
-        CopyKeptRows(rowAt(y + g.top) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
-                     (g.width + 7) / 8, g.height);
+        CopyKeptRows(topRow + static_cast<std::ptrdiff_t>(g.top - above) * stride +
+                         static_cast<std::ptrdiff_t>(p->x) * 2,
+                     stride, inked, g.groups, g.height);
     }
     // Past `right` the groups gave the background back.
     s.NoteInk(static_cast<int>(top), static_cast<int>(bottom), static_cast<int>(right));
     return true;
+}
+
+bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x, int y,
+                         std::uint32_t rgb) {
+    Placement placement;
+    const Glyph* const* glyphs = run.glyphs.data();
+    const int* advances = run.advances.data();
+    long long pen = x;
+    for (std::size_t i = 0, n = run.glyphs.size(); i < n; ++i) {
+        if (glyphs[i] && !placement.Add(*glyphs[i], pen)) return false;
+        pen += advances[i];
+    }
+    return DrawPlacedOverPlain565(s, c, placement, y, rgb);
+}
+
+// Strings drawn as one run from x (the first string's x on the surface), each from its own x:
+// what DrawRunOverPlain565 does with the run the strings join into, with their glyphs placed
+// as they are found.
+bool DrawTextsOverPlain565(Surface& s, const RECT& c, FontInstance& font, const POLYTEXTW* texts,
+                           int count, long long x, int y, std::uint32_t rgb) {
+    Placement placement;
+    for (int k = 0; k < count; ++k) {
+        const POLYTEXTW& t = texts[k];
+        const WCHAR* text = t.lpstr;
+        const int n = static_cast<int>(t.n);
+        long long pen = x + (static_cast<long long>(t.x) - texts[0].x);
+        for (int i = 0; i < n; ++i) {
+            const Glyph* g;
+            if (text[i] >= 256 || !(g = font.MadeLowGlyph(text[i]))) {
+                std::uint32_t code;
+                if (fvt::utf::DecodeUtf16(text + i, static_cast<size_t>(n - i), code) == 2) ++i;
+                g = &font.GetGlyph(code);
+            }
+            if (!placement.Add(*g, pen)) return false;
+            pen += g->advance;
+        }
+    }
+    return DrawPlacedOverPlain565(s, c, placement, y, rgb);
 }
 #else
 // The page buffers are 565: text blends straight into their rows, with what Decode, Mix and
@@ -847,15 +899,24 @@ BOOL PolyTextOutW(HDC dc, const POLYTEXTW* texts, int count) {
         return drawn;
     }
     FontInstance* f = FontOf(*d);
-    // Kept from call to call: pages are drawn a line at a time.
-    thread_local Run line;
-    JoinRuns(*f, texts, count, line);
     long long top = texts[0].y;
     if ((d->st.textAlign & TA_BASELINE) == TA_BASELINE)
         top -= f->ascent;
     else if (d->st.textAlign & TA_BOTTOM)
         top -= f->height;
-    DrawRun(*d, *f, line, d->SX(texts[0].x), d->SY(top), d->Clip(), false);
+    const RectList& clip = d->Clip();
+#if defined(__SSE2__)
+    // Most lines of a page: their glyphs placed straight from the strings.
+    Surface& s = *d->surface;
+    if (s.Format() == PixelFormat::Rgb565 && clip.size() == 1 &&
+        DrawTextsOverPlain565(s, clip.front(), *f, texts, count, d->SX(texts[0].x), d->SY(top),
+                              RgbFromColorref(d->st.textColor)))
+        return TRUE;
+#endif
+    // Kept from call to call: pages are drawn a line at a time.
+    thread_local Run line;
+    JoinRuns(*f, texts, count, line);
+    DrawRun(*d, *f, line, d->SX(texts[0].x), d->SY(top), clip, false);
     return TRUE;
 }
 

@@ -628,75 +628,84 @@ TEST(SystemFonts, TextOnAPageKnownPlainMatchesAPageLookedAt) {
 // A line's words drawn in one PolyTextOutW call give the pixels of one ExtTextOutW per word:
 // on a 565 page known plain (the reader's page) and on one whose pixels are looked at, with
 // gaps of every width (a justified line's), a word starting inside the one before (its ink
-// overhangs: italics, "fj"), a line running off the clip, a surrogate pair, and the fonts and
-// modes that draw between the words (underline, strike-out, an opaque background, centring).
+// overhangs: italics, "fj"), a line running off the clip and one wholly inside it, a surrogate
+// pair, letters met for the first time, and the fonts and modes that draw between the words
+// (underline, strike-out, an opaque background, centring).
 TEST(SystemFonts, OneCallForALineDrawsWhatACallPerWordDraws) {
     constexpr int W = 240, H = 40;
     struct Word {
         int x;
         const char16_t* text;
     };
-    const Word words[] = {{-6, u"Ajar"}, {30, u"fjord"}, {66, u"AVAV"}, {100, u"To"},
-                          {113, u"Wa"}, {131, u"\U0001D400x"}, {160, u"leaning"}, {228, u"off"}};
-    std::vector<POLYTEXTW> texts;
-    for (const Word& w : words) {
-        POLYTEXTW t;
-        t.x = w.x;
-        t.y = 6;
-        t.lpstr = w.text;
-        t.n = static_cast<UINT>(std::u16string(w.text).size());
-        texts.push_back(t);
-    }
-    struct Look {
-        const char* name;
-        LONG weight;
-        BYTE italic, underline, strike;
-        int bkMode;
-        UINT align;
-        COLORREF ground;
-    };
-    const Look looks[] = {
-        {"plain", FW_NORMAL, 0, 0, 0, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
-        {"italic bold", FW_BOLD, 1, 0, 0, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
-        {"on a tint", FW_NORMAL, 1, 0, 0, TRANSPARENT, TA_LEFT, RGB(250, 240, 200)},
-        {"underlined", FW_NORMAL, 0, 1, 0, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
-        {"struck", FW_NORMAL, 0, 0, 1, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
-        {"opaque", FW_NORMAL, 1, 0, 0, OPAQUE, TA_LEFT, RGB(255, 255, 255)},
-        {"centred", FW_NORMAL, 0, 0, 0, TRANSPARENT, TA_CENTER, RGB(255, 255, 255)},
-        {"baseline", FW_NORMAL, 1, 0, 0, TRANSPARENT, TA_BASELINE, RGB(255, 255, 255)},
-    };
-    for (const Look& look : looks) {
-        for (bool handOut : {false, true}) {
-            Dib one(W, H, 16, true, handOut), each(W, H, 16, true, handOut);
-            LOGFONTW lf = Font(u"DejaVu Sans", -15, look.weight);
-            lf.lfItalic = look.italic;
-            lf.lfUnderline = look.underline;
-            lf.lfStrikeOut = look.strike;
-            lf.lfQuality = ANTIALIASED_QUALITY;
-            for (HDC dc : {one.dc, each.dc}) {
-                RECT page{0, 0, W, H};
-                HBRUSH brush = CreateSolidBrush(look.ground);
-                FillRect(dc, &page, brush);
-                DeleteObject(brush);
-                SetBkMode(dc, look.bkMode);
-                SetBkColor(dc, RGB(200, 230, 255));
-                SetTextColor(dc, RGB(120, 20, 40));
-                SetTextAlign(dc, look.align);
+    const Word offClip[] = {{-6, u"Ajar"}, {30, u"fjord"},        {66, u"AVAV"},     {100, u"To"},
+                            {113, u"Wa"},  {131, u"\U0001D400x"}, {160, u"leaning"}, {228, u"off"}};
+    const Word inside[] = {{2, u"\u00C9t\u00E9"}, {30, u"fjord"},       {58, u"\u0416\u4E2D"},
+                           {84, u"Wa"},           {96, u"\U0001D400x"}, {125, u"leaning"},
+                           {180, u"\u03A9mega"}};
+    for (bool whole : {false, true}) {
+        std::vector<POLYTEXTW> texts;
+        for (const Word& w : whole ? std::vector<Word>(std::begin(inside), std::end(inside))
+                                   : std::vector<Word>(std::begin(offClip), std::end(offClip))) {
+            POLYTEXTW t;
+            t.x = w.x;
+            t.y = 6;
+            t.lpstr = w.text;
+            t.n = static_cast<UINT>(std::u16string(w.text).size());
+            texts.push_back(t);
+        }
+        struct Look {
+            const char* name;
+            LONG weight;
+            BYTE italic, underline, strike;
+            int bkMode;
+            UINT align;
+            COLORREF ground;
+        };
+        const Look looks[] = {
+            {"plain", FW_NORMAL, 0, 0, 0, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
+            {"italic bold", FW_BOLD, 1, 0, 0, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
+            {"on a tint", FW_NORMAL, 1, 0, 0, TRANSPARENT, TA_LEFT, RGB(250, 240, 200)},
+            {"underlined", FW_NORMAL, 0, 1, 0, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
+            {"struck", FW_NORMAL, 0, 0, 1, TRANSPARENT, TA_LEFT, RGB(255, 255, 255)},
+            {"opaque", FW_NORMAL, 1, 0, 0, OPAQUE, TA_LEFT, RGB(255, 255, 255)},
+            {"centred", FW_NORMAL, 0, 0, 0, TRANSPARENT, TA_CENTER, RGB(255, 255, 255)},
+            {"baseline", FW_NORMAL, 1, 0, 0, TRANSPARENT, TA_BASELINE, RGB(255, 255, 255)},
+        };
+        for (const Look& look : looks) {
+            for (bool handOut : {false, true}) {
+                Dib one(W, H, 16, true, handOut), each(W, H, 16, true, handOut);
+                LOGFONTW lf = Font(u"DejaVu Sans", -15, look.weight);
+                lf.lfItalic = look.italic;
+                lf.lfUnderline = look.underline;
+                lf.lfStrikeOut = look.strike;
+                lf.lfQuality = ANTIALIASED_QUALITY;
+                for (HDC dc : {one.dc, each.dc}) {
+                    RECT page{0, 0, W, H};
+                    HBRUSH brush = CreateSolidBrush(look.ground);
+                    FillRect(dc, &page, brush);
+                    DeleteObject(brush);
+                    SetBkMode(dc, look.bkMode);
+                    SetBkColor(dc, RGB(200, 230, 255));
+                    SetTextColor(dc, RGB(120, 20, 40));
+                    SetTextAlign(dc, look.align);
+                }
+                {
+                    Selected f(one.dc, lf);
+                    ASSERT_TRUE(PolyTextOutW(one.dc, texts.data(), static_cast<int>(texts.size())));
+                }
+                {
+                    Selected f(each.dc, lf);
+                    for (const POLYTEXTW& t : texts)
+                        ASSERT_TRUE(
+                            ExtTextOutW(each.dc, t.x, t.y, 0, nullptr, t.lpstr, t.n, nullptr));
+                }
+                int differing = 0;
+                for (int y = 0; y < H; ++y)
+                    for (int x = 0; x < W; ++x)
+                        differing += GetPixel(one.dc, x, y) != GetPixel(each.dc, x, y);
+                EXPECT_EQ(differing, 0) << look.name << (handOut ? ", pixels handed out" : "")
+                                        << (whole ? ", the line inside the page" : "");
             }
-            {
-                Selected f(one.dc, lf);
-                ASSERT_TRUE(PolyTextOutW(one.dc, texts.data(), static_cast<int>(texts.size())));
-            }
-            {
-                Selected f(each.dc, lf);
-                for (const POLYTEXTW& t : texts)
-                    ASSERT_TRUE(ExtTextOutW(each.dc, t.x, t.y, 0, nullptr, t.lpstr, t.n, nullptr));
-            }
-            int differing = 0;
-            for (int y = 0; y < H; ++y)
-                for (int x = 0; x < W; ++x)
-                    differing += GetPixel(one.dc, x, y) != GetPixel(each.dc, x, y);
-            EXPECT_EQ(differing, 0) << look.name << (handOut ? ", pixels handed out" : "");
         }
     }
     POLYTEXTW none{};
