@@ -181,7 +181,14 @@ uint32_t TailPosition(DocumentSource* source, uint32_t runPos, const String& tex
         return source->Advance(runPos, keep, 0);
     auto rawAt = [&](int64_t i) { return raw.At(i); };
     auto textAt = [&](int64_t i) { return i < text.Length() ? text[i] : u'\0'; };
-    int64_t at = 0;
+    // A listing's first run starts at the line end its start tag is followed by, which the
+    // listing drops: the run's first character stands after it.
+    int64_t lead = 0;
+    while (lead < 2 && (rawAt(lead) == u'\r' || rawAt(lead) == u'\n') && text.Length() > 0 &&
+           text[0] != u'\r' && text[0] != u'\n')
+        ++lead;
+    if (lead > 0 && rawAt(lead) != text[0] && rawAt(lead) != u'&') lead = 0;
+    int64_t at = lead;
     bool ok = true;
     for (int32_t k = 0; ok && k < keep; ++k) {
         const char16_t c = rawAt(at);
@@ -208,7 +215,7 @@ uint32_t TailPosition(DocumentSource* source, uint32_t runPos, const String& tex
         ok = c == u'&' && rawAt(end) == u';';
         at = end + 1;
     }
-    return raw.PositionOf(ok ? at : keep);
+    return raw.PositionOf(ok ? at : lead + keep);
 }
 
 }  // namespace

@@ -401,6 +401,30 @@ std::string WideSynopsesHtml() {
     return h + "<p>closing words.</p></body></html>";
 }
 
+// A manual of suppressions and commands as generated manuals write them: prose, then listings
+// whose start tag is followed by a line end, their first line (a suppression's names, a
+// command's path) wider than a small screen and cut there, then lines of one character and of
+// dashes; synopses with <br/> inside. Names are numbered and of varied lengths, so that pages
+// start on the pieces of cut lines.
+std::string SuppressionListingsHtml() {
+    std::string h = "<html><head><title>Suppressions</title></head><body><h1>Suppressions</h1>";
+    for (int s = 0; s < 60; ++s) {
+        const std::string n = std::to_string(s);
+        h += "<h3>Section " + n +
+             "</h3><p>Each suppression names the tool it is for and the kind of error";
+        for (int k = 0; k < s % 4; ++k) h += " it hides";
+        h += ", and the listing below shows one written as the core reads it, line " + n +
+             ".</p><pre class=\"programlisting\">\ntool_name" + n + ",tool_name" +
+             std::to_string(s * 7) + ":suppression_name_" + std::string(s % 9, 'x') + n +
+             "\n&gt;\n" + std::string(30 + s % 17, '-') + "\n#\n</pre><p>Run it so:</p>" +
+             "<pre class=\"programlisting\">\nLD_PRELOAD=$prefix/lib/valgrind/libmpiwrap" + n +
+             "-&lt;platform&gt;.so   \\\n   mpirun [mpirun-args]\n</pre><pre class=\"synopsis\">call" +
+             n + " (<i>void *</i> first" + n + ",<br/>        <i>int</i> second" + n +
+             ");<br/>&gt;<br/></pre>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
 // A manual as texinfo writes it: nodes separated by rules (forced page breaks), each with its
 // header line of links and a heading, chapter nodes with a menu table of their sections, and
 // sections of a few paragraphs and an example, their lengths not dividing into pages evenly; a
@@ -1153,6 +1177,31 @@ TEST_P(ProgramWideListingLines, PagingBackWrapsThemAsPagingForward) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramWideListingLines,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"240x320", 2}), Name);
+
+// Paging back over pages shown before shows each of them again as it was shown, also one that
+// starts on a piece of a listing's first line cut at the line's end (its start tag followed by
+// a line end): the piece starts where paging forward cut the line, not a character before.
+class ProgramCutListingLinesRetraced : public ProgramPagesAgree {};
+
+TEST_P(ProgramCutListingLinesRetraced, PageUpShowsEachPageAsPageDownShowedIt) {
+    const std::string html = SuppressionListingsHtml();
+    const int downs = 100;
+    std::string start;
+    for (int i = 0; i < downs; ++i) start += "key 0x22\nidle\n";
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "cut-down");
+    std::vector<Page> back = Walk(html, start, "key 0x21", 600, "cut-up");
+    ASSERT_GT(forward.size(), static_cast<size_t>(downs));
+    ASSERT_EQ(back.size(), static_cast<size_t>(downs + 1));
+    std::reverse(back.begin(), back.end());
+    for (size_t k = 0; k < back.size(); ++k)
+        EXPECT_EQ(back[k], forward[k]) << "page " << k + 1 << " going back begins \""
+                                       << ShownLines(back[k]).front() << "\", going forward \""
+                                       << ShownLines(forward[k]).front() << "\"";
+}
+
+// (At 480x640@192 no page of this fixture starts on a piece of a cut first line.)
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramCutListingLinesRetraced,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"240x320", 2}), Name);
 
 // With the position bar shown, PageUp from End goes back to page 1 past diagrams taller than the
