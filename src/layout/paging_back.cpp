@@ -1052,11 +1052,12 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         const bool viewed = HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr);
         // A page ending right below such a table, held whole and only wider than its view, with
         // lines above it: when the page paging forward shows, stopped at the target, starts at
-        // the table (and so holds it alone), the page as the search filled it upward stays.
+        // the table (and so holds it alone), the page as the search filled it upward stays
+        // (not End's page, which shows the views paging forward showed).
         uint32_t wideTable = kNone;
-        if (viewed && laidOut) {
+        if (viewed && !atEnd && laidOut) {
             wideTable = WholeWideTableEndingPage(slot.contents, t0);
-        } else if (viewed) {
+        } else if (viewed && !atEnd) {
             PageSlot aside;
             PageRecord copy, next;
             bool asideMore = false;
