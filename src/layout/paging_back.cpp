@@ -170,6 +170,52 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
     if (waiting) out.pop_back();
 }
 
+// Where the table read view by view stands that the page laid out in `contents` ends right
+// below, or kNone: the table lies on the page whole (from its first row to its end), is only
+// wider than its view, and nothing but blank lines follows it before the target. Paging
+// forward's page from the table, stopped at the target, would hold the table alone.
+uint32_t WholeWideTableEndingPage(BlockContents& contents, uint32_t target) {
+    constexpr uint32_t kNone = PageRecord::kNone;
+    int32_t tables = 0, marks = 0, depth = 0;
+    bool viewed = false, open = false;  // open: a viewed table whose end is not met yet
+    const TableRecord* t = nullptr;
+    uint32_t tableAt = kNone, tableStart = 0;
+    for (int32_t i = 0; i < contents.Count(); ++i) {
+        const BlockItem* item = contents.ItemAt(i);
+        const uint32_t kind = item->kind;
+        if (item->HasPosition() && item->Position() >= target) break;
+        if (kind == kItemTable) {
+            const TableRecord* r = contents.Table(tables++);
+            if (depth++ > 0) continue;
+            // Another table after the one read view by view.
+            if (viewed) return kNone;
+            t = r;
+            tableAt = item->HasPosition() ? item->Position() : kNone;
+            if (!t || tableAt == kNone) return kNone;
+            open = t->content.width > t->box.width || t->content.height > t->box.height;
+            if (!open) continue;
+            viewed = true;
+            tableStart = t->start;
+            if (t->content.height > t->box.height) return kNone;
+        } else if (kind == kItemRow && depth == 1 && open && t) {
+            // A table continued from the page before starts with its next row.
+            if (!item->HasPosition() || item->Position() <= tableAt) return kNone;
+            t = nullptr;
+        } else if (kind == kItemFlowMark) {
+            const FlowMark* m = contents.Mark(marks++);
+            if (m->type != kMarkTableEnd || depth == 0 || --depth > 0 || !open) continue;
+            // Where paging cut the table, the rest of it follows its end as a table of its own.
+            if (i + 1 < contents.Count() && contents.ItemAt(i + 1)->kind == kItemTable &&
+                contents.Table(tables) && contents.Table(tables)->start == tableStart)
+                return kNone;
+            open = false;
+        } else if (depth == 0 && viewed && (kind == kItemTextRun || kind == kItemInlineBox)) {
+            return kNone;  // words or a picture below the table
+        }
+    }
+    return viewed && !open ? tableAt : kNone;
+}
+
 // Whether the page from the line before a page laid out in `contents` (which reaches the
 // target) would fall short of it; false when that cannot be told without laying it out.
 bool EarlierLineFallsShort(BlockContents& contents, int32_t columnTop, int32_t columnHeight,
@@ -1004,11 +1050,45 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     const bool atEnd = t0 >= layout_.TextLength();
     if (result == kEndingFound && !retraced) {
         const bool viewed = HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr);
+        // A page ending right below such a table, held whole and only wider than its view, with
+        // lines above it: when the page paging forward shows, stopped at the target, starts at
+        // the table (and so holds it alone), the page as the search filled it upward stays
+        // (not End's page, which shows the views paging forward showed).
+        uint32_t wideTable = kNone;
+        if (viewed && !atEnd && laidOut) {
+            wideTable = WholeWideTableEndingPage(slot.contents, t0);
+        } else if (viewed && !atEnd) {
+            PageSlot aside;
+            PageRecord copy, next;
+            bool asideMore = false;
+            copy.used = copy.CopyFrom(accepted);
+            aside.record = &copy;
+            // Laid out aside, as a probe is: what is known of the last page stays.
+            if (copy.used && LayoutSlotTop(copy, aside, layout_.fillLimit_, next, asideMore))
+                wideTable = WholeWideTableEndingPage(aside.contents, t0);
+            aside.record = nullptr;
+        }
+        PageRecord filled, filledFollower;
+        const bool filledMore = more;
+        const bool kept = wideTable != kNone && accepted.start < wideTable &&
+                          filled.CopyFrom(accepted) &&
+                          (!more || filledFollower.CopyFrom(follower));
         const bool tall =
             !viewed && !atEnd && CrossesTallTable(accepted, more ? &follower : nullptr);
         if ((viewed || tall) && SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted,
-                                                           follower, more, laidOut, chain))
+                                                           follower, more, laidOut, chain)) {
             estimated = kNone;
+            if (kept && accepted.start >= wideTable) {
+                // The slot holds the forward page now: the page kept is laid out when shown.
+                filled.used = true;
+                filledFollower.used = filledMore;
+                accepted.MoveFrom(filled);
+                if (filledMore) follower.MoveFrom(filledFollower);
+                more = filledMore;
+                laidOut = false;
+                chain.clear();
+            }
+        }
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);

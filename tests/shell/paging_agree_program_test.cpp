@@ -635,6 +635,57 @@ std::string TimersHistoryHtml(int sections, std::uint32_t seed) {
     return h + "</body></html>\n";
 }
 
+// A library manual as DocBook writes it, the size of a real one: each call a few paragraphs of
+// prose, often a listing of 10 to 60 lines, its synopsis, then its argument as a borderless
+// table of one row (the term in italics beside its description, whose calls in code are too long
+// for a small screen's column: the table is wider than the screen and read view by view across),
+// an empty paragraph, and a line on what the call does. An appendix's long listing closes it.
+// Prose words are numbered, so every line reads differently; each term names its call:
+// "events7".
+std::string ArgumentTablesManualHtml(int calls, std::uint32_t seed) {
+    static const char* const kWords[] = {"the",    "device", "events", "motion",  "history",
+                                         "buffer", "client", "returns", "of",     "a",
+                                         "is",     "by",     "mode",   "axis",    "value"};
+    SeededWords words(kWords, seed);
+    int serial = 0;
+    auto numbered = [&](int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i)
+            out += (i ? " " : "") + words.Words(1) + std::to_string(serial++);
+        return out;
+    };
+    std::string h = "<html><head><title>Input library</title></head><body><h1>Input</h1>";
+    for (int s = 0; s < calls; ++s) {
+        const std::string n = std::to_string(s);
+        for (int p = 0; p < 3 + s % 5; ++p)
+            h += "<p>" + numbered(30 + (s * 17 + p * 7) % 53) + ".</p>";
+        if (s % 2) {
+            h += "<pre class=\"programlisting\">";
+            for (int i = 0, lines = 10 + (s * 13) % 51; i < lines; ++i)
+                h += "  field" + n + "_" + std::to_string(i) + " = " + numbered(1 + i % 4) +
+                     ";\n";
+            h += "</pre>";
+        }
+        h += "<p>\n\n</p><div class=\"funcsynopsis\"><p><code class=\"funcdef\">void <strong "
+             "class=\"fsfunc\"> XFreeDeviceMotionEvents" + n + "</strong>(</code>"
+             "XDeviceTimeCoord<var class=\"pdparam\"> *events</var><code>)</code>;</p></div><p>"
+             "\n\n</p><div class=\"variablelist\"><table border=\"0\" class=\"variablelist\">"
+             "<colgroup><col align=\"left\" valign=\"top\" /><col /></colgroup><tbody><tr><td><p>"
+             "<span class=\"term\">\n      <span class=\"emphasis\"><em>events" + n +
+             "</em></span>\n    </span></p></td><td><p>\nSpecifies the pointer to the\n<code "
+             "class=\"function\">XDeviceTimeCoord</code>\narray returned by a previous call to\n"
+             "<code class=\"function\">XGetDeviceMotionEvents" + n + " .</code>\n    </p></td>"
+             "</tr></tbody></table></div><p>\n</p><p>\n\n\n" + numbered(1) + " <a class=\"xref\" "
+             "href=\"#x\"><code class=\"function\"> XFreeDeviceMotionEvents" + n +
+             "</code></a>\nfrees the specified array of " + numbered(4 + s % 9) + ".\n</p>";
+    }
+    h += "<p>\nThe following information is contained in the header files:\n</p>"
+         "<pre class=\"literallayout\">\n";
+    for (int i = 0; i < 150; ++i)
+        h += "#define Tail" + std::to_string(i) + " " + numbered(1 + i % 3) + "\n";
+    return h + "</pre></body></html>";
+}
+
 // A reference far longer than a reader pages through: paragraphs whose words each sit in markup
 // (so the file holds many more positions than words), the last ones pages long, then right
 // below them a table of entries taller than the screen that fits its width (each entry starts
@@ -1117,6 +1168,79 @@ TEST_P(ProgramPagesAgree, NoShortPageGoingBackAtAHistoryTablesLastRows) {
             }
             at = static_cast<size_t>(found - up.begin()) + 1;
         }
+    }
+}
+
+// Going back through a long manual of argument tables wider than the screen, the page holding
+// a table whole and ending right below it (where the page after starts) is as full as the
+// screen allows: it holds the lines above the table with it, not the table alone in each view.
+// Read view by view, the lines above and below the table show with each view (they count once),
+// and the pages going back hold PageDown's lines in order. Manuals of a few lengths, as where
+// the pages going back fall differs with each.
+TEST_P(ProgramPagesAgree, NoShortPageGoingBackAtAWideArgumentTable) {
+    // Each run of views of one page read once: the lines each view repeats above and below the
+    // table count in one of them.
+    auto readOnce = [](const std::vector<std::vector<std::string>>& shown) {
+        std::vector<std::string> out;
+        for (size_t k = 0; k < shown.size(); ++k) {
+            size_t above = 0, below = 0;
+            if (k > 0)
+                while (above + 1 < std::min(shown[k].size(), shown[k - 1].size()) &&
+                       shown[k][above] == shown[k - 1][above])
+                    ++above;
+            if (k + 1 < shown.size())
+                while (below + above + 1 < shown[k].size() && below < shown[k + 1].size() &&
+                       shown[k][shown[k].size() - 1 - below] ==
+                           shown[k + 1][shown[k + 1].size() - 1 - below])
+                    ++below;
+            out.insert(out.end(), shown[k].begin() + static_cast<std::ptrdiff_t>(above),
+                       shown[k].end() - static_cast<std::ptrdiff_t>(below));
+        }
+        return out;
+    };
+    for (const auto& [calls, seed] : {std::pair{18, 1u}, {21, 2u}, {24, 1u}}) {
+        SCOPED_TRACE(std::to_string(calls) + " calls");
+        auto [forward, back] = WalkBothWays(ArgumentTablesManualHtml(calls, seed), "arguments");
+        ASSERT_GT(back.size(), 100u);
+        std::vector<size_t> sizes;
+        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
+        std::sort(sizes.begin(), sizes.end());
+        const size_t full = sizes[sizes.size() / 2];
+        size_t tables = 0;
+        for (size_t k = 1; k + 1 < back.size(); ++k) {
+            const std::vector<std::string> lines = ShownLines(back[k]);
+            // A view of a table: its term ("events" and the call's number alone on its line)
+            // or its description's first words.
+            if (std::none_of(lines.begin(), lines.end(), [](const std::string& l) {
+                    return (l.rfind("events", 0) == 0 && l.size() > 6 &&
+                            l.find_first_not_of("0123456789", 6) == std::string::npos) ||
+                           l.rfind("Specifies the", 0) == 0;
+                }))
+                continue;
+            ++tables;
+            // A page PageDown shows too.
+            if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
+            EXPECT_GE(lines.size() * 2, full)
+                << "going back, page " << k + 1 << " of " << back.size() << " holds "
+                << lines.size() << " lines; it begins " << lines.front();
+        }
+        EXPECT_GE(tables, static_cast<size_t>(calls));
+        const std::vector<size_t> repeats = RepeatsAtBoundaries(forward, back);
+        std::vector<std::vector<std::string>> downPages, upPages;
+        for (const Page& p : forward) downPages.push_back(ShownLines(p));
+        for (size_t k = 0; k < back.size(); ++k) {
+            const std::vector<std::string> shown = ShownLines(back[k]);
+            upPages.emplace_back(shown.begin(),
+                                 shown.end() - static_cast<std::ptrdiff_t>(repeats[k]));
+        }
+        const std::vector<std::string> down = readOnce(downPages), up = readOnce(upPages);
+        size_t same = 0;
+        while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
+        EXPECT_EQ(same, down.size()) << "going back, line " << same << " of " << down.size()
+                                     << " differs: PageDown showed \""
+                                     << (same < down.size() ? down[same] : "") << "\", PageUp \""
+                                     << (same < up.size() ? up[same] : "") << "\"";
+        EXPECT_EQ(down.size(), up.size());
     }
 }
 
