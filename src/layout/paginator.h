@@ -227,7 +227,8 @@ public:
     // linked to this one, when there is more text.
     bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
                     bool& moreText);
-    // A page laid out as if the first column were `height` tall: it ends on a line start.
+    // A page filled only `height` down its first column (what it lays out measures against
+    // the whole column): it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height, PageRecord& follower,
                           bool& moreText);
 

@@ -422,12 +422,24 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // for blank lines right before it, which a page stopped at the target leaves out. Blank
     // lines of markup are written on purpose (a listing's): the page has room for them too.
     const bool keepBlank = dynamic_cast<HtmlTokenizer*>(layout_.source_) != nullptr;
+    // A picture's line that holds the target (the picture starts the page after, its
+    // paragraph opened before it) is no line of the page.
     int32_t need = linesHere.front().bottom;
-    for (const LineSpan& l : linesHere)
-        if (l.start < target && (keepBlank || !l.blank)) need = l.bottom;
+    for (size_t k = 0; k < linesHere.size(); ++k) {
+        const LineSpan& l = linesHere[k];
+        const uint32_t after = k + 1 < linesHere.size() ? linesHere[k + 1].start
+                               : more                   ? next.start
+                                                        : layout_.TextLength();
+        if (l.start < target && (keepBlank || !l.blank) && (l.plain || after <= target))
+            need = l.bottom;
+    }
     const int32_t threshold = linesBefore.back().bottom + need - layout_.columns_[0].height;
     int32_t i = 1;
     while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;
+    // A picture (a line not of words) is tried too: at a page's top it loses the room above
+    // it, and paging forward starts a page at a picture that does not fit below the lines
+    // before it.
+    if (i > 1 && !linesBefore[i - 1].plain) --i;
     if (i >= static_cast<int32_t>(linesBefore.size())) return acceptPage();
 
     PageRecord good, goodFollower;
@@ -442,8 +454,13 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         cut.used = true;
         slot.record = &cut;
         slotHoldsPage = slotHoldsGood = false;
-        if (!LayoutSlotCapped(cut, slot, linesBefore[i].top, candidate, cutMore) || !cutMore ||
-            candidate.start <= before.start || candidate.start > page.start)
+        // A picture's line is cut through its middle: the picture does not fit there, and the
+        // page from it starts where paging forward starts one at a picture that did not fit
+        // (after the opening of its paragraph, with no room above it).
+        const LineSpan& from = linesBefore[i];
+        if (!LayoutSlotCapped(cut, slot, from.top + (from.plain ? 0 : (from.bottom - from.top) / 2),
+                              candidate, cutMore) ||
+            !cutMore || candidate.start <= before.start || candidate.start > page.start)
             break;
         candidate.linkOrigin = kNone;
         candidate.linkStep = 0;
@@ -1098,11 +1115,13 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     if (!forwardPage && static_cast<int64_t>(accepted.start) > firstStart && !layout_.content_ &&
         (!laidOut || (more ? follower.start : layout_.TextLength()) > t0)) {
         ReleaseSlot(s);
-        accepted.stopAt = t0;
+        // The last page (End) ends with the text: it is laid out again unstopped.
+        const bool atEnd = t0 >= layout_.TextLength();
+        accepted.stopAt = atEnd ? kNone : t0;
         PageSlot& cut = slots_[s];
         cut.record = &accepted;
-        if (!LayoutSlot(accepted, cut, false, follower, more) || !more ||
-            !ReachesTarget(follower, t0)) {
+        if (!LayoutSlot(accepted, cut, false, follower, more) ||
+            (more ? !ReachesTarget(follower, t0) : !atEnd)) {
             ReleaseSlot(s);
             return false;
         }

@@ -481,6 +481,28 @@ std::string StructureDiagramsHtml(int sections = 10) {
     return h + "</body></html>\n";
 }
 
+// A library's design notes: sections of prose, each with a figure that fits the page but is
+// taller than half of it, centred in a paragraph of its own after a sentence that introduces it
+// (paging forward starts a page at a figure that does not fit below the lines before it).
+std::string FiguresHtml(int sections, std::uint32_t seed) {
+    static const char* const kWords[] = {"the",     "node",    "tree",  "is",      "built",
+                                         "from",    "a",       "parser", "context", "holds",
+                                         "each",    "element", "of",    "its",     "children",
+                                         "and",     "result",  "stack"};
+    SeededWords words(kWords, seed);
+    auto pick = [&](std::uint32_t n) { return static_cast<int>((words.Draw() >> 16) % n); };
+    std::string h = "<html><head><title>Design</title></head><body><h1>Design</h1>\n";
+    for (int sec = 0; sec < sections; ++sec) {
+        const std::string n = std::to_string(sec);
+        h += "<h3>Part " + n + "</h3>\n";
+        for (int p = 1 + pick(4); p > 0; --p) h += "<p>" + words.Words(15 + pick(45)) + ".</p>\n";
+        h += "<p>" + words.Words(8 + pick(10)) + ":</p>\n<p align=\"center\"><img src=\"figure" +
+             std::to_string(sec % 3) + ".jpg\" alt=\"figure " + n + "\"></p>\n";
+        for (int p = 1 + pick(4); p > 0; --p) h += "<p>" + words.Words(15 + pick(45)) + ".</p>\n";
+    }
+    return h + "</body></html>\n";
+}
+
 // An API manual's page of error codes: each code a heading of one long name in the code font,
 // wider than a small screen's line, followed (when `marks`) by a "#" link to the heading and an
 // empty anchor, as the manual's generator writes them; a sentence of prose under each.
