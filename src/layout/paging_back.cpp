@@ -857,14 +857,61 @@ bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
     aside.record = nullptr;
     std::vector<LineSpan> lines;
     TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
-    // A picture that starts its page: it did not fit below the lines before it, and going
-    // back its page starts at it.
+    // A picture taller than half the screen on it (at its top, where it did not fit below the
+    // lines before it, or below a line or two that introduce it): going back, the page is
+    // shown whole, as paging forward shows it.
     const int32_t half = layout_.columns_[0].height / 2;
-    const bool tall =
-        !lines.empty() && !lines.front().plain && lines.front().bottom - lines.front().top > half;
+    const bool tall = std::any_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
+        return !l.plain && l.bottom - l.top > half;
+    });
     // A page that goes on with a table (its next rows) is cut as any other.
     return (tall || HoldsViewedTable(before, page.start, &aside)) &&
            !HoldsViewedTable(page, target, nullptr);
+}
+
+bool Paginator::PageAfterTallPicture(const PageRecord& picture, const PageRecord& found,
+                                     uint32_t target, PageRecord& after) {
+    const uint32_t inside = found.start;
+    if (!picture.IsUsed() || picture.end == kNone || inside <= picture.start ||
+        inside >= picture.end)
+        return false;
+    // The page starts with the picture (paging forward starts one there too).
+    const int32_t half = layout_.columns_[0].height / 2;
+    auto tallFirst = [half](const std::vector<LineSpan>& lines) {
+        return !lines.empty() && !lines.front().plain &&
+               lines.front().bottom - lines.front().top > half;
+    };
+    // Its lines, when the search kept them, tell without laying it out again.
+    if (const KnownLines* known = FindKnownLines(picture.start); known && !tallFirst(known->lines))
+        return false;
+    PageRecord page;
+    page.used = page.CopyFrom(picture);
+    if (!page.IsUsed()) return false;
+    page.tables.clear();
+    page.stopAt = kNone;
+    PageSlot aside;
+    PageRecord next;
+    bool more = false;
+    aside.record = &page;
+    if (!LayoutSlotTop(page, aside, layout_.fillLimit_, next, more) || !more) return false;
+    aside.record = nullptr;
+    std::vector<LineSpan> lines;
+    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    if (!tallFirst(lines)) return false;
+    if (next.start <= inside) return false;
+    after.MoveFrom(next);
+    // Only a page that would hold less than half the screen up to the target is given up.
+    PageRecord shown;
+    shown.used = shown.CopyFrom(found);
+    if (!shown.IsUsed()) return false;
+    shown.tables.clear();
+    shown.stopAt = target;
+    aside.record = &shown;
+    const bool ok = LayoutSlotTop(shown, aside, layout_.fillLimit_, next, more) &&
+                    static_cast<int32_t>(aside.contentHeight) < half;
+    aside.record = nullptr;
+    if (!ok) after.Reset();
+    return ok;
 }
 
 bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, int32_t shortOf,
@@ -1093,12 +1140,29 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // below them): each of its views would show a strip. Any other page ends where the page
     // after it starts, so that the pages going back hold every line once.
     bool forwardPage = false;
+    // A page that would start inside a page starting with a picture taller than half the
+    // screen (its last lines, after the picture) is the page paging forward shows after that
+    // one instead, whole: the picture's page is then shown whole before it, as paging forward
+    // shows it, not cut to a few lines on either side.
+    bool afterPicture = false;
+    if (!layout_.content_ && t0 < layout_.TextLength() && !chain.empty() &&
+        layout_.columnCount_ == 1 && !StartsAtFixedBoundary(accepted, lower)) {
+        PageRecord after;
+        if (PageAfterTallPicture(chain.back(), accepted, t0, after) && after.start < t0) {
+            if (laidOut) ReleaseSlot(s);
+            accepted.MoveFrom(after);
+            follower.Reset();
+            more = true;
+            laidOut = false;
+            afterPicture = true;
+        }
+    }
     if (!layout_.content_ && t0 < layout_.TextLength()) {
         const int32_t half = layout_.columns_[0].height / 2;
         const bool shortPage = !laidOut || (more ? follower.start : layout_.TextLength()) > t0 ||
                                slot.contentHeight < half;
         int32_t shortOf = -1;
-        if (StartsAtFixedBoundary(accepted, lower))
+        if (afterPicture || StartsAtFixedBoundary(accepted, lower))
             shortOf = 0;
         else if (shortPage && (FollowsPageShownWhole(accepted, t0, chain) ||
                                HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)))
