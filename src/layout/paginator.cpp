@@ -405,10 +405,12 @@ bool Paginator::LayoutNextPage() {
 
 bool Paginator::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                                  PageRecord& follower, bool& moreText) {
-    const int32_t saved = layout_.columns_[0].height;
-    layout_.columns_[0].height = height;
+    // Only the room is cut: what the page lays out (a picture above all) measures against the
+    // whole column, as on a page paging forward shows.
+    const int32_t saved = layout_.fillLimit_;
+    layout_.fillLimit_ = std::min(saved, height);
     bool ok = LayoutSlot(record, slot, false, follower, moreText);
-    layout_.columns_[0].height = saved;
+    layout_.fillLimit_ = saved;
     return ok;
 }
 

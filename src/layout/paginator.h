@@ -227,7 +227,8 @@ public:
     // linked to this one, when there is more text.
     bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
                     bool& moreText);
-    // A page laid out as if the first column were `height` tall: it ends on a line start.
+    // A page filled only `height` down its first column (what it lays out measures against
+    // the whole column): it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height, PageRecord& follower,
                           bool& moreText);
 
@@ -362,6 +363,11 @@ private:
     // where paging forward starts it.
     bool FollowsPageShownWhole(const PageRecord& page, uint32_t target,
                                const std::vector<PageRecord>& chain);
+    // Whether the page `found` (ending at `target`) starts inside the page `picture` (one
+    // starting with a picture taller than half the screen) and holds less than half the
+    // screen; then `after` is the page that follows `picture`.
+    bool PageAfterTallPicture(const PageRecord& picture, const PageRecord& found,
+                              uint32_t target, PageRecord& after);
     // Lays the page out into slot s as paging forward does (no stop); true, with the page after
     // it in `follower`, when that shows lines at or after the target (it is fuller than the
     // page ending there) and, with shortOf above 0, its lines before the target end above that

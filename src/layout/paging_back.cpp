@@ -468,12 +468,24 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // for blank lines right before it, which a page stopped at the target leaves out. Blank
     // lines of markup are written on purpose (a listing's): the page has room for them too.
     const bool keepBlank = dynamic_cast<HtmlTokenizer*>(layout_.source_) != nullptr;
+    // A picture's line that holds the target (the picture starts the page after, its
+    // paragraph opened before it) is no line of the page.
     int32_t need = linesHere.front().bottom;
-    for (const LineSpan& l : linesHere)
-        if (l.start < target && (keepBlank || !l.blank)) need = l.bottom;
+    for (size_t k = 0; k < linesHere.size(); ++k) {
+        const LineSpan& l = linesHere[k];
+        const uint32_t after = k + 1 < linesHere.size() ? linesHere[k + 1].start
+                               : more                   ? next.start
+                                                        : layout_.TextLength();
+        if (l.start < target && (keepBlank || !l.blank) && (l.plain || after <= target))
+            need = l.bottom;
+    }
     const int32_t threshold = linesBefore.back().bottom + need - layout_.columns_[0].height;
     int32_t i = 1;
     while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;
+    // A picture (a line not of words) is tried too: at a page's top it loses the room above
+    // it, and paging forward starts a page at a picture that does not fit below the lines
+    // before it.
+    if (i > 1 && !linesBefore[i - 1].plain) --i;
     if (i >= static_cast<int32_t>(linesBefore.size())) return acceptPage();
 
     PageRecord good, goodFollower;
@@ -488,8 +500,13 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         cut.used = true;
         slot.record = &cut;
         slotHoldsPage = slotHoldsGood = false;
-        if (!LayoutSlotCapped(cut, slot, linesBefore[i].top, candidate, cutMore) || !cutMore ||
-            candidate.start <= before.start || candidate.start > page.start)
+        // A picture's line is cut through its middle: the picture does not fit there, and the
+        // page from it starts where paging forward starts one at a picture that did not fit
+        // (after the opening of its paragraph, with no room above it).
+        const LineSpan& from = linesBefore[i];
+        if (!LayoutSlotCapped(cut, slot, from.top + (from.plain ? 0 : (from.bottom - from.top) / 2),
+                              candidate, cutMore) ||
+            !cutMore || candidate.start <= before.start || candidate.start > page.start)
             break;
         candidate.linkOrigin = kNone;
         candidate.linkStep = 0;
@@ -886,14 +903,61 @@ bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
     aside.record = nullptr;
     std::vector<LineSpan> lines;
     TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
-    // A picture that starts its page: it did not fit below the lines before it, and going
-    // back its page starts at it.
+    // A picture taller than half the screen on it (at its top, where it did not fit below the
+    // lines before it, or below a line or two that introduce it): going back, the page is
+    // shown whole, as paging forward shows it.
     const int32_t half = layout_.columns_[0].height / 2;
-    const bool tall =
-        !lines.empty() && !lines.front().plain && lines.front().bottom - lines.front().top > half;
+    const bool tall = std::any_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
+        return !l.plain && l.bottom - l.top > half;
+    });
     // A page that goes on with a table (its next rows) is cut as any other.
     return (tall || HoldsViewedTable(before, page.start, &aside)) &&
            !HoldsViewedTable(page, target, nullptr);
+}
+
+bool Paginator::PageAfterTallPicture(const PageRecord& picture, const PageRecord& found,
+                                     uint32_t target, PageRecord& after) {
+    const uint32_t inside = found.start;
+    if (!picture.IsUsed() || picture.end == kNone || inside <= picture.start ||
+        inside >= picture.end)
+        return false;
+    // The page starts with the picture (paging forward starts one there too).
+    const int32_t half = layout_.columns_[0].height / 2;
+    auto tallFirst = [half](const std::vector<LineSpan>& lines) {
+        return !lines.empty() && !lines.front().plain &&
+               lines.front().bottom - lines.front().top > half;
+    };
+    // Its lines, when the search kept them, tell without laying it out again.
+    if (const KnownLines* known = FindKnownLines(picture.start); known && !tallFirst(known->lines))
+        return false;
+    PageRecord page;
+    page.used = page.CopyFrom(picture);
+    if (!page.IsUsed()) return false;
+    page.tables.clear();
+    page.stopAt = kNone;
+    PageSlot aside;
+    PageRecord next;
+    bool more = false;
+    aside.record = &page;
+    if (!LayoutSlotTop(page, aside, layout_.fillLimit_, next, more) || !more) return false;
+    aside.record = nullptr;
+    std::vector<LineSpan> lines;
+    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    if (!tallFirst(lines)) return false;
+    if (next.start <= inside) return false;
+    after.MoveFrom(next);
+    // Only a page that would hold less than half the screen up to the target is given up.
+    PageRecord shown;
+    shown.used = shown.CopyFrom(found);
+    if (!shown.IsUsed()) return false;
+    shown.tables.clear();
+    shown.stopAt = target;
+    aside.record = &shown;
+    const bool ok = LayoutSlotTop(shown, aside, layout_.fillLimit_, next, more) &&
+                    static_cast<int32_t>(aside.contentHeight) < half;
+    aside.record = nullptr;
+    if (!ok) after.Reset();
+    return ok;
 }
 
 bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, int32_t shortOf,
@@ -1156,12 +1220,29 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // below them): each of its views would show a strip. Any other page ends where the page
     // after it starts, so that the pages going back hold every line once.
     bool forwardPage = false;
+    // A page that would start inside a page starting with a picture taller than half the
+    // screen (its last lines, after the picture) is the page paging forward shows after that
+    // one instead, whole: the picture's page is then shown whole before it, as paging forward
+    // shows it, not cut to a few lines on either side.
+    bool afterPicture = false;
+    if (!layout_.content_ && t0 < layout_.TextLength() && !chain.empty() &&
+        layout_.columnCount_ == 1 && !StartsAtFixedBoundary(accepted, lower)) {
+        PageRecord after;
+        if (PageAfterTallPicture(chain.back(), accepted, t0, after) && after.start < t0) {
+            if (laidOut) ReleaseSlot(s);
+            accepted.MoveFrom(after);
+            follower.Reset();
+            more = true;
+            laidOut = false;
+            afterPicture = true;
+        }
+    }
     if (!layout_.content_ && t0 < layout_.TextLength()) {
         const int32_t half = layout_.columns_[0].height / 2;
         const bool shortPage = !laidOut || (more ? follower.start : layout_.TextLength()) > t0 ||
                                slot.contentHeight < half;
         int32_t shortOf = -1;
-        if (StartsAtFixedBoundary(accepted, lower))
+        if (afterPicture || StartsAtFixedBoundary(accepted, lower))
             shortOf = 0;
         else if (shortPage && (FollowsPageShownWhole(accepted, t0, chain) ||
                                HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)))
@@ -1178,11 +1259,13 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     if (!forwardPage && static_cast<int64_t>(accepted.start) > firstStart && !layout_.content_ &&
         (!laidOut || (more ? follower.start : layout_.TextLength()) > t0)) {
         ReleaseSlot(s);
-        accepted.stopAt = t0;
+        // The last page (End) ends with the text: it is laid out again unstopped.
+        const bool atEnd = t0 >= layout_.TextLength();
+        accepted.stopAt = atEnd ? kNone : t0;
         PageSlot& cut = slots_[s];
         cut.record = &accepted;
-        if (!LayoutSlot(accepted, cut, false, follower, more) || !more ||
-            !ReachesTarget(follower, t0)) {
+        if (!LayoutSlot(accepted, cut, false, follower, more) ||
+            (more ? !ReachesTarget(follower, t0) : !atEnd)) {
             ReleaseSlot(s);
             return false;
         }

@@ -505,6 +505,28 @@ std::string StructureDiagramsHtml(int sections = 10) {
     return h + "</body></html>\n";
 }
 
+// A library's design notes: sections of prose, each with a figure that fits the page but is
+// taller than half of it, centred in a paragraph of its own after a sentence that introduces it
+// (paging forward starts a page at a figure that does not fit below the lines before it).
+std::string FiguresHtml(int sections, std::uint32_t seed) {
+    static const char* const kWords[] = {"the",     "node",    "tree",  "is",      "built",
+                                         "from",    "a",       "parser", "context", "holds",
+                                         "each",    "element", "of",    "its",     "children",
+                                         "and",     "result",  "stack"};
+    SeededWords words(kWords, seed);
+    auto pick = [&](std::uint32_t n) { return static_cast<int>((words.Draw() >> 16) % n); };
+    std::string h = "<html><head><title>Design</title></head><body><h1>Design</h1>\n";
+    for (int sec = 0; sec < sections; ++sec) {
+        const std::string n = std::to_string(sec);
+        h += "<h3>Part " + n + "</h3>\n";
+        for (int p = 1 + pick(4); p > 0; --p) h += "<p>" + words.Words(15 + pick(45)) + ".</p>\n";
+        h += "<p>" + words.Words(8 + pick(10)) + ":</p>\n<p align=\"center\"><img src=\"figure" +
+             std::to_string(sec % 3) + ".jpg\" alt=\"figure " + n + "\"></p>\n";
+        for (int p = 1 + pick(4); p > 0; --p) h += "<p>" + words.Words(15 + pick(45)) + ".</p>\n";
+    }
+    return h + "<hr>\n<p><a href=\"index.html\"></a></p>\n</body></html>\n";
+}
+
 // An API manual's page of error codes: each code a heading of one long name in the code font,
 // wider than a small screen's line, followed (when `marks`) by a "#" link to the heading and an
 // empty anchor, as the manual's generator writes them; a sentence of prose under each.
@@ -1407,6 +1429,74 @@ TEST_P(ProgramTallPicturesGoingBack, NoPageBeforeADiagramHoldsAFewLinesGoingBack
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramTallPicturesGoingBack,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
+                         Name);
+
+// Figures that fit the page but take more than half of it, each centred in a paragraph of its
+// own after a sentence introducing it: going back, no page beside a figure holds a few lines
+// (the lines after the figure on its page, or those before it) where paging forward shows a
+// full page; the page after a figure's page may instead repeat the first lines of the page
+// after it, and no line is lost.
+class ProgramFiguresGoingBack : public ProgramTallPicturesGoingBack {
+protected:
+    void SetUp() override {
+        const int heights[] = {213, 180, 240};
+        besides_.clear();
+        for (int i = 0; i < 3; ++i) {
+            const std::vector<std::uint8_t> jpeg =
+                WriteJpeg(198, heights[i], 3, Gradient(198, heights[i]), 90);
+            besides_.push_back({"figure" + std::to_string(i) + ".jpg",
+                                std::string(jpeg.begin(), jpeg.end())});
+        }
+    }
+};
+
+TEST_P(ProgramFiguresGoingBack, NoPageBesideAFigureHoldsAFewLinesGoingBack) {
+    size_t figures = 0;
+    for (std::uint32_t seed : {11u, 23u}) {
+        const std::string name = "figures" + std::to_string(seed);
+        auto [forward, back] = WalkBothWays(FiguresHtml(24, seed), name);
+        ASSERT_GT(back.size(), 40u);
+        // Every line paging forward showed is shown going back, in order.
+        std::vector<std::string> up;
+        for (const Page& page : back)
+            for (const std::string& l : ShownLines(page)) up.push_back(l);
+        size_t at = 0, seen = 0;
+        for (const Page& page : forward)
+            for (const std::string& l : ShownLines(page)) {
+                while (at < up.size() && up[at] != l) ++at;
+                if (at == up.size()) break;
+                ++at;
+                ++seen;
+            }
+        size_t lines = 0;
+        for (const Page& page : forward) lines += ShownLines(page).size();
+        EXPECT_EQ(seen, lines) << name << ": a line paging forward showed is not shown going back";
+        const size_t full = FullPageLines(forward);
+        const int screenHeight = std::string(GetParam().screen).rfind("480", 0) == 0 ? 640 : 320;
+        for (size_t k = 1; k + 1 < back.size(); ++k) {
+            // A figure ("[198x213]") counts as the lines its height would hold.
+            lines = 0;
+            for (const std::string& l : ShownLines(back[k])) {
+                int w = 0, h = 0;
+                if (std::sscanf(l.c_str(), "[%dx%d]", &w, &h) == 2) {
+                    ++figures;
+                    lines += static_cast<size_t>(h) * full / screenHeight;
+                } else {
+                    ++lines;
+                }
+            }
+            if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
+            EXPECT_GE(lines * 2, full)
+                << name << ": going back, page " << k + 1 << " of " << back.size() << " holds "
+                << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
+        }
+    }
+    EXPECT_GT(figures, 20u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramFiguresGoingBack,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
+                                           Setting{"240x320", 1}, Setting{"480x640@192", 1}),
                          Name);
 
 // End on a book whose last forward page is short: End's page ends with the last words and is
