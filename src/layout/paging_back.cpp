@@ -1245,7 +1245,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         if (afterPicture || StartsAtFixedBoundary(accepted, lower))
             shortOf = 0;
         else if (shortPage && (FollowsPageShownWhole(accepted, t0, chain) ||
-                               HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr)))
+                               (laidOut && HoldsViewedTable(accepted, t0, &slot))))
             shortOf = half;
         if (shortOf >= 0) {
             ReleaseSlot(s);
