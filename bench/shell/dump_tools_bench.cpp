@@ -170,8 +170,8 @@ std::string IndexTableHtml(std::size_t bytes) {
     for (int row = 0; html.size() < bytes; ++row) {
         std::string name = "org.folivant";
         for (int k = 0; k < 3; ++k) name += std::string(".") + kParts[pick(12)];
-        std::string member = std::string(kMembers[pick(6)]) + "(" + kParts[pick(12)] + "_" +
-                             std::to_string(row) + ")";
+        std::string member = std::string(kMembers[pick(6)]) + "(";
+        member += std::string(kParts[pick(12)]) + "_" + std::to_string(row) + ")";
         html += "<tr><td valign=\"top\"><a href=\"" + name + ".html#" + std::to_string(row) +
                 "\"><code>" + name + "." + member + "</code></a></td><td>Method in class <a href=\"" +
                 name + ".html\">" + name + "</a>: returns the value of " + kParts[pick(12)] +

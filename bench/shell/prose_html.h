@@ -15,9 +15,11 @@ inline std::string ProseHtml(std::size_t bytes) {
     std::string html = "<html><head><title>Big</title></head><body>";
     for (int chapter = 1; html.size() < bytes; ++chapter) {
         html += "<h2>Chapter " + std::to_string(chapter) + "</h2>";
-        for (int p = 0; p < 30; ++p)
-            html += "<p>" + words.Words(40) + " <i>" + words.Words(3) + "</i> " + words.Words(30) +
-                    ".</p>\n";
+        for (int p = 0; p < 30; ++p) {
+            html += "<p>" + words.Words(40) + " <i>";
+            html += words.Words(3) + "</i> ";
+            html += words.Words(30) + ".</p>\n";
+        }
     }
     return html + "</body></html>";
 }

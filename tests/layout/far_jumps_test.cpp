@@ -52,11 +52,14 @@ std::u16string Manual(bool listings = true, int chapters = 14) {
     for (int c = 1; c <= chapters; ++c) {
         h += u"<h2 id=\"c" + Num(c) + u"\">Chapter " + Num(c) + u"</h2><!--" +
              std::u16string(300 + 40 * c, u'-') + u" note -->";
-        h += u"<p>" + Words(r, 50) + u" &amp; " + Words(r, 10) + u" a &lt; b, c < d " +
-             Words(r, 30) + u"</p>";
-        h += u"<ul><li>" + Words(r, 20) + u"<ol><li>" + Words(r, 25) + u"</li><li><b>" +
-             Words(r, 12) + u"</b>" + Words(r, 12) + u"</li></ol></li><li>" + Words(r, 18) +
-             u"</li></ul>";
+        h += u"<p>" + Words(r, 50) + u" &amp; ";
+        h += Words(r, 10) + u" a &lt; b, c < d ";
+        h += Words(r, 30) + u"</p>";
+        h += u"<ul><li>" + Words(r, 20) + u"<ol><li>";
+        h += Words(r, 25) + u"</li><li><b>";
+        h += Words(r, 12) + u"</b>";
+        h += Words(r, 12) + u"</li></ol></li><li>";
+        h += Words(r, 18) + u"</li></ul>";
         h += u"<blockquote><div><p><i>" + Words(r, 40) + u"</i></p></div></blockquote>";
         if (listings)
             h += u"<pre>int main() {\n\treturn " + Num(c) +

@@ -37,9 +37,10 @@ std::u16string ChapterBook(int chapters) {
         h += u"<h2>Chapter " + Num(c) + u"</h2><p>" + Words(r, 40 + c % 5 * 13) + u"</p><ul>";
         for (int i = 0; i < 4; ++i) h += u"<li>" + Words(r, 6 + i * 3) + u"</li>";
         h += u"</ul><pre>for (;;) {\n    wait(" + Num(c) + u");\n}\n</pre>";
-        if (c % 2 == 0)
-            h += u"<table border=1><tr><td>" + Words(r, 12) + u"</td><td>side</td></tr><tr><td>" +
-                 Words(r, 5) + u"</td><td>end " + Num(c) + u"</td></tr></table>";
+        if (c % 2 == 0) {
+            h += u"<table border=1><tr><td>" + Words(r, 12) + u"</td><td>side</td></tr><tr><td>";
+            h += Words(r, 5) + u"</td><td>end " + Num(c) + u"</td></tr></table>";
+        }
         h += u"<p>" + Words(r, 30) + u"</p>";
     }
     return h + u"</body></html>";

@@ -609,12 +609,14 @@ std::u16string MixedBook() {
         h += u"<h2>Part " + Num(c) + u"</h2><p>" + words(40 + c * 7) + u"</p>";
         switch (c % 4) {
             case 0:
-                h += u"<p>" + words(12) + u"<img src=\"small.gif\"> " + words(20) +
-                     u"</p><p><img src=\"" + (c == 4 ? u"huge" : u"tall") + u".gif\"></p>";
+                h += u"<p>" + words(12) + u"<img src=\"small.gif\"> ";
+                h += words(20) + u"</p><p><img src=\"" + (c == 4 ? u"huge" : u"tall") +
+                     u".gif\"></p>";
                 break;
             case 1:
-                h += u"<table border=1><tr><td>" + words(70) + u"</td><td>side</td></tr>"
-                     u"<tr><td>row two</td><td>" + words(6) + u"</td></tr></table>";
+                h += u"<table border=1><tr><td>" + words(70) +
+                     u"</td><td>side</td></tr><tr><td>row two</td><td>";
+                h += words(6) + u"</td></tr></table>";
                 break;
             case 2:
                 h += u"<pre>int main() {\n    return  0;\n}\n\n    indented  line " + Num(c) +
@@ -627,7 +629,8 @@ std::u16string MixedBook() {
                 h += u"</ul></li><li>" + words(15) + u"</li></ul>";
                 break;
         }
-        h += u"<p>" + words(30) + u"<br><br>" + words(25) + u"</p>";
+        h += u"<p>" + words(30) + u"<br><br>";
+        h += words(25) + u"</p>";
     }
     return h + u"</body></html>";
 }

@@ -35,12 +35,18 @@ std::string ManualMarkup(std::size_t bytes, int variant) {
     auto words = [&](int n) { return seeded.Words(n); };
     std::string h = "<html><head><title>Manual</title></head><body>";
     for (int c = 1; h.size() < bytes; ++c) {
-        h += "<h2>" + std::to_string(c) + " Chapter</h2><p>" + words(40) + " <i>" + words(3) +
-             "</i> " + words(30) + "</p><ul><li>" + words(6) + "<ul>";
+        h += "<h2>" + std::to_string(c) + " Chapter</h2><p>" + words(40) + " <i>";
+        h += words(3) + "</i> ";
+        h += words(30) + "</p><ul><li>";
+        h += words(6) + "<ul>";
         for (int i = 0; i < 3 + variant; ++i) h += "<li>" + words(9) + "</li>";
-        h += "</ul></li><li>" + words(7) + "</li></ul><dl><dt>" + words(2) + "</dt><dd>" +
-             words(25) + "</dd></dl><pre>" + words(4) + "<br>\n  " + words(5) + "\n    " +
-             words(3) + "\n</pre><p>" + words(45) + "</p>\n";
+        h += "</ul></li><li>" + words(7) + "</li></ul><dl><dt>";
+        h += words(2) + "</dt><dd>";
+        h += words(25) + "</dd></dl><pre>";
+        h += words(4) + "<br>\n  ";
+        h += words(5) + "\n    ";
+        h += words(3) + "\n</pre><p>";
+        h += words(45) + "</p>\n";
     }
     return h + "<p>" + words(12) + "</p><div class=\"footer\"><hr></div></body></html>";
 }

@@ -95,7 +95,10 @@ std::string ListsBookHtml() {
     std::string h = "<html><head><title>Lists</title></head><body>";
     for (int c = 0; c < 6; ++c) {
         h += "<h2>Section" + std::to_string(c) + "</h2><p>" + w.Next(25) + "</p><ul>";
-        for (int i = 0; i < 6; ++i) h += "<li>" + w.Next(14) + "<ul><li>" + w.Next(12) + "</li></ul></li>";
+        for (int i = 0; i < 6; ++i) {
+            h += "<li>" + w.Next(14) + "<ul><li>";
+            h += w.Next(12) + "</li></ul></li>";
+        }
         h += "</ul><pre>";
         for (int i = 0; i < 16; ++i)
             h += "    listing" + std::to_string(c) + "x" + std::to_string(i) + " = value;\n";

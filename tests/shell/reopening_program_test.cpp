@@ -174,8 +174,8 @@ std::string Manual() {
             "href=\"#c\">Contents</a>][<a href=\"#i\">Index</a>]</p></div><hr>";
         html += "<h3 class=\"section\">" + std::to_string(chapter) + " Section</h3>";
         for (int p = 0; p < 4; ++p) html += "<p>" + words.Words(35) + "</p>";
-        html +=
-            "<pre class=\"example\">" + words.Words(6) + "\n  " + words.Words(5) + "\n</pre></div>";
+        html += "<pre class=\"example\">" + words.Words(6) + "\n  ";
+        html += words.Words(5) + "\n</pre></div>";
     }
     html +=
         "<div class=\"footnotes-segment\"><hr><h4 class=\"footnotes-heading\">Footnotes</h4>"
@@ -438,10 +438,12 @@ std::string PriceList(int rows = 30) {
     for (int p = 0; p < 3; ++p) html += "<p>" + words.Words(40) + "</p>\n";
     html +=
         "<table border=\"1\" width=\"100%\"><tr><th>Item</th><th>Notes</th><th>Price</th></tr>\n";
-    for (int row = 1; row <= rows; ++row)
-        html += "<tr><td>item" + std::to_string(row) + "</td><td>" + words.Words(2 + row % 5) +
-                " <b>" + words.Words(1) + "</b></td><td align=\"right\">" +
-                std::to_string(row * 7) + ".50</td></tr>\n";
+    for (int row = 1; row <= rows; ++row) {
+        html +=
+            "<tr><td>item" + std::to_string(row) + "</td><td>" + words.Words(2 + row % 5) + " <b>";
+        html += words.Words(1) + "</b></td><td align=\"right\">" + std::to_string(row * 7) +
+                ".50</td></tr>\n";
+    }
     html += "</table><h2>After</h2>";
     for (int p = 0; p < 3; ++p) html += "<p>" + words.Words(40) + "</p>\n";
     return html + "<p>the end</p><div class=\"footer\"><hr></div></body></html>";
