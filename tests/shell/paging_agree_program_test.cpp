@@ -968,6 +968,12 @@ protected:
             for (const auto& page : downPages) down.insert(down.end(), page.begin(), page.end());
             for (const auto& page : upPages) up.insert(up.end(), page.begin(), page.end());
         }
+        ExpectSameReading(down, up);
+    }
+
+    // The lines PageUp showed (`up`) are those PageDown showed (`down`), in the same order.
+    static void ExpectSameReading(const std::vector<std::string>& down,
+                                  const std::vector<std::string>& up) {
         size_t same = 0;
         while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
         EXPECT_EQ(same, down.size())
@@ -975,6 +981,28 @@ protected:
             << " differs: PageDown showed \"" << (same < down.size() ? down[same] : "")
             << "\", PageUp \"" << (same < up.size() ? up[same] : "") << "\"";
         EXPECT_EQ(down.size(), up.size());
+    }
+
+    // How many lines a full page holds: of the forward pages' line counts in order, the one
+    // `quarters` quarters of the way up (the median by default).
+    static size_t FullPageLines(const std::vector<Page>& forward, size_t quarters = 2) {
+        std::vector<size_t> sizes;
+        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
+        std::sort(sizes.begin(), sizes.end());
+        return sizes[sizes.size() * quarters / 4];
+    }
+
+    // Going back, every page between the first and the last that PageDown does not show too
+    // holds at least half the lines of a full page.
+    static void ExpectNoShortPageGoingBack(const std::vector<Page>& forward,
+                                           const std::vector<Page>& back) {
+        const size_t full = FullPageLines(forward);
+        for (size_t k = 1; k + 1 < back.size(); ++k) {
+            if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
+            EXPECT_GE(ShownLines(back[k]).size() * 2, full)
+                << "going back, page " << k + 1 << " of " << back.size() << " holds "
+                << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
+        }
     }
 };
 
@@ -1144,16 +1172,7 @@ TEST_P(ProgramPagesAgree, NoPageOfAFewLinesGoingBackAfterAHistoryTable) {
         auto [forward, back] = WalkBothWays(html, "sections");
         ASSERT_GT(back.size(), 3u);
         ExpectSameLines(forward, back, true);
-        std::vector<size_t> sizes;
-        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
-        std::sort(sizes.begin(), sizes.end());
-        const size_t full = sizes[sizes.size() / 2];
-        for (size_t k = 1; k + 1 < back.size(); ++k) {
-            if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
-            EXPECT_GE(ShownLines(back[k]).size() * 2, full)
-                << "going back, page " << k + 1 << " of " << back.size() << " holds "
-                << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
-        }
+        ExpectNoShortPageGoingBack(forward, back);
     }
 }
 
@@ -1168,16 +1187,7 @@ TEST_P(ProgramPagesAgree, NoShortPageGoingBackAtAHistoryTablesLastRows) {
         const std::string html = TimersHistoryHtml(sections, seed);
         auto [forward, back] = WalkBothWays(html, "timers");
         ASSERT_GT(back.size(), 3u);
-        std::vector<size_t> sizes;
-        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
-        std::sort(sizes.begin(), sizes.end());
-        const size_t full = sizes[sizes.size() / 2];
-        for (size_t k = 1; k + 1 < back.size(); ++k) {
-            if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
-            EXPECT_GE(ShownLines(back[k]).size() * 2, full)
-                << "going back, page " << k + 1 << " of " << back.size() << " holds "
-                << ShownLines(back[k]).size() << " lines; it begins " << back[k].front();
-        }
+        ExpectNoShortPageGoingBack(forward, back);
         // Every line PageDown showed, in order, among those PageUp showed.
         std::vector<std::vector<std::string>> downPages, upPages;
         for (const Page& p : forward) downPages.push_back(ShownLines(p));
@@ -1228,10 +1238,7 @@ TEST_P(ProgramPagesAgree, NoShortPageGoingBackAtAWideArgumentTable) {
         SCOPED_TRACE(std::to_string(calls) + " calls");
         auto [forward, back] = WalkBothWays(ArgumentTablesManualHtml(calls, seed), "arguments");
         ASSERT_GT(back.size(), 100u);
-        std::vector<size_t> sizes;
-        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
-        std::sort(sizes.begin(), sizes.end());
-        const size_t full = sizes[sizes.size() / 2];
+        const size_t full = FullPageLines(forward);
         size_t tables = 0;
         for (size_t k = 1; k + 1 < back.size(); ++k) {
             const std::vector<std::string> lines = ShownLines(back[k]);
@@ -1260,13 +1267,7 @@ TEST_P(ProgramPagesAgree, NoShortPageGoingBackAtAWideArgumentTable) {
                                  shown.end() - static_cast<std::ptrdiff_t>(repeats[k]));
         }
         const std::vector<std::string> down = readOnce(downPages), up = readOnce(upPages);
-        size_t same = 0;
-        while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
-        EXPECT_EQ(same, down.size()) << "going back, line " << same << " of " << down.size()
-                                     << " differs: PageDown showed \""
-                                     << (same < down.size() ? down[same] : "") << "\", PageUp \""
-                                     << (same < up.size() ? up[same] : "") << "\"";
-        EXPECT_EQ(down.size(), up.size());
+        ExpectSameReading(down, up);
     }
 }
 
@@ -1365,14 +1366,6 @@ protected:
         const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
         besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
     }
-
-    // How many lines a full page holds: the upper quartile of the forward pages' line counts.
-    static size_t FullPageLines(const std::vector<Page>& forward) {
-        std::vector<size_t> sizes;
-        for (const Page& p : forward) sizes.push_back(ShownLines(p).size());
-        std::sort(sizes.begin(), sizes.end());
-        return sizes[sizes.size() * 3 / 4];
-    }
 };
 
 TEST_P(ProgramTallPicturesGoingBack, PageUpWithThePositionBarPassesEveryDiagram) {
@@ -1389,7 +1382,7 @@ TEST_P(ProgramTallPicturesGoingBack, NoPageAfterADiagramHoldsAFewLinesGoingBack)
     auto [forward, back] = WalkBothWays(html, "diagrams");
     ASSERT_GT(back.size(), 3u);
     ExpectSameLines(forward, back);
-    const size_t full = FullPageLines(forward);
+    const size_t full = FullPageLines(forward, 3);
     auto diagram = [](const Page& p) {
         return std::any_of(p.begin(), p.end(),
                            [](const std::string& l) { return l.rfind("[", 0) == 0; });
@@ -1413,7 +1406,7 @@ TEST_P(ProgramTallPicturesGoingBack, NoPageBeforeADiagramHoldsAFewLinesGoingBack
     auto [forward, back] = WalkBothWays(StructureDiagramsHtml(20), "long-diagrams");
     ASSERT_GT(back.size(), 60u);
     ExpectSameLines(forward, back);
-    const size_t full = FullPageLines(forward);
+    const size_t full = FullPageLines(forward, 3);
     auto startsWithDiagram = [](const Page& p) {
         const std::vector<std::string> shown = ShownLines(p);
         return !shown.empty() && shown.front().rfind("[", 0) == 0;
@@ -1475,7 +1468,7 @@ TEST_P(ProgramFiguresGoingBack, NoPageBesideAFigureHoldsAFewLinesGoingBack) {
         size_t lines = 0;
         for (const Page& page : forward) lines += ShownLines(page).size();
         EXPECT_EQ(seen, lines) << name << ": a line paging forward showed is not shown going back";
-        const size_t full = FullPageLines(forward);
+        const size_t full = FullPageLines(forward, 3);
         const int screenHeight = std::string(GetParam().screen).rfind("480", 0) == 0 ? 640 : 320;
         for (size_t k = 1; k + 1 < back.size(); ++k) {
             // A figure ("[198x213]") counts as the lines its height would hold.
