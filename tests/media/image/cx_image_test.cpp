@@ -10,6 +10,7 @@
 #include "media/image/cx_file.h"
 #include "media/image/cx_image.h"
 #include "platform/gdi.h"
+#include "support/platform/temp_folder.h"
 
 TEST(CxImageCreate, BitsStrideAndHeader) {
     CxImage image;
@@ -236,7 +237,9 @@ TEST(CxMemFile, WritesCopyABorrowedBuffer) {
 // A stream's size past 2 GB is refused (-1), never wrapped into a small or negative size that
 // a reader would take for the whole file. The file is sparse: nothing is written to the disk.
 TEST(CxIOFile, SizeIsRefusedPastTheThirtyTwoBitRange) {
-    const std::string path = ::testing::TempDir() + "cx_io_file_size.bin";
+    fvt::test::TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string path = folder.File("cx_io_file_size.bin");
     std::FILE* stream = std::fopen(path.c_str(), "w+b");
     ASSERT_NE(stream, nullptr);
     CxIOFile file(stream, true);
@@ -249,5 +252,4 @@ TEST(CxIOFile, SizeIsRefusedPastTheThirtyTwoBitRange) {
         EXPECT_EQ(file.Size(), size > 0x7FFFFFFF ? -1 : std::int32_t(size)) << size;
     }
     file.Close();
-    std::remove(path.c_str());
 }

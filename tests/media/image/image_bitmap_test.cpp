@@ -9,6 +9,7 @@
 #include "media/image/image_bitmap.h"
 #include "platform/resources/device_resources.h"
 #include "support/media/image/picture_fixtures.h"
+#include "support/platform/temp_folder.h"
 
 using fvt::test::Rgb;
 
@@ -180,14 +181,13 @@ std::vector<std::uint8_t> Png(int size) {
     HBITMAP bm = CreateCompatibleBitmap(dc, size, size);
     HGDIOBJ old = SelectObject(dc, bm);
     PatBlt(dc, 0, 0, size, size, BLACKNESS);
-    std::string path = ::testing::TempDir() + "icon" + std::to_string(size) + ".png";
+    fvt::test::TempFolder folder;
+    const std::string path = folder.File("icon" + std::to_string(size) + ".png");
     GdiSavePng(dc, path.c_str());
     SelectObject(dc, old);
     DeleteObject(bm);
     DeleteDC(dc);
-    auto bytes = fvt::test::ReadFileBytes(path);
-    std::remove(path.c_str());
-    return bytes;
+    return fvt::test::ReadFileBytes(path);
 }
 
 std::vector<std::uint8_t> Group(std::vector<std::pair<int, int>> entries) {

@@ -7,6 +7,7 @@
 
 #include "media/image/cx_image.h"
 #include "support/media/image/picture_fixtures.h"
+#include "support/platform/temp_folder.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ int RunImagedump(const std::string& args) {
 }  // namespace
 
 TEST(Imagedump, WritesThePictureAsPpm) {
-    std::string dir = ::testing::TempDir();
+    fvt::test::TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string dir = folder.Path() + "/";
     fvt::test::GifSpec s;
     s.width = 3;
     s.height = 2;
@@ -44,7 +47,9 @@ TEST(Imagedump, WritesThePictureAsPpm) {
 }
 
 TEST(Imagedump, FitScalesGifWhileDecoding) {
-    std::string dir = ::testing::TempDir();
+    fvt::test::TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string dir = folder.Path() + "/";
     fvt::test::GifSpec s;
     s.width = 8;
     s.height = 4;
@@ -63,7 +68,9 @@ TEST(Imagedump, FitScalesGifWhileDecoding) {
 // the stored picture): either way the file holds what the picture decodes to, and a failed
 // write leaves no file behind.
 TEST(Imagedump, FullSizeJpegsAreWrittenAsTheyDecode) {
-    std::string dir = ::testing::TempDir();
+    fvt::test::TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string dir = folder.Path() + "/";
     const std::uint32_t w = 45, h = 13;
     std::vector<std::uint8_t> grey(std::size_t(w) * h);
     for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = std::uint8_t(i * 7);
@@ -93,7 +100,9 @@ TEST(Imagedump, FullSizeJpegsAreWrittenAsTheyDecode) {
 }
 
 TEST(Imagedump, BadInputExitsWithOne) {
-    std::string dir = ::testing::TempDir();
+    fvt::test::TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string dir = folder.Path() + "/";
     ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "bad.gif", {'G', 'I', 'F', '8', '9', 'a', 0}));
     EXPECT_EQ(RunImagedump(dir + "bad.gif " + dir + "bad.ppm"), 1);
     EXPECT_EQ(RunImagedump(dir + "missing.bmp " + dir + "bad.ppm"), 1);
@@ -104,7 +113,9 @@ TEST(Imagedump, BadInputExitsWithOne) {
 // start): a progressive, subsampled one comes out as the picture decodes in memory, at full
 // size and fitted; a file cut inside its header or empty fails with no output left behind.
 TEST(Imagedump, ProgressiveJpegsAreReadFromTheFile) {
-    std::string dir = ::testing::TempDir();
+    fvt::test::TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string dir = folder.Path() + "/";
     const std::uint32_t w = 70, h = 33;
     auto jpeg = fvt::test::WriteJpeg(w, h, 3, fvt::test::Gradient(w, h), 90, true, true);
     ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "prog.jpg", jpeg));

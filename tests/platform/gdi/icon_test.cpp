@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "gdi_fixture.h"
+#include "support/platform/temp_folder.h"
 
 using namespace gdi_test;
 
@@ -98,7 +99,9 @@ TEST(ImageList, StripsOfBitmapsSplitIntoImages) {
 TEST(Png, AnySurfaceCanBeWrittenAndReplacedWhole) {
     Canvas c(3, 2);
     SetPixel(c.dc(), 0, 0, kRed);
-    auto path = std::filesystem::temp_directory_path() / "fvt_gdi_test.png";
+    fvt::test::TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::filesystem::path path = folder.File("fvt_gdi_test.png");
     ASSERT_TRUE(GdiSavePng(c.dc(), path.c_str()));
     ASSERT_TRUE(GdiSavePng(c.bitmap(), path.c_str()));
     std::ifstream in(path, std::ios::binary);

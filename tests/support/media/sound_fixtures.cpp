@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -231,18 +230,6 @@ bool EncodeVorbis(const std::string& path, std::uint32_t rate, std::uint32_t cha
         return false;
     }
     return true;
-}
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fvt-audio-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) != nullptr) path_ = name.data();
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
 
 bool WaitUntil(const std::function<bool()>& done) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/audio/audio_source.h"
+#include "support/platform/temp_folder.h"
 
 namespace fixtures {
 
@@ -67,16 +68,7 @@ bool EncodeVorbis(const std::string& path, std::uint32_t rate, std::uint32_t cha
                   int quality = 4);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using TempFolder = fvt::test::TempFolder;
 
 // Waits in real time for another thread's progress; the bound only keeps a broken build from
 // hanging.
