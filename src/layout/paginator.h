@@ -356,6 +356,10 @@ private:
     // at its section's start (`lower`), or where the first page ends (the first page is shown
     // as paging forward shows it).
     bool StartsAtFixedBoundary(const PageRecord& page, int64_t lower) const;
+    // Lays `page` out whole into `aside` as paging forward does, without touching what is
+    // known of the last page; `lines` gets its lines outside any table.
+    bool LayoutLinesAside(PageRecord& page, PageSlot& aside, PageRecord& next, bool& more,
+                          std::vector<PageLineSpan>& lines);
     // Whether the page before `page` (the one shown before it, else the page of the search's
     // `chain` that ends where it starts) holds a table read view by view or starts with a
     // picture taller than half the screen, and `page` does not go on with such a table up to

@@ -875,6 +875,15 @@ bool Paginator::StartsAtFixedBoundary(const PageRecord& page, int64_t lower) con
            (first_.end != kNone && page.start == first_.end);
 }
 
+bool Paginator::LayoutLinesAside(PageRecord& page, PageSlot& aside, PageRecord& next,
+                                 bool& more, std::vector<LineSpan>& lines) {
+    aside.record = &page;
+    const bool ok = LayoutSlotTop(page, aside, layout_.fillLimit_, next, more);
+    aside.record = nullptr;
+    if (ok) TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    return ok;
+}
+
 bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
                                       const std::vector<PageRecord>& chain) {
     // The page before: the one shown before it, else the one the search passed that ends
@@ -898,11 +907,8 @@ bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
     PageSlot aside;
     PageRecord next;
     bool more = false;
-    aside.record = &before;
-    if (!LayoutSlotTop(before, aside, layout_.fillLimit_, next, more)) return false;
-    aside.record = nullptr;
     std::vector<LineSpan> lines;
-    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    if (!LayoutLinesAside(before, aside, next, more, lines)) return false;
     // A picture taller than half the screen on it (at its top, where it did not fit below the
     // lines before it, or below a line or two that introduce it): going back, the page is
     // shown whole, as paging forward shows it.
@@ -938,11 +944,8 @@ bool Paginator::PageAfterTallPicture(const PageRecord& picture, const PageRecord
     PageSlot aside;
     PageRecord next;
     bool more = false;
-    aside.record = &page;
-    if (!LayoutSlotTop(page, aside, layout_.fillLimit_, next, more) || !more) return false;
-    aside.record = nullptr;
     std::vector<LineSpan> lines;
-    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    if (!LayoutLinesAside(page, aside, next, more, lines) || !more) return false;
     if (!tallFirst(lines)) return false;
     if (next.start <= inside) return false;
     after.MoveFrom(next);
