@@ -110,6 +110,8 @@ struct PageLineSpan {
     // Nothing but a line break (and spaces): a page stopped at the line after it ends above
     // it.
     bool blank = false;
+    // It holds a picture (an inline object outside any table).
+    bool picture = false;
 };
 
 // One laid-out page.
@@ -372,6 +374,16 @@ private:
     // screen; then `after` is the page that follows `picture`.
     bool PageAfterTallPicture(const PageRecord& picture, const PageRecord& found,
                               uint32_t target, PageRecord& after);
+    // The lines of a page (remembered by a search, else laid out aside).
+    bool LinesOfPage(const PageRecord& page, std::vector<PageLineSpan>& lines);
+    // Whether the page before `found` (ending at `target`) would hold only the lines after a
+    // picture taller than half the screen, less than half the screen: `found` starts inside
+    // the last page of the search's `chain`, which follows a page starting with the picture.
+    // Then `shared` is the page from a line of `found` chosen so that both hold about half of
+    // their lines together.
+    bool ShareWithLinesAfterTallPicture(const std::vector<PageRecord>& chain,
+                                        const PageRecord& found, uint32_t target,
+                                        PageRecord& shared);
     // Lays the page out into slot s as paging forward does (no stop); true, with the page after
     // it in `follower`, when that shows lines at or after the target (it is fuller than the
     // page ending there) and, with shortOf above 0, its lines before the target end above that
