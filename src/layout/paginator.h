@@ -110,6 +110,8 @@ struct PageLineSpan {
     // Nothing but a line break (and spaces): a page stopped at the line after it ends above
     // it.
     bool blank = false;
+    // It holds a picture (an inline object outside any table).
+    bool picture = false;
 };
 
 // One laid-out page.
@@ -356,6 +358,10 @@ private:
     // at its section's start (`lower`), or where the first page ends (the first page is shown
     // as paging forward shows it).
     bool StartsAtFixedBoundary(const PageRecord& page, int64_t lower) const;
+    // Lays `page` out whole into `aside` as paging forward does, without touching what is
+    // known of the last page; `lines` gets its lines outside any table.
+    bool LayoutLinesAside(PageRecord& page, PageSlot& aside, PageRecord& next, bool& more,
+                          std::vector<PageLineSpan>& lines);
     // Whether the page before `page` (the one shown before it, else the page of the search's
     // `chain` that ends where it starts) holds a table read view by view or starts with a
     // picture taller than half the screen, and `page` does not go on with such a table up to
@@ -368,6 +374,16 @@ private:
     // screen; then `after` is the page that follows `picture`.
     bool PageAfterTallPicture(const PageRecord& picture, const PageRecord& found,
                               uint32_t target, PageRecord& after);
+    // The lines of a page (remembered by a search, else laid out aside).
+    bool LinesOfPage(const PageRecord& page, std::vector<PageLineSpan>& lines);
+    // Whether the page before `found` (ending at `target`) would hold only the lines after a
+    // picture taller than half the screen, less than half the screen: `found` starts inside
+    // the last page of the search's `chain`, which follows a page starting with the picture.
+    // Then `shared` is the page from a line of `found` chosen so that both hold about half of
+    // their lines together.
+    bool ShareWithLinesAfterTallPicture(const std::vector<PageRecord>& chain,
+                                        const PageRecord& found, uint32_t target,
+                                        PageRecord& shared);
     // Lays the page out into slot s as paging forward does (no stop); true, with the page after
     // it in `follower`, when that shows lines at or after the target (it is fuller than the
     // page ending there) and, with shortOf above 0, its lines before the target end above that

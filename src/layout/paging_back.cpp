@@ -160,6 +160,7 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
             if (depth > 0 && type == kMarkTableEnd && --depth == 0) table.End(out);
         } else if (kind == kItemInlineBox && !out.empty()) {
             out.back().plain = false;
+            if (depth == 0) out.back().picture = true;
         }
         if (waiting && item->HasPosition()) {
             out.back().start = item->Position();
@@ -875,6 +876,15 @@ bool Paginator::StartsAtFixedBoundary(const PageRecord& page, int64_t lower) con
            (first_.end != kNone && page.start == first_.end);
 }
 
+bool Paginator::LayoutLinesAside(PageRecord& page, PageSlot& aside, PageRecord& next,
+                                 bool& more, std::vector<LineSpan>& lines) {
+    aside.record = &page;
+    const bool ok = LayoutSlotTop(page, aside, layout_.fillLimit_, next, more);
+    aside.record = nullptr;
+    if (ok) TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    return ok;
+}
+
 bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
                                       const std::vector<PageRecord>& chain) {
     // The page before: the one shown before it, else the one the search passed that ends
@@ -898,11 +908,8 @@ bool Paginator::FollowsPageShownWhole(const PageRecord& page, uint32_t target,
     PageSlot aside;
     PageRecord next;
     bool more = false;
-    aside.record = &before;
-    if (!LayoutSlotTop(before, aside, layout_.fillLimit_, next, more)) return false;
-    aside.record = nullptr;
     std::vector<LineSpan> lines;
-    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    if (!LayoutLinesAside(before, aside, next, more, lines)) return false;
     // A picture taller than half the screen on it (at its top, where it did not fit below the
     // lines before it, or below a line or two that introduce it): going back, the page is
     // shown whole, as paging forward shows it.
@@ -938,11 +945,8 @@ bool Paginator::PageAfterTallPicture(const PageRecord& picture, const PageRecord
     PageSlot aside;
     PageRecord next;
     bool more = false;
-    aside.record = &page;
-    if (!LayoutSlotTop(page, aside, layout_.fillLimit_, next, more) || !more) return false;
-    aside.record = nullptr;
     std::vector<LineSpan> lines;
-    TopLevelLines(aside.contents, layout_.columns_[0].y, lines);
+    if (!LayoutLinesAside(page, aside, next, more, lines) || !more) return false;
     if (!tallFirst(lines)) return false;
     if (next.start <= inside) return false;
     after.MoveFrom(next);
@@ -958,6 +962,94 @@ bool Paginator::PageAfterTallPicture(const PageRecord& picture, const PageRecord
     aside.record = nullptr;
     if (!ok) after.Reset();
     return ok;
+}
+
+bool Paginator::LinesOfPage(const PageRecord& page, std::vector<LineSpan>& lines) {
+    if (const KnownLines* known = FindKnownLines(page.start); known && known->end == page.end) {
+        lines = known->lines;
+        return true;
+    }
+    PageRecord copy;
+    copy.used = copy.CopyFrom(page);
+    if (!copy.IsUsed()) return false;
+    copy.tables.clear();
+    copy.stopAt = kNone;
+    PageSlot aside;
+    PageRecord next;
+    bool more = false;
+    return LayoutLinesAside(copy, aside, next, more, lines);
+}
+
+bool Paginator::ShareWithLinesAfterTallPicture(const std::vector<PageRecord>& chain,
+                                               const PageRecord& found, uint32_t target,
+                                               PageRecord& shared) {
+    if (chain.empty()) return false;
+    // The page `found` was cut from.
+    const PageRecord& holder = chain.back();
+    if (!holder.IsUsed() || holder.end == kNone || found.start <= holder.start ||
+        found.start >= holder.end)
+        return false;
+    // The lines of the page before it (ending where it starts), as the search that laid it out
+    // kept them: the page holding the picture.
+    const int32_t height = layout_.columns_[0].height;
+    const int32_t half = height / 2;
+    std::vector<LineSpan> lines;
+    for (const KnownLines& k : knownLines_)
+        if (k.end == holder.start && k.start < holder.start &&
+            k.columnWidth == layout_.columns_[0].width && k.columnHeight == height)
+            lines = k.lines;
+    if (lines.empty()) return false;
+    size_t tall = lines.size();
+    for (size_t k = 0; k < lines.size(); ++k)
+        if (lines[k].picture && lines[k].bottom - lines[k].top > half) tall = k;
+    if (tall == lines.size()) return false;
+    const int32_t pictureHeight = lines[tall].bottom - lines[tall].top;
+    // The room the lines between the picture and `found` take: going back, the page ending
+    // where `found` starts holds them alone when the picture does not fit above them.
+    int32_t between = tall + 1 < lines.size() ? lines.back().bottom - lines[tall + 1].top : 0;
+    if (!LinesOfPage(holder, lines) || lines.empty()) return false;
+    int32_t above = -1;
+    for (const LineSpan& l : lines)
+        if (l.start != kNone && l.start < found.start) above = l.bottom - lines.front().top;
+    if (above < 0) return false;
+    between += above;
+    // (A page of them a line or two more than half the screen still reads as short: the
+    // lines are measured without the room above a paragraph's first.)
+    const int32_t line = std::max(1, layout_.settings_.baseFontSize);
+    if (pictureHeight + between <= height || between >= half + 2 * line) return false;
+    // The lines of `found`: those at its top go to the page before it, so that both hold
+    // about as much.
+    PageRecord page;
+    page.used = page.CopyFrom(found);
+    if (!page.IsUsed()) return false;
+    page.tables.clear();
+    page.stopAt = target;
+    PageSlot aside;
+    PageRecord next;
+    bool more = false;
+    std::vector<LineSpan> own;
+    if (!LayoutLinesAside(page, aside, next, more, own) || own.size() < 2) return false;
+    const int32_t top = own.front().top;
+    const int32_t bottom = own.back().bottom;
+    const int32_t total = between + bottom - top;
+    size_t j = 1;
+    while (j < own.size() && between + own[j].top - top < total / 2) ++j;
+    if (j >= own.size() || !own[j].plain || !own[j - 1].plain || own[j].start == kNone ||
+        between + own[j].top - top < half || bottom - own[j].top < half)
+        return false;
+    // The page from that line, as the page found cut there leaves it.
+    page.stopAt = kNone;
+    aside.Reset();
+    PageRecord candidate;
+    aside.record = &page;
+    const bool ok = LayoutSlotCapped(page, aside, own[j].top, candidate, more);
+    aside.record = nullptr;
+    if (!ok || !more || candidate.start <= found.start || candidate.start >= target) return false;
+    candidate.linkOrigin = kNone;
+    candidate.linkStep = 0;
+    candidate.pageNumber = kNone;
+    shared.MoveFrom(candidate);
+    return true;
 }
 
 bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, int32_t shortOf,
@@ -1235,6 +1327,20 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
             more = true;
             laidOut = false;
             afterPicture = true;
+        }
+    }
+    // A page whose page before would hold only the few lines after a picture taller than half
+    // the screen (the picture does not fit above them) gives its first lines to that page
+    // instead, so that neither is short.
+    if (!afterPicture && !retraced && !layout_.content_ && t0 < layout_.TextLength() &&
+        layout_.columnCount_ == 1 && !StartsAtFixedBoundary(accepted, lower)) {
+        PageRecord shared;
+        if (ShareWithLinesAfterTallPicture(chain, accepted, t0, shared)) {
+            if (laidOut) ReleaseSlot(s);
+            accepted.MoveFrom(shared);
+            follower.Reset();
+            more = true;
+            laidOut = false;
         }
     }
     if (!layout_.content_ && t0 < layout_.TextLength()) {
