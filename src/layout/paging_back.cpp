@@ -192,11 +192,11 @@ uint32_t WholeWideTableEndingPage(BlockContents& contents, uint32_t target) {
             t = r;
             tableAt = item->HasPosition() ? item->Position() : kNone;
             if (!t || tableAt == kNone) return kNone;
-            open = t->content.width > t->box.width || t->content.height > t->box.height;
+            if (t->content.height > t->box.height) return kNone;
+            open = t->content.width > t->box.width;
             if (!open) continue;
             viewed = true;
             tableStart = t->start;
-            if (t->content.height > t->box.height) return kNone;
         } else if (kind == kItemRow && depth == 1 && open && t) {
             // A table continued from the page before starts with its next row.
             if (!item->HasPosition() || item->Position() <= tableAt) return kNone;
@@ -337,6 +337,8 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // The page holding the target probed only down to a little past it (its lines are all
     // that the cut needs); it is laid out whole only when it is itself the answer.
     bool probed = false;
+    // Where the known page probed ends (its following page is not laid out).
+    uint32_t knownEnd = kNone;
     const int32_t top = layout_.columns_[0].y;
     // Every page is laid out stopping at the target: the one that holds it then ends there,
     // and needs no second layout when it is the answer. One that ends at the target without
@@ -361,6 +363,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         if (known && hasBefore && !hardBefore && linesBefore.size() >= 2 && known->end > target &&
             !known->lines.empty()) {
             linesHere = known->lines;
+            knownEnd = known->end;
             probed = true;
             break;
         }
@@ -474,6 +477,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     for (size_t k = 0; k < linesHere.size(); ++k) {
         const LineSpan& l = linesHere[k];
         const uint32_t after = k + 1 < linesHere.size() ? linesHere[k + 1].start
+                               : probed                 ? knownEnd
                                : more                   ? next.start
                                                         : layout_.TextLength();
         if (l.start < target && (keepBlank || !l.blank) && (l.plain || after <= target))
@@ -1260,7 +1264,6 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         (!laidOut || (more ? follower.start : layout_.TextLength()) > t0)) {
         ReleaseSlot(s);
         // The last page (End) ends with the text: it is laid out again unstopped.
-        const bool atEnd = t0 >= layout_.TextLength();
         accepted.stopAt = atEnd ? kNone : t0;
         PageSlot& cut = slots_[s];
         cut.record = &accepted;
