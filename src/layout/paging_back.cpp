@@ -1116,26 +1116,31 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // table read view by view: filled upward, each of its views would show again the lines
     // above the table that paging forward left on the page before.
     const bool atEnd = t0 >= layout_.TextLength();
+    // A page kept as the search filled it upward (next to a wide table) though the page paging
+    // forward shows was found: it is not made that page again below.
+    bool keptFilled = false;
     if (result == kEndingFound && !retraced) {
-        const bool viewed = HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr);
+        // A page the slot does not hold is laid out aside (once, for both questions below), as
+        // a probe is: what is known of the last page stays.
+        PageSlot aside;
+        PageRecord copy;
+        PageSlot* held = laidOut ? &slot : nullptr;
+        if (!laidOut) {
+            PageRecord next;
+            bool asideMore = false;
+            copy.used = copy.CopyFrom(accepted);
+            aside.record = &copy;
+            if (copy.used && LayoutSlotTop(copy, aside, layout_.fillLimit_, next, asideMore))
+                held = &aside;
+            aside.record = nullptr;
+        }
+        const bool viewed = held && HoldsViewedTable(accepted, t0, held);
         // A page ending right below such a table, held whole and only wider than its view, with
         // lines above it: when the page paging forward shows, stopped at the target, starts at
         // the table (and so holds it alone), the page as the search filled it upward stays
         // (not End's page, which shows the views paging forward showed).
-        uint32_t wideTable = kNone;
-        if (viewed && !atEnd && laidOut) {
-            wideTable = WholeWideTableEndingPage(slot.contents, t0);
-        } else if (viewed && !atEnd) {
-            PageSlot aside;
-            PageRecord copy, next;
-            bool asideMore = false;
-            copy.used = copy.CopyFrom(accepted);
-            aside.record = &copy;
-            // Laid out aside, as a probe is: what is known of the last page stays.
-            if (copy.used && LayoutSlotTop(copy, aside, layout_.fillLimit_, next, asideMore))
-                wideTable = WholeWideTableEndingPage(aside.contents, t0);
-            aside.record = nullptr;
-        }
+        const uint32_t wideTable =
+            viewed && !atEnd ? WholeWideTableEndingPage(held->contents, t0) : kNone;
         PageRecord filled, filledFollower;
         const bool filledMore = more;
         const bool kept = wideTable != kNone && accepted.start < wideTable &&
@@ -1143,19 +1148,39 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
                           (!more || filledFollower.CopyFrom(follower));
         const bool tall =
             !viewed && !atEnd && CrossesTallTable(accepted, more ? &follower : nullptr);
-        if ((viewed || tall) && SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted,
-                                                           follower, more, laidOut, chain)) {
+        // The forward search lays its pages out in a slot of its own while the slot holds a
+        // page that may be kept: kept, it needs no second layout.
+        PageSlot side;
+        const bool slotKept = kept && laidOut;
+        bool forwardLaidOut = laidOut;
+        const bool found = (viewed || tall) && SearchForwardPagesEndingAt(
+                                                   slotKept ? side : slot, t0, lower, tall,
+                                                   accepted, follower, more, forwardLaidOut, chain);
+        if (found) {
             estimated = kNone;
             if (kept && accepted.start >= wideTable) {
-                // The slot holds the forward page now: the page kept is laid out when shown.
                 filled.used = true;
                 filledFollower.used = filledMore;
                 accepted.MoveFrom(filled);
                 if (filledMore) follower.MoveFrom(filledFollower);
                 more = filledMore;
-                laidOut = false;
+                laidOut = slotKept;
+                keptFilled = true;
                 chain.clear();
+            } else if (slotKept && forwardLaidOut) {
+                // The forward page, laid out aside, goes in the slot (stopped at the target as
+                // the search laid it out).
+                PageRecord next;
+                bool nextMore = false;
+                slot.record = &accepted;
+                laidOut = LayoutSlot(accepted, slot, false, next, nextMore);
+                slot.record = nullptr;
+            } else {
+                laidOut = forwardLaidOut;
             }
+        } else if (viewed || tall) {
+            // Where the search failed the page found is laid out again.
+            laidOut = false;
         }
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
@@ -1241,15 +1266,16 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
             afterPicture = true;
         }
     }
-    if (!layout_.content_ && t0 < layout_.TextLength()) {
+    if (!layout_.content_ && !atEnd) {
         const int32_t half = layout_.columns_[0].height / 2;
-        const bool shortPage = !laidOut || (more ? follower.start : layout_.TextLength()) > t0 ||
+        const bool shortPage = !laidOut || keptFilled ||
+                               (more ? follower.start : layout_.TextLength()) > t0 ||
                                slot.contentHeight < half;
         int32_t shortOf = -1;
         if (afterPicture || StartsAtFixedBoundary(accepted, lower))
             shortOf = 0;
         else if (shortPage && (FollowsPageShownWhole(accepted, t0, chain) ||
-                               (laidOut && HoldsViewedTable(accepted, t0, &slot))))
+                               (laidOut && !keptFilled && HoldsViewedTable(accepted, t0, &slot))))
             shortOf = half;
         if (shortOf >= 0) {
             ReleaseSlot(s);
