@@ -110,6 +110,8 @@ struct PageLineSpan {
     // Nothing but a line break (and spaces): a page stopped at the line after it ends above
     // it.
     bool blank = false;
+    // Holds a picture (not a table's row: a table is no line of words either).
+    bool picture = false;
 };
 
 // One laid-out page.

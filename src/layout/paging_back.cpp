@@ -158,8 +158,9 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
             if (depth == 0 && !out.empty() && type != kMarkLineBreak && type != kMarkSpace)
                 out.back().blank = false;
             if (depth > 0 && type == kMarkTableEnd && --depth == 0) table.End(out);
-        } else if (kind == kItemInlineBox && !out.empty()) {
+        } else if (kind == kItemInlineBox && depth == 0 && !out.empty()) {
             out.back().plain = false;
+            out.back().picture = true;
         }
         if (waiting && item->HasPosition()) {
             out.back().start = item->Position();
@@ -480,7 +481,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
                                : probed                 ? knownEnd
                                : more                   ? next.start
                                                         : layout_.TextLength();
-        if (l.start < target && (keepBlank || !l.blank) && (l.plain || after <= target))
+        if (l.start < target && (keepBlank || !l.blank) && (!l.picture || after <= target))
             need = l.bottom;
     }
     const int32_t threshold = linesBefore.back().bottom + need - layout_.columns_[0].height;
@@ -489,7 +490,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // A picture (a line not of words) is tried too: at a page's top it loses the room above
     // it, and paging forward starts a page at a picture that does not fit below the lines
     // before it.
-    if (i > 1 && !linesBefore[i - 1].plain) --i;
+    if (i > 1 && linesBefore[i - 1].picture) --i;
     if (i >= static_cast<int32_t>(linesBefore.size())) return acceptPage();
 
     PageRecord good, goodFollower;
@@ -508,7 +509,8 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         // page from it starts where paging forward starts one at a picture that did not fit
         // (after the opening of its paragraph, with no room above it).
         const LineSpan& from = linesBefore[i];
-        if (!LayoutSlotCapped(cut, slot, from.top + (from.plain ? 0 : (from.bottom - from.top) / 2),
+        if (!LayoutSlotCapped(cut, slot,
+                              from.top + (from.picture ? (from.bottom - from.top) / 2 : 0),
                               candidate, cutMore) ||
             !cutMore || candidate.start <= before.start || candidate.start > page.start)
             break;
@@ -928,7 +930,7 @@ bool Paginator::PageAfterTallPicture(const PageRecord& picture, const PageRecord
     // The page starts with the picture (paging forward starts one there too).
     const int32_t half = layout_.columns_[0].height / 2;
     auto tallFirst = [half](const std::vector<LineSpan>& lines) {
-        return !lines.empty() && !lines.front().plain &&
+        return !lines.empty() && lines.front().picture &&
                lines.front().bottom - lines.front().top > half;
     };
     // Its lines, when the search kept them, tell without laying it out again.
