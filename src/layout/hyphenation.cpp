@@ -463,6 +463,9 @@ bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const Blo
         }
     }
     if (br >= 0) return SplitAfter(br, cursor, softBreak ? hyphen : 0, available, after);
+    // A soft hyphen at either edge offers no break, yet says the author marked the word's
+    // breaks: it gets no others.
+    soft = soft || IsSoftHyphen(w[0]) || IsSoftHyphen(w[n - 1]);
     if (code || soft || Hyphenation::IsCjkLanguage(language) || n > kMaxSyllableWord) return false;
     std::vector<uint8_t>& marks = scratch_.marks;
     marks.assign(static_cast<size_t>(n), 0);

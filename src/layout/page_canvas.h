@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "core/geometry.h"
-#include "graphics/core/graphics_context.h"
+#include "graphics/core/text_piece.h"
 
 class Area;
 class GraphicsContext;

@@ -407,11 +407,7 @@ bool Paginator::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t hei
                                  PageRecord& follower, bool& moreText) {
     // Only the room is cut: what the page lays out (a picture above all) measures against the
     // whole column, as on a page paging forward shows.
-    const int32_t saved = layout_.fillLimit_;
-    layout_.fillLimit_ = std::min(saved, height);
-    bool ok = LayoutSlot(record, slot, false, follower, moreText);
-    layout_.fillLimit_ = saved;
-    return ok;
+    return LayoutSlotTop(record, slot, std::min(layout_.fillLimit_, height), follower, moreText);
 }
 
 // --- Steps ------------------------------------------------------------------------------------

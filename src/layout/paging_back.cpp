@@ -158,9 +158,9 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
             if (depth == 0 && !out.empty() && type != kMarkLineBreak && type != kMarkSpace)
                 out.back().blank = false;
             if (depth > 0 && type == kMarkTableEnd && --depth == 0) table.End(out);
-        } else if (kind == kItemInlineBox && !out.empty()) {
+        } else if (kind == kItemInlineBox && depth == 0 && !out.empty()) {
             out.back().plain = false;
-            if (depth == 0) out.back().picture = true;
+            out.back().picture = true;
         }
         if (waiting && item->HasPosition()) {
             out.back().start = item->Position();
@@ -193,11 +193,11 @@ uint32_t WholeWideTableEndingPage(BlockContents& contents, uint32_t target) {
             t = r;
             tableAt = item->HasPosition() ? item->Position() : kNone;
             if (!t || tableAt == kNone) return kNone;
-            open = t->content.width > t->box.width || t->content.height > t->box.height;
+            if (t->content.height > t->box.height) return kNone;
+            open = t->content.width > t->box.width;
             if (!open) continue;
             viewed = true;
             tableStart = t->start;
-            if (t->content.height > t->box.height) return kNone;
         } else if (kind == kItemRow && depth == 1 && open && t) {
             // A table continued from the page before starts with its next row.
             if (!item->HasPosition() || item->Position() <= tableAt) return kNone;
@@ -338,6 +338,8 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // The page holding the target probed only down to a little past it (its lines are all
     // that the cut needs); it is laid out whole only when it is itself the answer.
     bool probed = false;
+    // Where the known page probed ends (its following page is not laid out).
+    uint32_t knownEnd = kNone;
     const int32_t top = layout_.columns_[0].y;
     // Every page is laid out stopping at the target: the one that holds it then ends there,
     // and needs no second layout when it is the answer. One that ends at the target without
@@ -362,6 +364,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         if (known && hasBefore && !hardBefore && linesBefore.size() >= 2 && known->end > target &&
             !known->lines.empty()) {
             linesHere = known->lines;
+            knownEnd = known->end;
             probed = true;
             break;
         }
@@ -475,9 +478,10 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     for (size_t k = 0; k < linesHere.size(); ++k) {
         const LineSpan& l = linesHere[k];
         const uint32_t after = k + 1 < linesHere.size() ? linesHere[k + 1].start
+                               : probed                 ? knownEnd
                                : more                   ? next.start
                                                         : layout_.TextLength();
-        if (l.start < target && (keepBlank || !l.blank) && (l.plain || after <= target))
+        if (l.start < target && (keepBlank || !l.blank) && (!l.picture || after <= target))
             need = l.bottom;
     }
     const int32_t threshold = linesBefore.back().bottom + need - layout_.columns_[0].height;
@@ -486,7 +490,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // A picture (a line not of words) is tried too: at a page's top it loses the room above
     // it, and paging forward starts a page at a picture that does not fit below the lines
     // before it.
-    if (i > 1 && !linesBefore[i - 1].plain) --i;
+    if (i > 1 && linesBefore[i - 1].picture) --i;
     if (i >= static_cast<int32_t>(linesBefore.size())) return acceptPage();
 
     PageRecord good, goodFollower;
@@ -505,7 +509,8 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         // page from it starts where paging forward starts one at a picture that did not fit
         // (after the opening of its paragraph, with no room above it).
         const LineSpan& from = linesBefore[i];
-        if (!LayoutSlotCapped(cut, slot, from.top + (from.plain ? 0 : (from.bottom - from.top) / 2),
+        if (!LayoutSlotCapped(cut, slot,
+                              from.top + (from.picture ? (from.bottom - from.top) / 2 : 0),
                               candidate, cutMore) ||
             !cutMore || candidate.start <= before.start || candidate.start > page.start)
             break;
@@ -931,7 +936,7 @@ bool Paginator::PageAfterTallPicture(const PageRecord& picture, const PageRecord
     // The page starts with the picture (paging forward starts one there too).
     const int32_t half = layout_.columns_[0].height / 2;
     auto tallFirst = [half](const std::vector<LineSpan>& lines) {
-        return !lines.empty() && !lines.front().plain &&
+        return !lines.empty() && lines.front().picture &&
                lines.front().bottom - lines.front().top > half;
     };
     // Its lines, when the search kept them, tell without laying it out again.
@@ -1204,26 +1209,31 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // table read view by view: filled upward, each of its views would show again the lines
     // above the table that paging forward left on the page before.
     const bool atEnd = t0 >= layout_.TextLength();
+    // A page kept as the search filled it upward (next to a wide table) though the page paging
+    // forward shows was found: it is not made that page again below.
+    bool keptFilled = false;
     if (result == kEndingFound && !retraced) {
-        const bool viewed = HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr);
+        // A page the slot does not hold is laid out aside (once, for both questions below), as
+        // a probe is: what is known of the last page stays.
+        PageSlot aside;
+        PageRecord copy;
+        PageSlot* held = laidOut ? &slot : nullptr;
+        if (!laidOut) {
+            PageRecord next;
+            bool asideMore = false;
+            copy.used = copy.CopyFrom(accepted);
+            aside.record = &copy;
+            if (copy.used && LayoutSlotTop(copy, aside, layout_.fillLimit_, next, asideMore))
+                held = &aside;
+            aside.record = nullptr;
+        }
+        const bool viewed = held && HoldsViewedTable(accepted, t0, held);
         // A page ending right below such a table, held whole and only wider than its view, with
         // lines above it: when the page paging forward shows, stopped at the target, starts at
         // the table (and so holds it alone), the page as the search filled it upward stays
         // (not End's page, which shows the views paging forward showed).
-        uint32_t wideTable = kNone;
-        if (viewed && !atEnd && laidOut) {
-            wideTable = WholeWideTableEndingPage(slot.contents, t0);
-        } else if (viewed && !atEnd) {
-            PageSlot aside;
-            PageRecord copy, next;
-            bool asideMore = false;
-            copy.used = copy.CopyFrom(accepted);
-            aside.record = &copy;
-            // Laid out aside, as a probe is: what is known of the last page stays.
-            if (copy.used && LayoutSlotTop(copy, aside, layout_.fillLimit_, next, asideMore))
-                wideTable = WholeWideTableEndingPage(aside.contents, t0);
-            aside.record = nullptr;
-        }
+        const uint32_t wideTable =
+            viewed && !atEnd ? WholeWideTableEndingPage(held->contents, t0) : kNone;
         PageRecord filled, filledFollower;
         const bool filledMore = more;
         const bool kept = wideTable != kNone && accepted.start < wideTable &&
@@ -1231,19 +1241,39 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
                           (!more || filledFollower.CopyFrom(follower));
         const bool tall =
             !viewed && !atEnd && CrossesTallTable(accepted, more ? &follower : nullptr);
-        if ((viewed || tall) && SearchForwardPagesEndingAt(slot, t0, lower, tall, accepted,
-                                                           follower, more, laidOut, chain)) {
+        // The forward search lays its pages out in a slot of its own while the slot holds a
+        // page that may be kept: kept, it needs no second layout.
+        PageSlot side;
+        const bool slotKept = kept && laidOut;
+        bool forwardLaidOut = laidOut;
+        const bool found = (viewed || tall) && SearchForwardPagesEndingAt(
+                                                   slotKept ? side : slot, t0, lower, tall,
+                                                   accepted, follower, more, forwardLaidOut, chain);
+        if (found) {
             estimated = kNone;
             if (kept && accepted.start >= wideTable) {
-                // The slot holds the forward page now: the page kept is laid out when shown.
                 filled.used = true;
                 filledFollower.used = filledMore;
                 accepted.MoveFrom(filled);
                 if (filledMore) follower.MoveFrom(filledFollower);
                 more = filledMore;
-                laidOut = false;
+                laidOut = slotKept;
+                keptFilled = true;
                 chain.clear();
+            } else if (slotKept && forwardLaidOut) {
+                // The forward page, laid out aside, goes in the slot (stopped at the target as
+                // the search laid it out).
+                PageRecord next;
+                bool nextMore = false;
+                slot.record = &accepted;
+                laidOut = LayoutSlot(accepted, slot, false, next, nextMore);
+                slot.record = nullptr;
+            } else {
+                laidOut = forwardLaidOut;
             }
+        } else if (viewed || tall) {
+            // Where the search failed the page found is laid out again.
+            laidOut = false;
         }
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
@@ -1317,7 +1347,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // one instead, whole: the picture's page is then shown whole before it, as paging forward
     // shows it, not cut to a few lines on either side.
     bool afterPicture = false;
-    if (!layout_.content_ && t0 < layout_.TextLength() && !chain.empty() &&
+    if (!layout_.content_ && !atEnd && !chain.empty() &&
         layout_.columnCount_ == 1 && !StartsAtFixedBoundary(accepted, lower)) {
         PageRecord after;
         if (PageAfterTallPicture(chain.back(), accepted, t0, after) && after.start < t0) {
@@ -1332,7 +1362,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // A page whose page before would hold only the few lines after a picture taller than half
     // the screen (the picture does not fit above them) gives its first lines to that page
     // instead, so that neither is short.
-    if (!afterPicture && !retraced && !layout_.content_ && t0 < layout_.TextLength() &&
+    if (!afterPicture && !retraced && !layout_.content_ && !atEnd &&
         layout_.columnCount_ == 1 && !StartsAtFixedBoundary(accepted, lower)) {
         PageRecord shared;
         if (ShareWithLinesAfterTallPicture(chain, accepted, t0, shared)) {
@@ -1343,15 +1373,16 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
             laidOut = false;
         }
     }
-    if (!layout_.content_ && t0 < layout_.TextLength()) {
+    if (!layout_.content_ && !atEnd) {
         const int32_t half = layout_.columns_[0].height / 2;
-        const bool shortPage = !laidOut || (more ? follower.start : layout_.TextLength()) > t0 ||
+        const bool shortPage = !laidOut || keptFilled ||
+                               (more ? follower.start : layout_.TextLength()) > t0 ||
                                slot.contentHeight < half;
         int32_t shortOf = -1;
         if (afterPicture || StartsAtFixedBoundary(accepted, lower))
             shortOf = 0;
         else if (shortPage && (FollowsPageShownWhole(accepted, t0, chain) ||
-                               (laidOut && HoldsViewedTable(accepted, t0, &slot))))
+                               (laidOut && !keptFilled && HoldsViewedTable(accepted, t0, &slot))))
             shortOf = half;
         if (shortOf >= 0) {
             ReleaseSlot(s);
@@ -1366,7 +1397,6 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         (!laidOut || (more ? follower.start : layout_.TextLength()) > t0)) {
         ReleaseSlot(s);
         // The last page (End) ends with the text: it is laid out again unstopped.
-        const bool atEnd = t0 >= layout_.TextLength();
         accepted.stopAt = atEnd ? kNone : t0;
         PageSlot& cut = slots_[s];
         cut.record = &accepted;

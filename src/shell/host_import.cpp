@@ -205,7 +205,6 @@ bool ReadHostFile(const std::string& hostPath, HostBytes& bytes) {
     }
 }
 
-
 std::vector<std::u16string> Components(const std::u16string& devicePath) {
     std::vector<std::u16string> parts;
     size_t start = 0;

@@ -240,6 +240,31 @@ TEST(ProgramHtmlText, ALineBrokenAtASoftHyphenEndsWithOneHyphen) {
     EXPECT_TRUE(a.pixels == b.pixels);
 }
 
+// A word whose only soft hyphen is its first or last character offers no break inside it: its
+// author marked where it may break, and that is at its edge. Such words are never split by
+// syllables across lines.
+TEST(ProgramHtmlText, ASoftHyphenAtAWordsEdgeKeepsTheWordWhole) {
+    const std::vector<std::string> words = {"uncharacteristically", "misrepresentations",
+                                            "incomprehensibility", "counterrevolutionary"};
+    std::string body;
+    for (int i = 0; i < 3; ++i)
+        for (size_t k = 0; k < words.size(); ++k)
+            body += "one two " + (k % 2 ? words[k] + "&shy;" : "&shy;" + words[k]) + " ";
+    const auto pages = Pages("<html><body><p>" + body + "</p></body></html>", 1, kBoxFonts);
+    ASSERT_GE(pages[0].size(), 6u);
+    for (const std::string& line : pages[0]) {
+        std::string rest = line;
+        while (!rest.empty()) {
+            const size_t space = rest.find(' ');
+            const std::string piece = rest.substr(0, space);
+            rest = space == std::string::npos ? "" : rest.substr(space + 1);
+            EXPECT_TRUE(piece == "one" || piece == "two" ||
+                        std::find(words.begin(), words.end(), piece) != words.end())
+                << "\"" << piece << "\" in \"" << line << "\"";
+        }
+    }
+}
+
 // Addresses and identifiers in a narrow column break only after '/', '.' or '-', never with a
 // hyphen put into them, and a broken word keeps two characters on each side.
 TEST(ProgramHtmlText, AddressesAndIdentifiersBreakOnlyAfterSlashesDotsAndHyphens) {

@@ -16,6 +16,7 @@
 #include "core/transform.h"
 #include "graphics/core/bitmap_font.h"
 #include "graphics/core/input_event.h"
+#include "graphics/core/text_piece.h"
 #include "platform/gdi.h"
 
 class CxImage;
@@ -125,13 +126,6 @@ public:
 
 protected:
     ~DisplayLink() = default;
-};
-
-// A string drawn at its own text point, one of several DrawTexts draws.
-struct TextPiece {
-    const char16_t* text = nullptr;
-    int32_t length = 0;
-    Point at;
 };
 
 class GraphicsContext {
@@ -333,10 +327,10 @@ private:
     void SelectMade(HGDIOBJ made, HGDIOBJ& initial, HGDIOBJ& current);
     bool RealizeFont();
     void SetBitmapFaceColours();
-    // Draws a run of the bitmap face at pen (or, without text, its line lineWidth long) through
-    // a scratch copy of box.
     // DrawTexts, with the pieces' points on their baselines when `onBaseline`.
     void DrawPieces(const TextPiece* pieces, int32_t count, bool onBaseline);
+    // Draws a run of the bitmap face at pen (or, without text, its line lineWidth long) through
+    // a scratch copy of box.
     void DrawBitmapFaceScratch(const Rect& box, Point pen, const char16_t* text, int32_t length,
                                int32_t lineWidth);
     HFONT FindFont(const FontStyle& style);
