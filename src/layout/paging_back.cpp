@@ -1074,9 +1074,15 @@ bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, 
     const bool fuller = std::any_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
         return l.start != kNone && l.start >= target && !l.blank;
     });
-    const bool shortBefore = std::none_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
-        return l.start != kNone && l.start < target && l.bottom > shortOf;
-    });
+    // A line the target falls inside (the page after starts past its first position, at its
+    // first word) is the first line of the page after, not one before it.
+    bool shortBefore = true;
+    for (size_t i = 0; i < lines.size() && shortBefore; ++i) {
+        const bool holdsTarget = i + 1 < lines.size() && lines[i + 1].start != kNone &&
+                                 lines[i + 1].start > target;
+        shortBefore = lines[i].start == kNone || lines[i].start >= target || holdsTarget ||
+                      lines[i].bottom <= shortOf;
+    }
     if (!fuller || (shortOf > 0 && !shortBefore)) {
         ReleaseSlot(s);
         return false;

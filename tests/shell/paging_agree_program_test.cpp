@@ -1207,6 +1207,26 @@ TEST_P(ProgramPagesAgree, NoShortPageGoingBackAtAHistoryTablesLastRows) {
     }
 }
 
+// Going back from a full End through an API manual, the page before End's ends where End starts:
+// at an argument's list item below a history table read view by view. The page holding only the
+// few lines between that table and the item is shown as PageDown shows it (with the item's first
+// lines again), not as a page of those few lines alone: the item's first line starts the page
+// after, though the page after starts at its first word, past the item's start.
+class ProgramHistoryListItems : public ProgramPagesAgree {};
+
+TEST_P(ProgramHistoryListItems, NoShortPageGoingBackBetweenAHistoryTableAndAListItem) {
+    for (const auto& [sections, seed] : {std::pair{16, 2u}, {13, 4u}}) {
+        SCOPED_TRACE(std::to_string(sections) + " sections");
+        auto [forward, back] = WalkBothWays(TimersHistoryHtml(sections, seed), "timers");
+        ASSERT_GT(back.size(), 3u);
+        ExpectNoShortPageGoingBack(forward, back);
+        ExpectSameLines(forward, back, true);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramHistoryListItems,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"240x320", 2}), Name);
+
 // Going back through a long manual of argument tables wider than the screen, the page holding
 // a table whole and ending right below it (where the page after starts) is as full as the
 // screen allows: it holds the lines above the table with it, not the table alone in each view.
