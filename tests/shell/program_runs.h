@@ -2,7 +2,10 @@
 // running instance. The runs themselves start through support/shell/program_launcher.h.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -60,5 +63,23 @@ Picture ReadPicture(const std::string& path);
 // shows it) starts or ends with dark text on that ground: where the view over a cell of that
 // ground cuts a line at its top or foot.
 std::vector<int> RowsCuttingText(const Picture& p, uint32_t rgb);
+
+// A screen and how many steps the font is made larger: what paging tests run over.
+struct ScreenSetting {
+    const char* screen;
+    int larger;  // font steps up
+};
+
+inline void PrintTo(const ScreenSetting& s, std::ostream* os) {
+    *os << s.screen << (s.larger ? ", larger font" : "");
+}
+
+// A test name's part for the setting, such as "at480_640_192_larger".
+inline std::string ScreenSettingName(const ::testing::TestParamInfo<ScreenSetting>& info) {
+    std::string n = info.param.screen;
+    for (char& c : n)
+        if (c == 'x' || c == '@') c = '_';
+    return "at" + n + (info.param.larger ? "_larger" : "");
+}
 
 }  // namespace fvt::test

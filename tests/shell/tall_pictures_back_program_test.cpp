@@ -78,21 +78,8 @@ size_t Repeated(const std::vector<std::string>& a, const std::vector<std::string
     return 0;
 }
 
-struct Setting {
-    const char* screen;
-    int larger;  // font steps up
-};
-
-void PrintTo(const Setting& s, std::ostream* os) {
-    *os << s.screen << (s.larger ? ", larger font" : "");
-}
-
-std::string Name(const ::testing::TestParamInfo<Setting>& info) {
-    std::string n = info.param.screen;
-    for (char& c : n)
-        if (c == 'x' || c == '@') c = '_';
-    return "at" + n + (info.param.larger ? "_larger" : "");
-}
+using Setting = ScreenSetting;
+constexpr auto& Name = ScreenSettingName;
 
 class ProgramBesideTallPictures : public ::testing::TestWithParam<Setting> {
 protected:
