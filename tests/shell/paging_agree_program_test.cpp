@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -872,22 +871,11 @@ protected:
         std::string steps = "idle\n";
         for (int i = 0; i < GetParam().larger; ++i) steps += "menu 40082\nidle\n";
         steps += prelude_ + start;
-        for (int i = 0; i < count; ++i) {
-            char file[32];
-            std::snprintf(file, sizeof file, "/p%03d.txt", i);
-            steps += "pagetext " + folder + file + "\n" + key + "\nidle\n";
-        }
+        steps += PageWalkSteps(folder, key, count);
         const ProgramResult run = RunSteps(device, {book}, steps + "quit\n",
                                            {std::string("FOLIVANT_SCREEN=") + GetParam().screen});
         EXPECT_EQ(run.status, 0) << run.Describe();
-        std::vector<Page> pages;
-        for (int i = 0; i < count; ++i) {
-            char file[32];
-            std::snprintf(file, sizeof file, "/p%03d.txt", i);
-            Page p = ReadLines(folder + file);
-            if (!pages.empty() && p == pages.back()) break;
-            pages.push_back(p);
-        }
+        std::vector<Page> pages = ReadPageWalk(folder, count);
         if (toTheEnd) {
             EXPECT_LT(pages.size(), static_cast<size_t>(count)) << "the walk did not reach the end";
         }

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 namespace fvt::test {
 
@@ -52,6 +54,31 @@ std::vector<std::vector<std::string>> ReadPageTexts(const std::string& folder,
     std::vector<std::vector<std::string>> pages;
     for (int i = 0; i < count; ++i)
         pages.push_back(ReadLines(folder + name + std::to_string(i) + ".txt"));
+    return pages;
+}
+
+namespace {
+std::string WalkFile(const std::string& folder, int i) {
+    char file[32];
+    std::snprintf(file, sizeof file, "/p%03d.txt", i);
+    return folder + file;
+}
+}  // namespace
+
+std::string PageWalkSteps(const std::string& folder, const std::string& keyStep, int count) {
+    std::string steps;
+    for (int i = 0; i < count; ++i)
+        steps += "pagetext " + WalkFile(folder, i) + "\n" + keyStep + "\nidle\n";
+    return steps;
+}
+
+std::vector<std::vector<std::string>> ReadPageWalk(const std::string& folder, int count) {
+    std::vector<std::vector<std::string>> pages;
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::string> page = ReadLines(WalkFile(folder, i));
+        if (!pages.empty() && page == pages.back()) break;
+        pages.push_back(std::move(page));
+    }
     return pages;
 }
 

@@ -41,6 +41,12 @@ inline auto PageTextIn(const std::string& folder) {
 std::vector<std::vector<std::string>> ReadPageTexts(const std::string& folder,
                                                     const std::string& name, int count);
 
+// Driver steps writing the page text to folder/pNNN.txt before each of `count` presses of
+// `keyStep` (a whole step, such as "key 0x21").
+std::string PageWalkSteps(const std::string& folder, const std::string& keyStep, int count);
+// The pages such a walk wrote, until one is the page before again (the key no longer moved).
+std::vector<std::vector<std::string>> ReadPageWalk(const std::string& folder, int count);
+
 // The page texts `pagetext` steps wrote to `files`, each as one text (Joined); `empty` gets the
 // files that held no line (or were not written).
 std::vector<std::string> ReadPageTextFiles(const std::vector<std::string>& files,

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -108,22 +107,11 @@ protected:
         std::string steps = "idle\n";
         for (int i = 0; i < GetParam().larger; ++i) steps += "menu 40082\nidle\n";
         steps += start;
-        for (int i = 0; i < kSteps; ++i) {
-            char file[32];
-            std::snprintf(file, sizeof file, "/p%03d.txt", i);
-            steps += "pagetext " + folder + file + "\n" + key + "\nidle\n";
-        }
+        steps += PageWalkSteps(folder, key, kSteps);
         const ProgramResult run = RunSteps(device, {book}, steps + "quit\n",
                                            {std::string("FOLIVANT_SCREEN=") + GetParam().screen});
         EXPECT_EQ(run.status, 0) << run.Describe();
-        std::vector<Page> pages;
-        for (int i = 0; i < kSteps; ++i) {
-            char file[32];
-            std::snprintf(file, sizeof file, "/p%03d.txt", i);
-            Page p = ReadLines(folder + file);
-            if (!pages.empty() && p == pages.back()) break;
-            pages.push_back(p);
-        }
+        std::vector<Page> pages = ReadPageWalk(folder, kSteps);
         EXPECT_LT(pages.size(), static_cast<size_t>(kSteps)) << "the walk did not reach the end";
         return pages;
     }
