@@ -94,6 +94,37 @@ void PageLayout::ApplyStyle(const PositionRecord& style) {
 
 // ---- The page ------------------------------------------------------------------------------
 
+bool PageLayout::ComposePage(PageRecord& record, PageSlot& slot, bool singleStep,
+                             PageRecord& follower, bool& moreText) {
+    ++pagesLaidOut_;
+    bool ok;
+    if (content_) {
+        slot.contents.Clear();
+        slot.contentHeight = 0;
+        ok = content_->LayoutIntoSlot(*this, record, slot, singleStep, follower, moreText);
+    } else {
+        ok = LayoutIntoSlot(slot, follower, moreText, singleStep);
+    }
+    if (ok) record.steps = PageSteps(slot);
+    return ok;
+}
+
+bool PageLayout::StartsAnywhereAtOnce() {
+    DocumentSource* doc = Document();
+    return source_ && !markup_ && !(doc && doc->BookProperty7() == 1);
+}
+
+void PageLayout::ReleaseSourceBuffers() {
+    if (source_) source_->ReleaseBuffers();
+}
+
+bool PageLayout::LayoutPageFromParagraph(uint32_t paragraph, PageRecord& record) {
+    paragraphStart_ = true;
+    const bool ok = LayoutPageFrom(paragraph, record, false);
+    paragraphStart_ = false;
+    return ok;
+}
+
 bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText,
                                 bool singleStep) {
     moreText = false;
@@ -193,8 +224,11 @@ bool PageLayout::ReachesStop(BlockCursor c) {
         if (!EnsureItem(c)) return false;
         switch (c.Kind()) {
             case kItemBox:
-                if (block_->Box(c.counts[kItemBox])->flags & BoxRecord::kFirstLineIndent)
-                    return block_->PositionAt(c) >= stopAt_;
+                // A box begins the next line only at or after the stop; one before it (a list
+                // around the item that starts there) shows nothing yet.
+                if ((block_->Box(c.counts[kItemBox])->flags & BoxRecord::kFirstLineIndent) &&
+                    block_->PositionAt(c) >= stopAt_)
+                    return true;
                 break;
             case kItemFlowMark: {
                 uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
@@ -207,8 +241,10 @@ bool PageLayout::ReachesStop(BlockCursor c) {
                 if (type == kMarkLineBreak && block_->PositionAt(c) < stopAt_ &&
                     dynamic_cast<HtmlTokenizer*>(source_))
                     return false;
+                // A block's end before the stop shows nothing: the next block's first line
+                // decides (paging forward starts the page after it there).
                 if (type != kMarkPageBreak && type != kMarkLineBreak && type != kMarkSpace &&
-                    type != kMarkHyphen)
+                    type != kMarkHyphen && type != kMarkBlockEnd)
                     return block_->PositionAt(c) >= stopAt_;
                 break;
             }

@@ -1,6 +1,8 @@
 #include "layout/page_layout.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "bookfiles/annotation_file.h"
@@ -626,6 +628,7 @@ bool PageLayout::ReadKeptSection(ByteStream& in, bool rebuilt, std::vector<KeptC
 // from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
 // result is the same and a far page in a large file does not re-read the whole file).
 bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag) {
+    if (getenv("FOLIVANT_DEBUG_PAGING")) fprintf(stderr, "Replay %u align %d beforeTag %d\n", target, align, beforeTag);
     bool again = false;
     if (!ReplayPass(target, record, align, beforeTag, false, again)) return false;
     // A token longer than the window crossed the target: the state before it was not kept.
@@ -805,6 +808,11 @@ PageLayout::ReplayStart PageLayout::NearestStart(uint32_t reach, bool rebuilt) {
 // can start anywhere, where neither lies within the rebuilding stretch, the nearest rebuilt
 // checkpoint within it, or else a fresh start at the document's page boundary a stretch back.
 PageLayout::ReplayStart PageLayout::ChooseReplayStart(uint32_t reach) {
+    if (getenv("FOLIVANT_DEBUG_PAGING")) {
+        const ReplayStart e = NearestStart(reach, false);
+        const ReplayStart r = NearestStart(reach, true);
+        fprintf(stderr, "replay to %u: exact %u rebuilt %u\n", reach, e.position, r.position);
+    }
     const ReplayStart exact = NearestStart(reach, false);
     if (!StartsAnywhere() || TextLength() <= kExactLength || exact.position >= reach ||
         reach - exact.position <= kRebuildStretch)

@@ -529,7 +529,6 @@ public:
     static constexpr uint32_t kNone = PageRecord::kNone;
     static constexpr int32_t kMaxRecords = Paginator::kMaxRecords;
     static constexpr uint32_t kBackwardReach = Paginator::kBackwardReach;
-    static constexpr int64_t kChainSeedPages = Paginator::kChainSeedPages;
     static constexpr uint32_t kCheckpointSpacing = 8192;
     static constexpr int32_t kMaxNearbyCheckpoints = 8;
     // How far before its mark a nearby checkpoint may lie (a token boundary is needed).
@@ -579,6 +578,33 @@ public:
         nearby_.clear();
     }
 
+    // --- What the paginator asks of the composer of one page ---------------------------------
+    // Lays the record's page into the slot (the content layout's, when one is set); counted.
+    bool ComposePage(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
+                     bool& moreText);
+    bool HasSource() const { return source_ != nullptr; }
+    bool HasContentLayout() const { return content_ != nullptr; }
+    int32_t BaseFontSize() const { return settings_.baseFontSize; }
+    // Whether a page starts at any position without reading the text before it (no markup).
+    bool StartsAnywhereAtOnce();
+    void ReleaseSourceBuffers();
+    const Rect& Viewport() const { return viewport_; }
+    // The room a page fills down its first column (less than the column for a page cut short).
+    int32_t FillLimit() const { return fillLimit_; }
+    void SetFillLimit(int32_t limit) { fillLimit_ = limit; }
+    // Whether the page laid out last fills its whole column (no shorter fill limit).
+    bool FillsWholeColumn() const { return fillLimit_ >= columns_[0].height; }
+    // Whether the page laid out last ended at its record's stop (more would have fit).
+    bool StopHit() const { return stopHit_; }
+    void NotifyPageHiding() { listener_->OnPageHiding(); }
+    // The page started at a paragraph's start (before the start tag that ends there).
+    bool LayoutPageFromParagraph(uint32_t paragraph, PageRecord& record);
+    // The innermost open block's start before the page's start, within `reach`; kNone when
+    // none.
+    uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);
+    // The section holding the position: its range and whether its flag is clear.
+    bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
+
 private:
     bool StepTableViews(int32_t direction, bool move);
     // The views of a laid-out page's tables larger than their view, worked out at the first
@@ -589,10 +615,6 @@ private:
     uint32_t PageSteps(PageSlot& slot);
     // End's page: the one that ends at the end of the text, as full as the screen allows.
     PageRecord* FullLastPage();
-    // The paginator lays pages out through the layout: it reads the token source, the column
-    // geometry, the fill limit and stop, and the content layout, and tells the listener that a
-    // page it releases is hidden.
-    friend class Paginator;
     // The painter reads the settings, viewport, margins, annotations and the marks of a page.
     friend class PagePainter;
     struct LineState;
@@ -754,9 +776,6 @@ private:
     // The entry of the outermost table open in the elements (its position is where the table
     // starts); -1 when no table is open.
     static int32_t OutermostTableOffset(const ElementStack& stack);
-    // Where the paragraph holding a page's start begins, when it is at most `reach` back;
-    // kNone otherwise.
-    uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);
     // Just past the last line end of the text before the position, when it is at most `reach`
     // back; kNone otherwise.
     uint32_t LineStartBefore(uint32_t position, uint32_t reach);
@@ -770,7 +789,6 @@ private:
     bool ContinueTable(PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     void AddRebuiltCheckpoint(uint32_t position, const PageRecord& record);
-    bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
     // What a saved page keeps of the paging around it: the stops of the pages after it that
     // paging back found, and the starts of the pages shown before it.
     struct SavedPaging {

@@ -271,26 +271,16 @@ PageRecord* Paginator::RecordHoldingStep(uint32_t n) {
 
 bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
                            PageRecord& follower, bool& moreText) {
-    if (!layout_.source_) return false;
-    ++layout_.pagesLaidOut_;
+    if (!layout_.HasSource()) return false;
     slot.record = &record;
     slot.tableViews.clear();
     slot.tableViewsKnown = false;
     follower.Reset();
     moreText = false;
-    bool ok;
-    if (layout_.content_) {
-        slot.contents.Clear();
-        slot.contentHeight = 0;
-        ok =
-            layout_.content_->LayoutIntoSlot(layout_, record, slot, singleStep, follower, moreText);
-    } else {
-        // The next page's start carries the rest of the block over in the spare storage.
-        follower.block = std::move(spareBlock_);
-        ok = layout_.LayoutIntoSlot(slot, follower, moreText, singleStep);
-    }
+    // The next page's start carries the rest of the block over in the spare storage.
+    if (!layout_.HasContentLayout()) follower.block = std::move(spareBlock_);
+    const bool ok = layout_.ComposePage(record, slot, singleStep, follower, moreText);
     if (!ok) return false;
-    record.steps = layout_.PageSteps(slot);
     if (moreText) {
         // A page that does not advance would make every move that steps over it loop.
         if (follower.start == kNone || follower.start <= record.start) return false;
@@ -312,6 +302,11 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
     } else {
         record.end = layout_.TextLength();
     }
+    // A page shown or laid out ahead of the page shown (not a line down, a page cut short nor
+    // a search's probe) is known to end there.
+    if (moreText && follower.afterBreak) NoteBreakStart(follower.start);
+    if (!singleStep && !probing_ && layout_.FillsWholeColumn())
+        NotePage(record.start, record.end, layout_.StopHit());
     return true;
 }
 
@@ -368,7 +363,7 @@ bool Paginator::LayoutAndStore(PageRecord& record, PageSlot& slot, int32_t s, bo
         follower.useStamp = NextStamp();
         StoreRecord(follower);
     }
-    layout_.source_->ReleaseBuffers();
+    layout_.ReleaseSourceBuffers();
     return true;
 }
 
@@ -383,7 +378,7 @@ PageRecord* Paginator::LayoutFollower(uint32_t from) {
     PageRecord follower;
     bool more = false;
     const bool ok = LayoutSlot(*held, aside, false, follower, more);
-    layout_.source_->ReleaseBuffers();
+    layout_.ReleaseSourceBuffers();
     if (!ok || !more) return nullptr;
     follower.useStamp = NextStamp();
     if (!StoreRecord(follower)) return nullptr;
@@ -406,8 +401,20 @@ bool Paginator::LayoutNextPage() {
 bool Paginator::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                                  PageRecord& follower, bool& moreText) {
     // Only the room is cut: what the page lays out (a picture above all) measures against the
-    // whole column, as on a page paging forward shows.
-    return LayoutSlotTop(record, slot, std::min(layout_.fillLimit_, height), follower, moreText);
+    // whole column, as on a page paging forward shows. What is known of the last page and of
+    // the record's end stays: a page cut short is no page paging forward shows.
+    const int32_t saved = layout_.FillLimit();
+    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, lastSteps = lastSteps_,
+                   end = record.end, steps = record.steps;
+    layout_.SetFillLimit(std::min(saved, height));
+    const bool ok = LayoutSlot(record, slot, false, follower, moreText);
+    layout_.SetFillLimit(saved);
+    lastNumber_ = lastNumber;
+    lastStart_ = lastStart;
+    lastSteps_ = lastSteps;
+    record.end = end;
+    record.steps = steps;
+    return ok;
 }
 
 // --- Steps ------------------------------------------------------------------------------------
@@ -554,7 +561,7 @@ uint32_t Paginator::NumberFromFirst(uint32_t position) {
         PageRecord next;
         bool more = false;
         const bool ok = LayoutSlot(page, aside, false, next, more);
-        layout_.source_->ReleaseBuffers();
+        layout_.ReleaseSourceBuffers();
         if (!ok || !more || next.start <= page.start) break;
         if (next.start > position) {
             found = true;
@@ -625,8 +632,8 @@ PageRecord* Paginator::StepPage(ViewOffset y, PageStepCode step) {
         const BlockItem* item = block.ItemAt(c.position);
         if (c.Kind() == kItemLine) {
             const LineRecord* l = block.Line(c.counts[kItemLine]);
-            waiting = l->height > 0 && l->y - layout_.viewport_.y >= y;
-            if (waiting) lineTop = l->y - layout_.columns_[0].y;
+            waiting = l->height > 0 && l->y - layout_.Viewport().y >= y;
+            if (waiting) lineTop = l->y - layout_.Column(0).y;
         }
         if (waiting && item->HasPosition()) line = item->Position();
     }
@@ -634,7 +641,7 @@ PageRecord* Paginator::StepPage(ViewOffset y, PageStepCode step) {
     PageRecord* r = nullptr;
     if (line != kNone && line == s) {
         r = FindPageRecord(s, PageStepCode::kSamePage);
-    } else if (line != kNone && line > s && layout_.columnCount_ == 1) {
+    } else if (line != kNone && line > s && layout_.ColumnCount() == 1) {
         // The page cut just above that line: the page after the cut starts on it.
         PageRecord cut, follower;
         bool more = false;
@@ -705,10 +712,8 @@ void Paginator::Forget() {
     counter_ = 0;
     current_ = kNone;
     lastNumber_ = lastStart_ = kNone;
-    knownLines_.clear();
     keptStops_.clear();
-    ForgetTrail();
-    chainSeeds_ = true;
+    ForgetKnownLines();
 }
 
 uint32_t Paginator::KeptStop(uint32_t start) const {
@@ -739,42 +744,6 @@ std::vector<Paginator::KeptStopEntry> Paginator::KeptStopsAfter(uint32_t positio
     return after;
 }
 
-uint32_t Paginator::TrailedBefore(uint32_t start) const {
-    for (const TrailEntry& t : trail_)
-        if (t.start == start) return t.before;
-    return kNone;
-}
-
-void Paginator::KeepTrail(uint32_t before, uint32_t start) {
-    if (before == kNone || before >= start) return;
-    if (start <= trailHighest_) {
-        for (TrailEntry& t : trail_)
-            if (t.start == start) {
-                t.before = before;
-                return;
-            }
-    }
-    if (trail_.size() < kMaxTrail) {
-        trail_.push_back({before, start});
-    } else {
-        // Full: the oldest entry gives up its place (entries are found by their start, in any
-        // order), rather than every entry moving down one for each page turned.
-        trail_[trailOldest_] = {before, start};
-        trailOldest_ = (trailOldest_ + 1) % kMaxTrail;
-    }
-    trailHighest_ = std::max(trailHighest_, start);
-}
-
-std::vector<Paginator::TrailEntry> Paginator::TrailUpTo(uint32_t start, size_t count) const {
-    std::vector<TrailEntry> up;
-    for (uint32_t before = TrailedBefore(start); before != kNone && up.size() < count;
-         before = TrailedBefore(start)) {
-        up.push_back({before, start});
-        start = before;
-    }
-    return up;
-}
-
 void Paginator::ForgetStop(uint32_t start) {
     std::erase_if(keptStops_, [start](const KeptStopEntry& k) { return k.start == start; });
 }
@@ -790,7 +759,7 @@ void Paginator::DropLaidOut() {
         if (&r != cur) r.Reset();
     // Ends and links were measured at the old size; they are found again.
     keptStops_.clear();
-    ForgetTrail();
+    ForgetKnownLines();
     for (PageRecord* r : {&first_, cur}) {
         if (!r) continue;
         r->end = kNone;
@@ -833,7 +802,7 @@ void Paginator::DropRecordsExcept(uint32_t position, bool& keptCurrent) {
 
 void Paginator::ReleaseSlot(int32_t i) {
     PageSlot& slot = slots_[i & 1];
-    if (!slot.IsFree() && slot.state == kPageShown) layout_.listener_->OnPageHiding();
+    if (!slot.IsFree() && slot.state == kPageShown) layout_.NotifyPageHiding();
     ResetSlot(slot);
 }
 

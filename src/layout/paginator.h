@@ -267,26 +267,19 @@ public:
     static constexpr uint32_t kNumberingPages = 48;
     // The page before the position, found by paging forward from the nearest known start.
     bool FindPageBefore(uint32_t position, PageRecord*& out);
-    // The page that ends exactly at the target (its page number one below `pageNumber`), with
-    // the page after it stored; the pages the search went through are kept for the next
-    // steps back.
+    // The page whose forward layout ends exactly at the target (its page number one below
+    // `pageNumber`), with the page after it stored; stopped at the target only where no page
+    // ends there (see paging_back.cpp).
     bool LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out);
-    // Test hook: off, the page ending at a position is found without its shortcuts (which
-    // must find the same page).
+    // Test hook: off, every search lays its lines out afresh and nothing shown before is
+    // retraced (it must find the same pages).
     void SetQuickSearch(bool on) {
         quickSearch_ = on;
-        knownLines_.clear();
+        ForgetGrid();
     }
     bool QuickSearch() const { return quickSearch_; }
-    // Lines known from earlier searches, and the pages shown one after another, are measured
-    // at the old settings.
-    void ForgetKnownLines() {
-        knownLines_.clear();
-        trail_.clear();
-        trailOldest_ = 0;
-        forwardPages_.clear();
-        tallTables_.clear();
-    }
+    // What is known of the pages was measured at the old settings.
+    void ForgetKnownLines();
     // The start of the page shown before the page at `start` (PageDown went from it to this
     // one, or PageUp from this one to it), kept after their records go: PageUp shows again
     // the pages PageDown showed. kNone when not known.
@@ -312,6 +305,18 @@ public:
     // The kept stops of pages starting after `position`, nearest first, at most `count`.
     std::vector<KeptStopEntry> KeptStopsAfter(uint32_t position, size_t count) const;
 
+    // The pages known at the present settings, compactly: where each starts and where the page
+    // laid out (or shown) from there ended. Paging back retraces them; a compact start is not
+    // a laid-out page.
+    struct KnownPage {
+        uint32_t start;
+        uint32_t end;
+        uint32_t number;  // as paging forward from the first page numbers it; kNone unknown
+        bool stopped;     // ended at a stop (a page found going back), not where it fills
+    };
+    const KnownPage* KnownPageAt(uint32_t start) const;
+    size_t KnownPageCount() const { return map_.size(); }
+
     // --- Maintenance -----------------------------------------------------------------------
     // Every laid-out page and every record but the current one dropped; ends and links
     // forgotten (they were measured at the old size).
@@ -323,126 +328,78 @@ public:
 private:
     static void ResetSlot(PageSlot& slot);
 
-    // Paging back.
-    enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
-    // laidOut: the slot's contents are the accepted page's layout (it was laid out last).
-    // chain: the pages the search went through before the one holding the target, in order,
-    // each ending where the next starts (for the next searches to start from).
-    EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
-                                    bool atLowest, PageRecord& accepted, PageRecord& follower,
-                                    bool& moreText, bool& laidOut, std::vector<PageRecord>& chain);
-    // The lines of a page a search laid out whole (not stopped), while the layout settings
-    // stay: a later search that passes over the same page reads its lines from here instead
-    // of laying it out again.
-    struct KnownLines {
-        uint32_t start = 0;
-        uint32_t end = 0;
-        bool endsWithBreak = false;
-        int32_t columnWidth = 0;
-        int32_t columnHeight = 0;
-        std::vector<PageLineSpan> lines;
-    };
-    static constexpr size_t kMaxKnownLines = 12;
-    const KnownLines* FindKnownLines(uint32_t start) const;
-    void RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
-                       const std::vector<PageLineSpan>& lines);
-    // Stores the pages a search went through before the page found (out), numbered back from
-    // it, and keeps every known page before it over the pages after it when records run out.
-    void StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart);
-    int64_t LowestPageStart(uint32_t target);
-    // Whether the page ending at the target is filled upward from the page before it rather
-    // than taken as the page paging forward ends there: at the end of the text, and at a page
-    // that follows a forced page break.
-    bool FillsUpward(uint32_t target) const;
-    // Whether a page starts where paging forward always starts one: after a forced page break,
-    // at its section's start (`lower`), or where the first page ends (the first page is shown
-    // as paging forward shows it).
-    bool StartsAtFixedBoundary(const PageRecord& page, int64_t lower) const;
-    // Lays `page` out whole into `aside` as paging forward does, without touching what is
-    // known of the last page; `lines` gets its lines outside any table.
-    bool LayoutLinesAside(PageRecord& page, PageSlot& aside, PageRecord& next, bool& more,
-                          std::vector<PageLineSpan>& lines);
-    // Whether the page before `page` (the one shown before it, else the page of the search's
-    // `chain` that ends where it starts) holds a table read view by view or starts with a
-    // picture taller than half the screen, and `page` does not go on with such a table up to
-    // the target: going back, that page is the one paging forward shows, so `page` starts
-    // where paging forward starts it.
-    bool FollowsPageShownWhole(const PageRecord& page, uint32_t target,
-                               const std::vector<PageRecord>& chain);
-    // Whether the page `found` (ending at `target`) starts inside the page `picture` (one
-    // starting with a picture taller than half the screen) and holds less than half the
-    // screen; then `after` is the page that follows `picture`.
-    bool PageAfterTallPicture(const PageRecord& picture, const PageRecord& found,
-                              uint32_t target, PageRecord& after);
-    // The lines of a page (remembered by a search, else laid out aside).
-    bool LinesOfPage(const PageRecord& page, std::vector<PageLineSpan>& lines);
-    // Whether the page before `found` (ending at `target`) would hold only the lines after a
-    // picture taller than half the screen, less than half the screen: `found` starts inside
-    // the last page of the search's `chain`, which follows a page starting with the picture.
-    // Then `shared` is the page from a line of `found` chosen so that both hold about half of
-    // their lines together.
-    bool ShareWithLinesAfterTallPicture(const std::vector<PageRecord>& chain,
-                                        const PageRecord& found, uint32_t target,
-                                        PageRecord& shared);
-    // Lays the page out into slot s as paging forward does (no stop); true, with the page after
-    // it in `follower`, when that shows lines at or after the target (it is fuller than the
-    // page ending there) and, with shortOf above 0, its lines before the target end above that
-    // height; else the slot is released.
-    bool LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, int32_t shortOf,
-                           PageRecord& follower, bool& moreText);
-    // The page starting at `start` as the page shown before it (TrailedBefore) leaves it, for a
-    // start that reads differently afresh (StartsAtTabs): the pages before it are laid out
-    // again from the nearest one known or starting elsewhere; false otherwise.
-    bool LayoutAsPageAfterTrailed(uint32_t start, PageRecord& page);
-    // The page kept from a forward run (KeepForwardPage) that starts there, if any.
-    const PageRecord* ForwardPageAt(uint32_t start) const;
-    // The page shown before the target's page (TrailedBefore), laid out into the slot
-    // stopping at the target; false when none is known or it no longer reaches the target.
-    bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,
-                           PageRecord& follower, bool& moreText);
-    bool StartEndingSearch(PageRecord& page, uint32_t target, int64_t lower, int64_t back,
-                           int32_t attempt, bool& atLowest, uint32_t& estimated);
-    // A page started at the estimate `q` for a search for the page ending at t0, moved back to
-    // its paragraph's start when that lies above `lower` (paragraphFromLower: it does not).
-    bool StartAtEstimate(PageRecord& page, uint32_t q, uint32_t t0, int64_t lower,
-                         bool* paragraphFromLower = nullptr);
-    // Where a search among the pages paging forward shows starts: the page before the one
-    // holding the target, run up to from the latest kept forward page before it or from the
-    // lowest start.
-    bool StartRunUp(PageRecord& page, uint32_t target, int64_t lower);
-    // From `page` (one paging forward shows), the pages after it laid out aside up to the one
-    // holding `before`; `page` gets the page before that one (or stays). Every few pages one is
-    // kept (KeepForwardPage), and each is kept as the page before the next (KeepTrail).
-    bool RunForwardTo(PageRecord& page, uint32_t before);
-    // Pages paging forward from the first shows, in start order: a later run up to a table
-    // starts from the latest before it instead of the first page.
-    std::vector<PageRecord> forwardPages_;
-    struct TableHeight {
+    // Paging back (paging_back.cpp).
+    // A line of the pages laid out forward before a target (the grid): where its text starts,
+    // its top and bottom below its page's column top, and whether it begins its page.
+    struct GridLine {
         uint32_t start;
-        bool tall;
+        int32_t top;
+        int32_t bottom;
+        bool pageTop;
+        // Nothing but a line break: paging forward never starts a page on it.
+        bool blank;
     };
-    static constexpr size_t kMaxTallTables = 64;
-    std::vector<TableHeight> tallTables_;
-    void KeepForwardPage(const PageRecord& page);
-    // The latest kept forward page starting at or after `lower` and before `before`; null when
-    // none.
-    const PageRecord* ForwardPageBefore(uint32_t before, int64_t lower) const;
-    bool ProbeTop(PageSlot& slot, PageRecord& page, const PageRecord& before,
-                  const std::vector<PageLineSpan>& linesBefore, uint32_t target,
-                  std::vector<PageLineSpan>& linesHere);
-    // The known page (stored, or the first) that ends at or before the target and starts
-    // latest, not before `from`; null when none.
-    const PageRecord* SeedBefore(uint32_t target, uint32_t from);
-    // Whether the page at `start`, as an earlier search laid it out whole, leaves room for two
-    // more lines of the base font at its foot (not at a forced break).
-    bool EndsWithRoomLeft(uint32_t start) const;
-    // Whether a page whose lines end at `bottom` (from the column's top) has room for two more
-    // lines of the base font below them.
-    bool RoomLeftAtFoot(int32_t bottom) const;
-    // The top of a page only, filled down to `fill` (lengths and pictures still measure against
-    // the whole column); the record's end and the known last page are left as they were.
-    bool LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill, PageRecord& follower,
-                       bool& moreText);
+    static constexpr size_t kMaxKnownPages = 4096;
+    void NotePage(uint32_t start, uint32_t end, bool stopped);
+    const KnownPage* KnownPageEndingAt(uint32_t end) const;
+    const KnownPage* KnownPageBefore(uint32_t position) const;
+    // Starts right after a forced page break: pages from before them end there.
+    void NoteBreakStart(uint32_t start);
+    // Whether pages start there however they are reached: the first page, the lowest start a
+    // page ending at the target can have, or a start after a forced page break.
+    bool IsFixedStart(uint32_t start, int64_t lower) const;
+    int64_t LowestPageStart(uint32_t target);
+    // Lays the record's page out whole as paging forward does, leaving what is known of the
+    // last page as it was.
+    bool LayOutAside(PageRecord& record, PageSlot& slot, PageRecord& follower, bool& more);
+    // The record of a page starting at `start`: a known one copied, else started there.
+    bool StartRecordAt(uint32_t start, PageRecord& record);
+    // Whether the page laid out ends at the target (the page after it starts there, or only
+    // items that show nothing lie between).
+    bool EndsAt(const PageRecord& follower, bool more, uint32_t target) const;
+    // The same for the page laid out in the slot, whose last items past the target may show
+    // nothing.
+    bool EndsAt(const PageSlot& slot, const PageRecord& follower, bool more,
+                uint32_t target) const;
+    void ForgetGrid();
+    // Pages laid out forward from `page` until one ends at or past `until`; their lines go to
+    // `lines`, `reached` gets where the last one ends.
+    bool WalkForward(PageRecord& page, uint32_t until, std::vector<GridLine>& lines,
+                     uint32_t& reached);
+    // Where a walk up to the target starts: the nearest known start below it, or a break the
+    // document offers or a paragraph's start within kBackwardReach.
+    bool WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page,
+                         bool toParagraph = true);
+    int64_t GridHeightBefore(uint32_t target) const;
+    bool ExtendGridBack(int64_t lower);
+    // Makes the grid hold the lines before the target: a screenful, or all from a fixed start.
+    bool GridBefore(uint32_t target, int64_t lower);
+    // The earliest grid line from which the lines up to line m fit on one page (not before lo).
+    // `tight`: the line before it only just fails to fit (or the heights were partly guessed).
+    int32_t FitBefore(int32_t lo, int32_t m, bool& tight) const;
+    // Whether the page from grid line `line`, laid out aside, ends at the target.
+    bool EndsAtFrom(int32_t line, uint32_t target);
+    // The page shown before the target, laid out again when it still ends there.
+    bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& found,
+                           PageRecord& follower, bool& more);
+    bool SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& found,
+                            PageRecord& follower, bool& more, int32_t depth = 0);
+    bool StoreFound(int32_t s, uint32_t target, uint32_t after, PageRecord& found,
+                    PageRecord& follower, bool more, PageRecord*& out);
+    std::vector<KnownPage> map_;
+    std::vector<uint32_t> breakStarts_;
+    std::vector<GridLine> grid_;
+    // The records of the walk's pages (the latest kMaxGridPages): a page from a line of one
+    // starts from it cut above the line, with nothing replayed.
+    static constexpr size_t kMaxGridPages = 24;
+    std::vector<PageRecord> gridPages_;
+    void KeepGridPage(const PageRecord& page);
+    // The record of a page starting at grid line `line`.
+    bool StartLineRecord(int32_t line, PageRecord& record);
+    uint32_t gridFrom_ = kNone;
+    uint32_t gridTo_ = kNone;
+    // A search is laying pages out to look at them: they are not pages shown.
+    bool probing_ = false;
 
     PageLayout& layout_;
 
@@ -470,52 +427,9 @@ private:
     uint32_t lastStart_ = kNone;
     uint32_t lastSteps_ = 1;
 
-    // Paging back.
-    std::vector<KnownLines> knownLines_;
     static constexpr size_t kMaxKeptStops = 512;
     void ForgetStop(uint32_t start);
     std::vector<KeptStopEntry> keptStops_;
-    // Page starts and the start of the page shown before each (KeepTrail), at most kMaxTrail
-    // (a run up to a table far into a manual keeps every page it passes, and PageUp over them
-    // shows those pages again); trailHighest_ is at least every start there (paging forward
-    // keeps starts past all of them, which need no search).
-    static constexpr size_t kMaxTrail = 8 * kMaxKeptStops;
-    std::vector<TrailEntry> trail_;
-    size_t trailOldest_ = 0;  // once the trail is full, the index of its oldest entry
-    uint32_t trailHighest_ = 0;
-    void ForgetTrail() {
-        trail_.clear();
-        trailOldest_ = 0;
-        trailHighest_ = 0;
-        forwardPages_.clear();
-        tallTables_.clear();
-    }
-    // Whether a search with no known page to start from starts a few pages back (the last
-    // search could cut its page from the lines of the page before).
-    bool chainSeeds_ = true;
-    // Off (tests): the page before a target is found only the long way (no probe of the page
-    // holding it, no nearby checkpoints), to compare the two.
+    // Off (tests): the page before a target is found only the long way.
     bool quickSearch_ = true;
-    // A search among the pages paging forward shows (a run of pages before the target): the page
-    // holding the target is taken as it is, stopped there, and each page passed is kept as the
-    // one before the page after it (KeepTrail).
-    bool forwardPagesOnly_ = false;
-    // Whether the page, laid out in `slot` when given (else laid out aside), holds a table
-    // larger than its view (wider, or a row taller), read view by view, starting before the
-    // target.
-    bool HoldsViewedTable(const PageRecord& page, uint32_t target, PageSlot* slot);
-    // Whether the page found, or the page after it, starts inside a table taller than a page
-    // (cut between rows however it is paged): paging forward groups its rows into pages from
-    // where the table starts, and pages going back have to group them so too.
-    bool CrossesTallTable(const PageRecord& page, const PageRecord* follower);
-    // Whether a page laid out from the table at `tableStart` (where its start tag ends) ends
-    // inside it; known answers are kept (tallTables_) until the layout changes.
-    bool TallerThanAPage(uint32_t tableStart);
-    // The page ending at the target searched for again among the pages paging forward shows
-    // from a run of pages before it (StartRunUp); false (the page found before stays) when that
-    // fails, and with keepFull when that page starts later than the one found before and fills
-    // less than half the column.
-    bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower, bool keepFull,
-                                    PageRecord& accepted, PageRecord& follower, bool& moreText,
-                                    bool& laidOut, std::vector<PageRecord>& chain);
 };
