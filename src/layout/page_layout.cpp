@@ -232,16 +232,15 @@ void PageLayout::SetMetadataList(SortedRecordDatabase* list) {
 
 void PageLayout::TakeBodyColours() {
     uint32_t colour = 0;
-    if (source_->GetAttributeValue(kAttrBgColor, colour)) bodyColour_ = colour;
+    if (source_->GetAttributeValue(kAttrBgColor, colour)) painter_.SetBodyBackground(colour);
     // BODY's TEXT (read as COLOR) is the colour of text that names none.
-    if (source_->GetAttributeValue(kAttrColor, colour)) bodyTextColour_ = colour;
+    if (source_->GetAttributeValue(kAttrColor, colour)) painter_.SetBodyTextColour(colour);
 }
 
 bool PageLayout::LayoutFirstPage() {
     pager_.SetFirstKnown(false);
     pager_.First().Reset();
-    bodyColour_ = kNone;
-    bodyTextColour_ = kNone;
+    painter_.ForgetBodyColours();
     // Text before any element that styles it (all of a plain text file) has the defaults' look.
     StyleOf(settings_.defaults.style, pager_.First().style);
     if (!source_ || !source_->Start(0, false)) return false;
@@ -1059,10 +1058,6 @@ void PageLayout::Invalidate(uint32_t flags) {
         RemeasureRecords();
     }
     pager_.ForgetLast();
-}
-
-void PageLayout::ShowControl(InlineObject& control, bool show) {
-    if (Node* node = control.GetNode()) node->Show(show);
 }
 
 void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {

@@ -386,8 +386,9 @@ public:
         painter_.SetPageColours(text, background);
     }
     bool PaintCurrentPage(bool fill);
-    // Draws the page at start (kNone: the current page); false when it has no slot.
-    bool DrawPage(bool fill, uint32_t start = kNone) { return painter_.DrawPage(fill, start); }
+    // Draws the page at start (kNone: the current page); false when it has no slot (the
+    // viewport is then filled with the background).
+    bool DrawPage(bool fill, uint32_t start = kNone);
     bool PrerenderAhead() { return LayoutNextPage(); }
     // Whether laying out ahead would do anything: the next page is not laid out yet and the
     // current one is not the last.
@@ -397,6 +398,17 @@ public:
     Size FitHeightToContent(Size size);
     Rect CornerRect() const;
     int32_t StyleFontSize(const PositionRecord& style) const;
+    // The face text without one of its own is drawn in (0: face 1).
+    uint8_t DefaultFace() const {
+        return settings_.defaults.style.text.face ? settings_.defaults.style.text.face
+                                                  : settings_.textFace;
+    }
+    // The fonts text is measured in (a run cut at a scrolled table's side is measured again).
+    LayoutFonts& Fonts() { return fonts_; }
+    const Rect& Viewport() const { return viewport_; }
+    const AppPaths* Paths() const { return paths_; }
+    // The gap left of the first column: half the side margins.
+    int32_t SideMarginGap() const { return (marginLeft_ + marginRight_) / 2; }
     // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
     // the point (narrow or wide), else a small square at the point. False outside the columns.
     bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow,
@@ -593,8 +605,6 @@ private:
     // geometry, the fill limit and stop, and the content layout, and tells the listener that a
     // page it releases is hidden.
     friend class Paginator;
-    // The painter reads the settings, viewport, margins, annotations and the marks of a page.
-    friend class PagePainter;
     struct LineState;
     struct TableState;
 
@@ -609,8 +619,6 @@ private:
     // Asked for every text token: the kept answer is read inline.
     bool InHead() const { return headVersion_ == elements_.Version() ? inHead_ : FindInHead(); }
     bool FindInHead() const;
-    // Shows or hides a form control's own drawing (it draws over the page, unclipped).
-    void ShowControl(InlineObject& control, bool show);
     bool AddEndMark(BlockContents& block, uint32_t position);
     bool AddSpace(BlockContents& block, uint32_t position);
     template <typename Tokens>
@@ -787,11 +795,6 @@ private:
     int32_t restoredWidth_ = 0;
     void KeepRestoredPaging();
     bool RebuildTableState(PageRecord& record);
-    // The face text without one of its own is drawn in (0: face 1).
-    uint8_t DefaultFace() const {
-        return settings_.defaults.style.text.face ? settings_.defaults.style.text.face
-                                                  : settings_.textFace;
-    }
     bool AddBookmarkTip(PageSlot& slot);
     bool AddTableMarks(PageSlot& slot);
     static bool AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script);
@@ -845,11 +848,6 @@ private:
     DrawingSurface* controlSurface_ = nullptr;
     Node* controlParent_ = nullptr;
     const AppPaths* paths_ = nullptr;
-    // BODY's BGCOLOR, met while the first page is sought: the background of a page that names
-    // none of its own.
-    uint32_t bodyColour_ = 0xFFFFFFFFu;
-    uint32_t bodyTextColour_ = 0xFFFFFFFFu;
-    uint32_t defaultAlignment_ = 1;
 
     uint32_t documentKey_ = kNone;
     uint32_t rememberedMark_ = kNone;
