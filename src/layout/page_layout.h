@@ -32,6 +32,7 @@
 #include "layout/page_painter.h"
 #include "layout/page_step.h"
 #include "layout/paginator.h"
+#include "layout/replay_checkpoints.h"
 #include "layout/table_widths.h"
 #include "media/image/icon_image.h"
 
@@ -542,8 +543,8 @@ public:
     static constexpr int32_t kMaxRecords = Paginator::kMaxRecords;
     static constexpr uint32_t kBackwardReach = Paginator::kBackwardReach;
     static constexpr int64_t kChainSeedPages = Paginator::kChainSeedPages;
-    static constexpr uint32_t kCheckpointSpacing = 8192;
-    static constexpr int32_t kMaxNearbyCheckpoints = 8;
+    static constexpr uint32_t kCheckpointSpacing = ReplayCheckpoints::kSpacing;
+    static constexpr int32_t kMaxNearbyCheckpoints = ReplayCheckpoints::kMaxNearby;
     // How far before its mark a nearby checkpoint may lie (a token boundary is needed).
     static constexpr uint32_t kNearbyWindow = 128;
     static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
@@ -572,13 +573,15 @@ public:
     // ones with those this session's replays added, and answers false when none was added
     // (nothing new to keep). Loading takes all or none: anything short, out of order, past the
     // text or not restorable drops them.
-    static constexpr uint32_t kKeptSpacing = 65536;
-    static constexpr uint32_t kMaxKeptCheckpoints = 256;
-    bool SaveKeptCheckpoints(ByteStream& out);
-    bool LoadKeptCheckpoints(ByteStream& in);
+    static constexpr uint32_t kKeptSpacing = ReplayCheckpoints::kKeptSpacing;
+    static constexpr uint32_t kMaxKeptCheckpoints = ReplayCheckpoints::kMaxKept;
+    bool SaveKeptCheckpoints(ByteStream& out) { return checkpoints_.SaveKept(out, TextLength()); }
+    bool LoadKeptCheckpoints(ByteStream& in) {
+        return checkpoints_.LoadKept(in, TextLength(), settings_.defaults);
+    }
     // Of the kept ones, those marked rebuilt.
-    size_t KeptRebuiltCount() const;
-    size_t KeptCheckpointCount() const { return kept_.size(); }
+    size_t KeptRebuiltCount() const { return checkpoints_.KeptRebuiltCount(); }
+    size_t KeptCheckpointCount() const { return checkpoints_.KeptCount(); }
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
@@ -588,7 +591,7 @@ public:
     // must find the same page).
     void SetQuickSearch(bool on) {
         pager_.SetQuickSearch(on);
-        nearby_.clear();
+        checkpoints_.ForgetNearby();
     }
 
 private:
@@ -716,39 +719,13 @@ private:
     bool MeasureRowsRead(uint32_t tableStart, int32_t width, TableColumnMeasure& out);
     void ForgetTableMeasures() { tableMeasures_.clear(); }
 
-    // rebuilt: made by a reading that began a stretch before its target (not necessarily
-    // what reading from the first page gives).
-    struct Checkpoint {
-        uint32_t position = 0;
-        ByteStream scanState;
-        ElementStack stack;
-        bool rebuilt = false;
-    };
-    // A checkpoint kept across sessions, its open elements in their saved form (restored with
-    // the settings of the moment).
-    struct KeptCheckpoint {
-        uint32_t position = 0;
-        ByteStream scanState;
-        ByteStream stack;
-        bool rebuilt = false;
-    };
-    uint32_t KeptSpacing();
-    bool RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out) const;
-    // One kind's section of the kept checkpoints: a count, then each in position order.
-    bool ReadKeptSection(ByteStream& in, bool rebuilt, std::vector<KeptCheckpoint>& out);
-    // Where a replay to `reach` begins: a checkpoint (live or kept), the first page, or a
-    // fresh start a rebuilding stretch back.
-    struct ReplayStart {
-        uint32_t position = 0;
-        const Checkpoint* live = nullptr;
-        const KeptCheckpoint* kept = nullptr;
-        bool fresh = false;
-        bool rebuilt = false;
-    };
+    // Replay (page_replay.cpp): where a replay to `reach` begins, a checkpoint (live or kept),
+    // the first page, or a fresh start a rebuilding stretch back.
+    using Checkpoint = ReplayCheckpoints::Checkpoint;
+    using ReplayStart = ReplayCheckpoints::Start;
     // A page may start anywhere (the open elements need not be read from the first page).
     bool StartsAnywhere();
     ReplayStart ChooseReplayStart(uint32_t reach);
-    ReplayStart NearestStart(uint32_t reach, bool rebuilt);
     bool BeginReplay(const ReplayStart& start, PageRecord& record, uint32_t& position);
 
     // A page a move reached: the listener hears of it. False when there is none.
@@ -864,13 +841,10 @@ private:
     // slots' marks and controls refer to, so that it goes first.
     Paginator pager_{*this};
     PagePainter painter_{*this};
-    std::vector<Checkpoint> checkpoints_;
-    // Checkpoints a replay leaves a page and the backward reach before its target, for the
-    // PageUp or LineUp that most often follows a jump; oldest first.
-    std::vector<Checkpoint> nearby_;
-    // Checkpoints of rebuilding readings, in position order.
-    std::vector<Checkpoint> rebuilt_;
-    std::vector<KeptCheckpoint> kept_;
+    // Where replays start: those of this session's readings (among them those a replay leaves
+    // a page and the backward reach before its target, for the PageUp or LineUp that most
+    // often follows a jump) and those kept across sessions.
+    ReplayCheckpoints checkpoints_;
     Random random_;
     struct MeasuredTable {
         int32_t width = 0;  // of the column it was measured for
