@@ -92,13 +92,10 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
 
 bool PageLayout::PaintCurrentPage(bool fill) {
     if (pager_.Current() == kNone) return false;
-    if (pager_.SlotOf(pager_.Current()) < 0 && !pager_.LayoutPageAt(pager_.Current(), false)) {
-        bool keptCurrent = false;
-        DropRecordsExcept(pager_.Current(), keptCurrent);
-        if (!pager_.LayoutPageAt(pager_.Current(), false)) {
-            DrawPage(fill, pager_.Current());  // the background at least
-            return false;
-        }
+    // Laid out when the book opened, or again since (a relayout drops the laid-out pages).
+    if (!LayOutCurrentPage()) {
+        DrawPage(fill, pager_.Current());  // the background at least
+        return false;
     }
     bool drawn = DrawPage(fill, pager_.Current());
     SetPageVisibility(pager_.Current(), kPageShown);

@@ -144,6 +144,16 @@ bool PageLayout::Start() {
     return true;
 }
 
+bool PageLayout::LayOutCurrentPage() {
+    if (pager_.Current() == kNone) return false;
+    if (pager_.SlotOf(pager_.Current()) >= 0 || pager_.LayoutPageAt(pager_.Current(), false))
+        return true;
+    // Short of memory: every other page goes first.
+    bool keptCurrent = false;
+    DropRecordsExcept(pager_.Current(), keptCurrent);
+    return pager_.LayoutPageAt(pager_.Current(), false);
+}
+
 uint32_t PageLayout::CurrentDocumentKey() {
     uint32_t key = OwnKey(DocumentKey());
     return IsKeyNone(key) ? documentKey_ : key;

@@ -322,6 +322,9 @@ public:
     void SetColumnCount(uint32_t n);
     void SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom, bool fixed);
     bool Start();
+    // Lays the current page out into a slot unless one holds it (the book's first page is laid
+    // out when the book opens, not by the paint that first shows it); false when it cannot be.
+    bool LayOutCurrentPage();
     uint32_t CurrentDocumentKey();
 
     // Navigation: true on success; on failure the old page stays current.

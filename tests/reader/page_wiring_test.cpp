@@ -150,4 +150,25 @@ TEST_F(PageWiringTest, TheMarkOfAStepReachesThePageItShows) {
     EXPECT_EQ(layout->CurrentMarkIndex(), PageLayout::kNone);
 }
 
+// The book's first page is laid out when the book opens, before anything is painted; the first
+// paint draws that page as it was laid out.
+TEST_F(PageWiringTest, TheFirstPageIsLaidOutWhenTheBookOpens) {
+    device.WriteHost("books/first.html", "<html><body><p>one two three</p></body></html>");
+    ASSERT_TRUE(Open(u"\\books\\first.html"));
+    PageLayout* layout = controller->Page().Layout();
+    ASSERT_NE(layout, nullptr);
+    EXPECT_EQ(layout->CurrentPageStart(), layout->FirstPageStart());
+    const int32_t held = layout->Pages().SlotOf(layout->CurrentPageStart());
+    ASSERT_GE(held, 0);
+    PageSlot* slot = &layout->Slot(held);
+    EXPECT_GT(slot->contents.Count(), 0);
+    EXPECT_FALSE(slot->drawn);
+    const uint64_t laidOut = layout->PagesLaidOut();
+    controller->PaintPage();
+    EXPECT_EQ(layout->CurrentPageSlot(), slot);
+    EXPECT_TRUE(slot->drawn);
+    // The short text has no page after it to lay out ahead: the paint laid nothing out.
+    EXPECT_EQ(layout->PagesLaidOut(), laidOut);
+}
+
 }  // namespace
