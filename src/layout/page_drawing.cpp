@@ -85,15 +85,17 @@ Rect PageLayout::CornerRect() const {
     return Rect{viewport_.x + viewport_.width - inset - side, viewport_.y + inset, side, side};
 }
 
+bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
+    const int32_t s = pager_.SlotOf(start == kNone ? pager_.Current() : start);
+    return painter_.DrawPage(s < 0 ? nullptr : &pager_.Slot(s));
+}
+
 bool PageLayout::PaintCurrentPage(bool fill) {
     if (pager_.Current() == kNone) return false;
-    if (pager_.SlotOf(pager_.Current()) < 0 && !pager_.LayoutPageAt(pager_.Current(), false)) {
-        bool keptCurrent = false;
-        DropRecordsExcept(pager_.Current(), keptCurrent);
-        if (!pager_.LayoutPageAt(pager_.Current(), false)) {
-            DrawPage(fill, pager_.Current());  // the background at least
-            return false;
-        }
+    // Laid out when the book opened, or again since (a relayout drops the laid-out pages).
+    if (!LayOutCurrentPage()) {
+        DrawPage(fill, pager_.Current());  // the background at least
+        return false;
     }
     bool drawn = DrawPage(fill, pager_.Current());
     SetPageVisibility(pager_.Current(), kPageShown);

@@ -1,9 +1,6 @@
 #include "layout/page_layout.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <optional>
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/document_source.h"
@@ -22,8 +19,6 @@ constexpr uint32_t kMarkupBody = 2;
 constexpr uint32_t kMarkupReference = 64;
 constexpr uint32_t kMarkupMetadata = 65;  // counting stops until its end tag
 constexpr uint32_t kMarkupGuide = 67;
-constexpr uint32_t kMarkupTable = 44;
-constexpr uint32_t kMarkupRow = 45;
 constexpr uint32_t kMarkupLogHost = 68;
 // LOGHOST attributes: the name, a kind number and the value.
 constexpr uint32_t kAttrLogName = 69;
@@ -39,8 +34,6 @@ constexpr uint32_t kMarkupTitle = 5;
 constexpr uint32_t kMarkupScript = 49;
 constexpr uint32_t kMarkupStyle = 115;
 constexpr uint32_t kFreeHeadReach = 256u << 10;
-// Documents hand out their text in pages of this many positions from a multiple of it.
-constexpr uint32_t kDocumentPageSize = 4096;
 
 bool IsKeyNone(uint32_t key) {
     return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu;
@@ -71,10 +64,7 @@ void PageLayout::SetSource(TokenSource* source) {
     ForgetTableMeasures();
     source_ = source;
     markup_ = dynamic_cast<HtmlTokenizer*>(source);
-    checkpoints_.clear();
-    nearby_.clear();
-    rebuilt_.clear();
-    kept_.clear();
+    checkpoints_.Clear();
 }
 
 void PageLayout::Clear() {
@@ -152,6 +142,16 @@ bool PageLayout::Start() {
     if (pager_.Current() == kNone) pager_.SetCurrent(pager_.First().start);
     listener_->OnRelayout();
     return true;
+}
+
+bool PageLayout::LayOutCurrentPage() {
+    if (pager_.Current() == kNone) return false;
+    if (pager_.SlotOf(pager_.Current()) >= 0 || pager_.LayoutPageAt(pager_.Current(), false))
+        return true;
+    // Short of memory: every other page goes first.
+    bool keptCurrent = false;
+    DropRecordsExcept(pager_.Current(), keptCurrent);
+    return pager_.LayoutPageAt(pager_.Current(), false);
 }
 
 uint32_t PageLayout::CurrentDocumentKey() {
@@ -234,16 +234,15 @@ void PageLayout::SetMetadataList(SortedRecordDatabase* list) {
 
 void PageLayout::TakeBodyColours() {
     uint32_t colour = 0;
-    if (source_->GetAttributeValue(kAttrBgColor, colour)) bodyColour_ = colour;
+    if (source_->GetAttributeValue(kAttrBgColor, colour)) painter_.SetBodyBackground(colour);
     // BODY's TEXT (read as COLOR) is the colour of text that names none.
-    if (source_->GetAttributeValue(kAttrColor, colour)) bodyTextColour_ = colour;
+    if (source_->GetAttributeValue(kAttrColor, colour)) painter_.SetBodyTextColour(colour);
 }
 
 bool PageLayout::LayoutFirstPage() {
     pager_.SetFirstKnown(false);
     pager_.First().Reset();
-    bodyColour_ = kNone;
-    bodyTextColour_ = kNone;
+    painter_.ForgetBodyColours();
     // Text before any element that styles it (all of a plain text file) has the defaults' look.
     StyleOf(settings_.defaults.style, pager_.First().style);
     if (!source_ || !source_->Start(0, false)) return false;
@@ -338,517 +337,6 @@ bool PageLayout::LayoutFirstPage() {
     pager_.First().used = true;
     pager_.SetFirstKnown(true);
     return true;
-}
-
-bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align) {
-    if (!source_) return false;
-    DocumentSource* doc = Document();
-    uint32_t number = record.pageNumber;
-    // A book that can start a page anywhere still has to know the elements open there (a
-    // list's indent, a listing): markup is read from the nearest checkpoint to rebuild them.
-    // Plain text has none to rebuild.
-    const bool markup = dynamic_cast<HtmlTokenizer*>(source_) != nullptr;
-    if (doc && (doc->BookProperty7() == 1 || markup)) {
-        if (!pager_.FirstKnown() && !LayoutFirstPage()) return false;
-        if (!Replay(target, record, align, paragraphStart_) || !LeaveTable(record)) return false;
-    } else {
-        if (!source_->Start(target, align)) return false;
-        uint32_t p = target;
-        source_->GetPosition(p);
-        record.start = p;
-        record.scanState.Clear();
-        if (!source_->SaveState(record.scanState)) return false;
-        if (!record.elements.Assign(pager_.First().elements)) {
-            if (!FreeMemory() || !record.elements.Assign(pager_.First().elements)) return false;
-        }
-        record.style = pager_.First().style;
-        record.blockStyle = pager_.First().blockStyle;
-        record.block.reset();
-        record.tables.clear();
-    }
-    record.pageNumber = number;
-    record.end = kNone;
-    record.linkOrigin = kNone;
-    record.linkStep = 0;
-    record.markIndex = -1;
-    record.used = true;
-    if (record.pageNumber == kNone) record.pageNumber = EstimatePageNumber(record.start);
-    return true;
-}
-
-uint32_t PageLayout::ParagraphStart(const PageRecord& page, uint32_t reach) {
-    if (dynamic_cast<HtmlTokenizer*>(source_)) {
-        // The innermost open block element, at its start tag; in a listing too long for that,
-        // the start of the listing's line (its wrapping and the columns of its TABs count from
-        // there).
-        const ElementStack& stack = page.elements;
-        for (uint32_t d = 0; d + 1 < stack.Count(); ++d) {
-            const RenderState* state = stack.GetRecordAtDepth(d);
-            if (!state || state->display == kDisplayInline) continue;
-            if (state->display != kDisplayBlock) return kNone;
-            const uint32_t at = stack.ReadU32At(stack.OffsetAtDepth(d));
-            if (at < page.start && page.start - at <= reach) return at;
-            return (state->boxFlags & kBoxPreformatted) ? LineStartBefore(page.start, reach)
-                                                        : kNone;
-        }
-        return kNone;
-    }
-    // Plain text: the line the position is in, after the line break before it.
-    return LineStartBefore(page.start, reach);
-}
-
-uint32_t PageLayout::LineStartBefore(uint32_t position, uint32_t reach) {
-    DocumentSource* doc = Document();
-    if (!doc || position == 0) return kNone;
-    uint32_t at = position;
-    const uint32_t floor = position > reach ? position - reach : 0;
-    while (at > floor) {
-        PageBuffer buffer;
-        if (!doc->ReadPage(at - 1, buffer, 0, 0)) return kNone;
-        bool found = false;
-        uint32_t p = at;
-        // Characters map one to one onto positions within a page read here.
-        if (buffer.length == buffer.spanLength && buffer.start < at) {
-            for (p = std::min(at, buffer.start + buffer.length); p > buffer.start && p > floor;
-                 --p) {
-                if (buffer.text[p - 1 - buffer.start] == u'\n') {
-                    found = true;
-                    break;
-                }
-            }
-        } else {
-            p = floor;
-        }
-        doc->ReleasePage(buffer.pageId);
-        if (found) return p < position ? p : kNone;
-        if (p >= at) break;
-        at = p;
-    }
-    return kNone;
-}
-
-bool PageLayout::StartsAtTabs(uint32_t position) {
-    DocumentSource* doc = Document();
-    if (!doc || position == 0) return false;
-    PageBuffer buffer;
-    if (!doc->ReadPage(position - 1, buffer, 0, 0)) return false;
-    bool inside = false;
-    // Characters map one to one onto positions within a page read here.
-    if (buffer.text && buffer.length == buffer.spanLength && buffer.start < position &&
-        position < buffer.start + buffer.length) {
-        const char16_t before = buffer.text[position - 1 - buffer.start];
-        const char16_t at = buffer.text[position - buffer.start];
-        inside = at == u'\t' || (at == u' ' && before == u'\t');
-    }
-    doc->ReleasePage(buffer.pageId);
-    return inside;
-}
-
-int32_t PageLayout::OutermostTableOffset(const ElementStack& stack) {
-    int32_t outer = -1;
-    for (int32_t off = stack.FindTag(kMarkupTable); off >= 0;) {
-        outer = off;
-        int32_t below = stack.PreviousOffset(off);
-        off = below < 0 ? -1 : stack.FindTag(kMarkupTable, below);
-    }
-    return outer;
-}
-
-// Paging forward starts a page inside a table only at a row boundary, as a continued table
-// (never before the table's second row). A start inside a row goes back to the row's start (of
-// the outermost table); one inside the first row, or before it, to the table's start (also one
-// just where the table's start tag ends: the table is laid out whole from its tag).
-bool PageLayout::LeaveTable(PageRecord& record) {
-    ElementStack& stack = record.elements;
-    const int32_t outer = OutermostTableOffset(stack);
-    if (outer < 0) return true;
-    const uint32_t tableStart = stack.ReadU32At(outer);
-    const uint32_t target = record.start;
-    uint32_t boundary = target;
-    bool inRow = false;
-    for (int32_t off = stack.NextOffset(outer); off >= 0; off = stack.NextOffset(off)) {
-        if (stack.ReadU16At(off) == kMarkupRow) {
-            boundary = stack.ReadU32At(off);
-            inRow = true;
-            break;
-        }
-    }
-    if (tableStart > target || content_) return true;
-    // Element positions are where their start tags end: the replays stop before the tags.
-    if (!Replay(tableStart, record, false, true)) return false;
-    // Whether a row of the table comes before the boundary (the row's own tag starts or ends
-    // at it).
-    bool earlierRow = false;
-    uint32_t p = tableStart;
-    for (uint32_t guard = TextLength() + 16; guard > 0 && !earlierRow; --guard) {
-        if (!source_->GetPosition(p) || p >= boundary) break;
-        uint32_t kind = source_->NextToken();
-        if (kind == kTokenEnd) break;
-        bool isEnd = false, isEmpty = false;
-        uint32_t after = p;
-        source_->GetPosition(after);
-        earlierRow = kind == kTokenTag && source_->GetTag(isEnd, isEmpty) == kMarkupRow && !isEnd &&
-                     p != boundary && after != boundary;
-    }
-    if (!earlierRow) return true;
-    PageRecord row;
-    row.pageNumber = record.pageNumber;
-    // Inside a row the boundary is where the row's start tag ends, and the reading stops before
-    // that tag; between rows it is the start itself, and a tag ending there (the row before's
-    // end tag) is read.
-    if (Replay(boundary, row, false, inRow) && row.start <= boundary && ContinueTable(row))
-        record.MoveFrom(row);
-    return true;
-}
-
-void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
-    if (!checkpoints_.empty() && checkpoints_.back().position + kCheckpointSpacing > position)
-        return;
-    Checkpoint c;
-    c.position = position;
-    if (!source_->SaveState(c.scanState) || !c.stack.Assign(record.elements)) return;
-    checkpoints_.push_back(std::move(c));
-}
-
-// Rebuilding readings start anywhere: their checkpoints go in position order, none closer than
-// the spacing to another.
-void PageLayout::AddRebuiltCheckpoint(uint32_t position, const PageRecord& record) {
-    auto at = std::lower_bound(
-        rebuilt_.begin(), rebuilt_.end(), position,
-        [](const Checkpoint& c, uint32_t p) { return c.position < p; });
-    if (at != rebuilt_.end() && at->position < position + kCheckpointSpacing) return;
-    if (at != rebuilt_.begin() && std::prev(at)->position + kCheckpointSpacing > position) return;
-    Checkpoint c;
-    c.position = position;
-    c.rebuilt = true;
-    if (!source_->SaveState(c.scanState) || !c.stack.Assign(record.elements)) return;
-    rebuilt_.insert(at, std::move(c));
-}
-
-size_t PageLayout::KeptRebuiltCount() const {
-    size_t n = 0;
-    for (const KeptCheckpoint& k : kept_) n += k.rebuilt ? 1 : 0;
-    return n;
-}
-
-// --- Checkpoints kept across sessions --------------------------------------------------------
-
-uint32_t PageLayout::KeptSpacing() {
-    // At most kMaxKeptCheckpoints of them fit in a text of any length.
-    return std::max(kKeptSpacing, TextLength() / (kMaxKeptCheckpoints - 1) + 1);
-}
-
-bool PageLayout::RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out) const {
-    ByteStream saved;
-    return saved.CopyFrom(kept.stack) && saved.SetReadPosition(0) &&
-           out.Restore(saved, settings_.defaults);
-}
-
-bool PageLayout::SaveKeptCheckpoints(ByteStream& out) {
-    // The kept checkpoints and this session's, in position order, thinned to the spacing: the
-    // exact ones, then the rebuilt ones where no other lies within the spacing, each kind in a
-    // section of its own (a count, then each checkpoint); no rebuilt ones, no second section.
-    struct Candidate {
-        uint32_t position;
-        const KeptCheckpoint* kept;
-        const Checkpoint* live;
-    };
-    const uint32_t spacing = KeptSpacing();
-    std::vector<Candidate> chosen[2];
-    auto clear = [&](uint32_t p) {
-        for (const std::vector<Candidate>& kind : chosen)
-            for (const Candidate& o : kind)
-                if ((o.position > p ? o.position - p : p - o.position) < spacing) return false;
-        return true;
-    };
-    for (const bool rebuilt : {false, true}) {
-        std::vector<Candidate> all;
-        for (const KeptCheckpoint& k : kept_)
-            if (k.rebuilt == rebuilt) all.push_back({k.position, &k, nullptr});
-        for (const Checkpoint& c : rebuilt ? rebuilt_ : checkpoints_)
-            all.push_back({c.position, nullptr, &c});
-        std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
-            return a.position < b.position;
-        });
-        for (const Candidate& c : all)
-            if (clear(c.position)) chosen[rebuilt].push_back(c);
-    }
-    const size_t count = chosen[0].size() + chosen[1].size();
-    if (count <= kept_.size() || count > kMaxKeptCheckpoints) return false;
-    auto write = [&](const std::vector<Candidate>& section) {
-        out.WriteWord32BE(static_cast<uint32_t>(section.size()));
-        for (const Candidate& c : section) {
-            out.WriteWord32BE(c.position);
-            if (c.kept) {
-                out.WriteBlock(c.kept->scanState);
-                out.WriteBlock(c.kept->stack);
-            } else {
-                ByteStream stack;
-                out.WriteBlock(c.live->scanState);
-                if (!c.live->stack.Save(stack)) return false;
-                out.WriteBlock(stack);
-            }
-        }
-        return true;
-    };
-    if (!write(chosen[0]) || (!chosen[1].empty() && !write(chosen[1]))) return false;
-    return out.Ok();
-}
-
-bool PageLayout::LoadKeptCheckpoints(ByteStream& in) {
-    kept_.clear();
-    std::vector<KeptCheckpoint> read;
-    if (!ReadKeptSection(in, false, read)) return false;
-    // A rebuilt section, when there is one, holds at least one.
-    if (in.Remaining() != 0 && (!ReadKeptSection(in, true, read) || !read.back().rebuilt))
-        return false;
-    if (in.Remaining() != 0 || read.size() > kMaxKeptCheckpoints) return false;
-    kept_ = std::move(read);
-    return true;
-}
-
-bool PageLayout::ReadKeptSection(ByteStream& in, bool rebuilt, std::vector<KeptCheckpoint>& out) {
-    uint32_t count = 0;
-    if (!in.ReadWord32BE(count) || count > kMaxKeptCheckpoints) return false;
-    const uint32_t length = TextLength();
-    for (uint32_t i = 0; i < count; ++i) {
-        KeptCheckpoint k;
-        k.rebuilt = rebuilt;
-        ElementStack trial;
-        if (!in.ReadWord32BE(k.position) || !in.ReadBlock(k.scanState) || !in.ReadBlock(k.stack) ||
-            k.position >= length ||
-            (i > 0 && k.position <= out.back().position) || !RestoreKeptStack(k, trial))
-            return false;
-        out.push_back(std::move(k));
-    }
-    return true;
-}
-
-// Documents that cannot start at an arbitrary position are replayed from the first page (or
-// from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
-// result is the same and a far page in a large file does not re-read the whole file).
-bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag) {
-    if (getenv("FOLIVANT_DEBUG_PAGING")) fprintf(stderr, "Replay %u align %d beforeTag %d\n", target, align, beforeTag);
-    bool again = false;
-    if (!ReplayPass(target, record, align, beforeTag, false, again)) return false;
-    // A token longer than the window crossed the target: the state before it was not kept.
-    return !again || ReplayPass(target, record, align, beforeTag, true, again);
-}
-
-bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, bool beforeTag,
-                            bool keepEvery, bool& again) {
-    // The state before a token is kept so that a token crossing the target can be read again
-    // up to it. Keeping it before every token cost as much as the reading: only tokens that
-    // start within this many characters of the target are kept for (a longer token, a long
-    // comment or tag, sends the replay round again with every state kept).
-    constexpr uint32_t kCrossWindow = 4096;
-    again = false;
-    if (!record.CopyFrom(pager_.First())) return false;
-    // Stopping before a tag needs the tag read: a checkpoint at the target would be past it.
-    const uint32_t reach = beforeTag && target > 0 ? target - 1 : target;
-    const ReplayStart start = ChooseReplayStart(reach);
-    uint32_t p = 0;
-    if (!BeginReplay(start, record, p)) return false;
-    // Checkpoints of a rebuilding reading begin a spacing after its start.
-    uint32_t rebuiltFrom = p;
-    // A page back from the target and the backward reach: the last token boundary before
-    // each mark (within a small window) becomes a nearby checkpoint.
-    const uint32_t page = CharsPerPageEstimate();
-    uint32_t marks[2] = {target > page ? target - page : 0,
-                         target > kBackwardReach ? target - kBackwardReach : 0};
-    // Up to here nothing but the open elements is wanted: not the state before a token, nor a
-    // nearby checkpoint.
-    const uint32_t margin = std::max(kCrossWindow, kBackwardReach) + page + kNearbyWindow;
-    const uint32_t skipEnd = target > margin ? target - margin : 0;
-    Checkpoint nearby[2];
-    bool haveNearby[2] = {false, false};
-    bool wantNearby = pager_.QuickSearch();
-    uint32_t guard = TextLength() * 2 + 1024;
-    ByteStream before;
-    // A token read far from the target without its state kept: whether it crossed the target
-    // shows at the next position read (the token itself changed nothing but the record, which
-    // the next pass makes again).
-    uint32_t farKind = kTokenEnd;
-    // Reading stops at the target, before the token just read: back to the state kept before
-    // the token, resuming at `resume` where given. Where no state was kept (and the replay does
-    // not align) the replay goes round again, keeping every state.
-    enum class Stop { kNot, kHere, kAgain, kFailed };
-    auto stopBeforeToken = [&](bool kept, std::optional<uint32_t> resume) {
-        if (!align && !kept) return Stop::kAgain;
-        if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return Stop::kFailed;
-        if (resume) source_->ResumeInside(*resume);
-        return Stop::kHere;
-    };
-    while (guard-- > 0) {
-        if (!source_->GetPosition(p)) return false;
-        if (p >= target) {
-            if ((farKind == kTokenText && p > target) || (farKind == kTokenTag && beforeTag)) {
-                again = true;
-                return true;
-            }
-            break;
-        }
-        if (start.rebuilt) {
-            if (p >= rebuiltFrom + kCheckpointSpacing) {
-                AddRebuiltCheckpoint(p, record);
-                rebuiltFrom = p;
-            }
-        } else if (p >= pager_.First().start + kCheckpointSpacing &&
-                   (checkpoints_.empty() ||
-                    checkpoints_.back().position + kCheckpointSpacing <= p)) {
-            AddCheckpoint(p, record);
-        }
-        // Far from the target only the tags matter: the text between them is passed over.
-        if (p < skipEnd && source_->SkipText(skipEnd)) {
-            farKind = kTokenEnd;
-            continue;
-        }
-        for (int k = 0; k < 2 && wantNearby; ++k) {
-            if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow) continue;
-            nearby[k].position = p;
-            nearby[k].rebuilt = start.rebuilt;
-            nearby[k].scanState.Clear();
-            haveNearby[k] =
-                source_->SaveState(nearby[k].scanState) && nearby[k].stack.Assign(record.elements);
-        }
-        // A page start of ours can lie inside a word the page before hyphenated: reading then
-        // resumes at the start, inside the word, so the page keeps the word's second half.
-        const bool kept = !align && (keepEvery || target - p <= kCrossWindow);
-        if (kept) {
-            before.Clear();
-            if (!source_->SaveState(before)) return false;
-        }
-        uint32_t kind = source_->NextToken();
-        farKind = kTokenEnd;
-        if (kind == kTokenEnd) break;
-        if (kind == kTokenContinue) {
-            // A word waiting for the references joined to it may already cross the target (a
-            // page start inside a word of non-breaking spaces): it is a word crossing it.
-            uint32_t read = p;
-            if (align || !source_->Joining() || !source_->GetPosition(read) || read <= target)
-                continue;
-            kind = kTokenText;
-        }
-        // After a comment the token begins past it, maybe at or past the target: reading stops
-        // at the target, before the token, as for a token crossing it.
-        uint32_t began = p, end = p;
-        const bool passed =
-            source_->GetPosition(end) && end >= target && source_->TokenStart(began);
-        uint32_t after = p;
-        Stop stop = Stop::kNot;
-        if (!align && passed && began >= target) {
-            stop = stopBeforeToken(kept, target);
-        } else if (!kept && !align && !content_) {
-            farKind = kind;
-        } else if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
-            stop = stopBeforeToken(kept, target);
-        } else if (beforeTag && kind == kTokenTag && source_->GetPosition(after) &&
-                   after >= target) {
-            stop = stopBeforeToken(kept, passed ? std::optional<uint32_t>(began) : std::nullopt);
-        }
-        if (stop == Stop::kAgain) {
-            again = true;
-            return true;
-        }
-        if (stop == Stop::kFailed) return false;
-        if (stop == Stop::kHere) break;
-        // Each element gets the state its page would give it: a page inside a list keeps
-        // the list's indent.
-        bool ok = content_ ? content_->ReplayToken(*this, record)
-                           : (kind != kTokenTag || ReplayTag(record.elements));
-        if (!ok) return false;
-    }
-    for (int k = 1; k >= 0; --k) {
-        if (!haveNearby[k]) continue;
-        bool known = false;
-        for (const Checkpoint& c : nearby_) known |= c.position == nearby[k].position;
-        if (known) continue;
-        if (static_cast<int32_t>(nearby_.size()) >= kMaxNearbyCheckpoints)
-            nearby_.erase(nearby_.begin());
-        nearby_.push_back(std::move(nearby[k]));
-    }
-    if (const RenderState* top = content_ ? nullptr : record.elements.GetRecordAtDepth(0)) {
-        StyleOf(*top, record.style);
-        BoxOf(*top, record.blockStyle);
-    }
-    source_->GetPosition(p);
-    record.start = p;
-    record.rebuilt = start.rebuilt;
-    record.scanState.Clear();
-    record.block.reset();
-    record.used = true;
-    return source_->SaveState(record.scanState);
-}
-
-bool PageLayout::StartsAnywhere() {
-    DocumentSource* doc = Document();
-    return doc && doc->BookProperty7() != 1;
-}
-
-PageLayout::ReplayStart PageLayout::NearestStart(uint32_t reach, bool rebuilt) {
-    // The first page is where an exact reading can always begin.
-    ReplayStart best;
-    best.position = rebuilt ? kNone : pager_.First().start;
-    bool found = !rebuilt;
-    auto consider = [&](uint32_t position, const Checkpoint* live, const KeptCheckpoint* kept) {
-        if (position > reach || (found && position <= best.position)) return;
-        found = true;
-        best = ReplayStart{position, live, kept, false, rebuilt};
-    };
-    for (const Checkpoint& c : rebuilt ? rebuilt_ : checkpoints_) consider(c.position, &c, nullptr);
-    for (const Checkpoint& c : nearby_)
-        if (c.rebuilt == rebuilt) consider(c.position, &c, nullptr);
-    for (const KeptCheckpoint& k : kept_)
-        if (k.rebuilt == rebuilt && k.position > pager_.First().start)
-            consider(k.position, nullptr, &k);
-    return best;
-}
-
-// The nearest checkpoint before the target, or the first page; in a long document whose pages
-// can start anywhere, where neither lies within the rebuilding stretch, the nearest rebuilt
-// checkpoint within it, or else a fresh start at the document's page boundary a stretch back.
-PageLayout::ReplayStart PageLayout::ChooseReplayStart(uint32_t reach) {
-    if (getenv("FOLIVANT_DEBUG_PAGING")) {
-        const ReplayStart e = NearestStart(reach, false);
-        const ReplayStart r = NearestStart(reach, true);
-        fprintf(stderr, "replay to %u: exact %u rebuilt %u\n", reach, e.position, r.position);
-    }
-    const ReplayStart exact = NearestStart(reach, false);
-    if (!StartsAnywhere() || TextLength() <= kExactLength || exact.position >= reach ||
-        reach - exact.position <= kRebuildStretch)
-        return exact;
-    const ReplayStart rebuilt = NearestStart(reach, true);
-    if (rebuilt.position != kNone && reach - rebuilt.position <= kRebuildStretch) return rebuilt;
-    ReplayStart fresh;
-    fresh.position = (reach - kRebuildStretch) & ~(kDocumentPageSize - 1);
-    if (fresh.position <= exact.position) return exact;
-    fresh.fresh = true;
-    fresh.rebuilt = true;
-    return fresh;
-}
-
-// The source and the record's open elements as they are at the start; the position reached.
-// A fresh start opens at the first token boundary after its position, with the first page's
-// elements.
-bool PageLayout::BeginReplay(const ReplayStart& start, PageRecord& record, uint32_t& position) {
-    if (start.fresh) {
-        if (!source_->Start(start.position, true)) return false;
-        position = start.position;
-        return source_->GetPosition(position);
-    }
-    ByteStream state;
-    if (start.kept) {
-        if (!state.CopyFrom(start.kept->scanState) ||
-            !RestoreKeptStack(*start.kept, record.elements))
-            return false;
-    } else if (start.live) {
-        if (!state.CopyFrom(start.live->scanState) || !record.elements.Assign(start.live->stack))
-            return false;
-    } else if (!state.CopyFrom(pager_.First().scanState)) {
-        return false;
-    }
-    position = start.position;
-    return state.SetReadPosition(0) && source_->RestoreState(state);
 }
 
 // --- Sections ----------------------------------------------------------------------------------
@@ -1061,16 +549,10 @@ void PageLayout::Invalidate(uint32_t flags) {
     }
     pager_.ForgetKnownLines();
     if (flags & 2) {
-        checkpoints_.clear();
-        nearby_.clear();
-        rebuilt_.clear();
+        checkpoints_.ForgetReadings();
         RemeasureRecords();
     }
     pager_.ForgetLast();
-}
-
-void PageLayout::ShowControl(InlineObject& control, bool show) {
-    if (Node* node = control.GetNode()) node->Show(show);
 }
 
 void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {

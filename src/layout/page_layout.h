@@ -32,6 +32,7 @@
 #include "layout/page_painter.h"
 #include "layout/page_step.h"
 #include "layout/paginator.h"
+#include "layout/replay_checkpoints.h"
 #include "layout/table_widths.h"
 #include "media/image/icon_image.h"
 
@@ -321,6 +322,9 @@ public:
     void SetColumnCount(uint32_t n);
     void SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom, bool fixed);
     bool Start();
+    // Lays the current page out into a slot unless one holds it (the book's first page is laid
+    // out when the book opens, not by the paint that first shows it); false when it cannot be.
+    bool LayOutCurrentPage();
     uint32_t CurrentDocumentKey();
 
     // Navigation: true on success; on failure the old page stays current.
@@ -386,8 +390,9 @@ public:
         painter_.SetPageColours(text, background);
     }
     bool PaintCurrentPage(bool fill);
-    // Draws the page at start (kNone: the current page); false when it has no slot.
-    bool DrawPage(bool fill, uint32_t start = kNone) { return painter_.DrawPage(fill, start); }
+    // Draws the page at start (kNone: the current page); false when it has no slot (the
+    // viewport is then filled with the background).
+    bool DrawPage(bool fill, uint32_t start = kNone);
     bool PrerenderAhead() { return LayoutNextPage(); }
     // Whether laying out ahead would do anything: the next page is not laid out yet and the
     // current one is not the last.
@@ -397,6 +402,17 @@ public:
     Size FitHeightToContent(Size size);
     Rect CornerRect() const;
     int32_t StyleFontSize(const PositionRecord& style) const;
+    // The face text without one of its own is drawn in (0: face 1).
+    uint8_t DefaultFace() const {
+        return settings_.defaults.style.text.face ? settings_.defaults.style.text.face
+                                                  : settings_.textFace;
+    }
+    // The fonts text is measured in (a run cut at a scrolled table's side is measured again).
+    LayoutFonts& Fonts() { return fonts_; }
+    const Rect& Viewport() const { return viewport_; }
+    const AppPaths* Paths() const { return paths_; }
+    // The gap left of the first column: half the side margins.
+    int32_t SideMarginGap() const { return (marginLeft_ + marginRight_) / 2; }
     // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
     // the point (narrow or wide), else a small square at the point. False outside the columns.
     bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow,
@@ -529,8 +545,8 @@ public:
     static constexpr uint32_t kNone = PageRecord::kNone;
     static constexpr int32_t kMaxRecords = Paginator::kMaxRecords;
     static constexpr uint32_t kBackwardReach = Paginator::kBackwardReach;
-    static constexpr uint32_t kCheckpointSpacing = 8192;
-    static constexpr int32_t kMaxNearbyCheckpoints = 8;
+    static constexpr uint32_t kCheckpointSpacing = ReplayCheckpoints::kSpacing;
+    static constexpr int32_t kMaxNearbyCheckpoints = ReplayCheckpoints::kMaxNearby;
     // How far before its mark a nearby checkpoint may lie (a token boundary is needed).
     static constexpr uint32_t kNearbyWindow = 128;
     static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
@@ -559,13 +575,15 @@ public:
     // ones with those this session's replays added, and answers false when none was added
     // (nothing new to keep). Loading takes all or none: anything short, out of order, past the
     // text or not restorable drops them.
-    static constexpr uint32_t kKeptSpacing = 65536;
-    static constexpr uint32_t kMaxKeptCheckpoints = 256;
-    bool SaveKeptCheckpoints(ByteStream& out);
-    bool LoadKeptCheckpoints(ByteStream& in);
+    static constexpr uint32_t kKeptSpacing = ReplayCheckpoints::kKeptSpacing;
+    static constexpr uint32_t kMaxKeptCheckpoints = ReplayCheckpoints::kMaxKept;
+    bool SaveKeptCheckpoints(ByteStream& out) { return checkpoints_.SaveKept(out, TextLength()); }
+    bool LoadKeptCheckpoints(ByteStream& in) {
+        return checkpoints_.LoadKept(in, TextLength(), settings_.defaults);
+    }
     // Of the kept ones, those marked rebuilt.
-    size_t KeptRebuiltCount() const;
-    size_t KeptCheckpointCount() const { return kept_.size(); }
+    size_t KeptRebuiltCount() const { return checkpoints_.KeptRebuiltCount(); }
+    size_t KeptCheckpointCount() const { return checkpoints_.KeptCount(); }
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
@@ -575,7 +593,7 @@ public:
     // must find the same page).
     void SetQuickSearch(bool on) {
         pager_.SetQuickSearch(on);
-        nearby_.clear();
+        checkpoints_.ForgetNearby();
     }
 
     // --- What the paginator asks of the composer of one page ---------------------------------
@@ -615,8 +633,6 @@ private:
     uint32_t PageSteps(PageSlot& slot);
     // End's page: the one that ends at the end of the text, as full as the screen allows.
     PageRecord* FullLastPage();
-    // The painter reads the settings, viewport, margins, annotations and the marks of a page.
-    friend class PagePainter;
     struct LineState;
     struct TableState;
 
@@ -631,8 +647,6 @@ private:
     // Asked for every text token: the kept answer is read inline.
     bool InHead() const { return headVersion_ == elements_.Version() ? inHead_ : FindInHead(); }
     bool FindInHead() const;
-    // Shows or hides a form control's own drawing (it draws over the page, unclipped).
-    void ShowControl(InlineObject& control, bool show);
     bool AddEndMark(BlockContents& block, uint32_t position);
     bool AddSpace(BlockContents& block, uint32_t position);
     template <typename Tokens>
@@ -730,39 +744,13 @@ private:
     bool MeasureRowsRead(uint32_t tableStart, int32_t width, TableColumnMeasure& out);
     void ForgetTableMeasures() { tableMeasures_.clear(); }
 
-    // rebuilt: made by a reading that began a stretch before its target (not necessarily
-    // what reading from the first page gives).
-    struct Checkpoint {
-        uint32_t position = 0;
-        ByteStream scanState;
-        ElementStack stack;
-        bool rebuilt = false;
-    };
-    // A checkpoint kept across sessions, its open elements in their saved form (restored with
-    // the settings of the moment).
-    struct KeptCheckpoint {
-        uint32_t position = 0;
-        ByteStream scanState;
-        ByteStream stack;
-        bool rebuilt = false;
-    };
-    uint32_t KeptSpacing();
-    bool RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out) const;
-    // One kind's section of the kept checkpoints: a count, then each in position order.
-    bool ReadKeptSection(ByteStream& in, bool rebuilt, std::vector<KeptCheckpoint>& out);
-    // Where a replay to `reach` begins: a checkpoint (live or kept), the first page, or a
-    // fresh start a rebuilding stretch back.
-    struct ReplayStart {
-        uint32_t position = 0;
-        const Checkpoint* live = nullptr;
-        const KeptCheckpoint* kept = nullptr;
-        bool fresh = false;
-        bool rebuilt = false;
-    };
+    // Replay (page_replay.cpp): where a replay to `reach` begins, a checkpoint (live or kept),
+    // the first page, or a fresh start a rebuilding stretch back.
+    using Checkpoint = ReplayCheckpoints::Checkpoint;
+    using ReplayStart = ReplayCheckpoints::Start;
     // A page may start anywhere (the open elements need not be read from the first page).
     bool StartsAnywhere();
     ReplayStart ChooseReplayStart(uint32_t reach);
-    ReplayStart NearestStart(uint32_t reach, bool rebuilt);
     bool BeginReplay(const ReplayStart& start, PageRecord& record, uint32_t& position);
 
     // A page a move reached: the listener hears of it. False when there is none.
@@ -805,11 +793,6 @@ private:
     int32_t restoredWidth_ = 0;
     void KeepRestoredPaging();
     bool RebuildTableState(PageRecord& record);
-    // The face text without one of its own is drawn in (0: face 1).
-    uint8_t DefaultFace() const {
-        return settings_.defaults.style.text.face ? settings_.defaults.style.text.face
-                                                  : settings_.textFace;
-    }
     bool AddBookmarkTip(PageSlot& slot);
     bool AddTableMarks(PageSlot& slot);
     static bool AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script);
@@ -863,11 +846,6 @@ private:
     DrawingSurface* controlSurface_ = nullptr;
     Node* controlParent_ = nullptr;
     const AppPaths* paths_ = nullptr;
-    // BODY's BGCOLOR, met while the first page is sought: the background of a page that names
-    // none of its own.
-    uint32_t bodyColour_ = 0xFFFFFFFFu;
-    uint32_t bodyTextColour_ = 0xFFFFFFFFu;
-    uint32_t defaultAlignment_ = 1;
 
     uint32_t documentKey_ = kNone;
     uint32_t rememberedMark_ = kNone;
@@ -884,13 +862,10 @@ private:
     // slots' marks and controls refer to, so that it goes first.
     Paginator pager_{*this};
     PagePainter painter_{*this};
-    std::vector<Checkpoint> checkpoints_;
-    // Checkpoints a replay leaves a page and the backward reach before its target, for the
-    // PageUp or LineUp that most often follows a jump; oldest first.
-    std::vector<Checkpoint> nearby_;
-    // Checkpoints of rebuilding readings, in position order.
-    std::vector<Checkpoint> rebuilt_;
-    std::vector<KeptCheckpoint> kept_;
+    // Where replays start: those of this session's readings (among them those a replay leaves
+    // a page and the backward reach before its target, for the PageUp or LineUp that most
+    // often follows a jump) and those kept across sessions.
+    ReplayCheckpoints checkpoints_;
     Random random_;
     struct MeasuredTable {
         int32_t width = 0;  // of the column it was measured for

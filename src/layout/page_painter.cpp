@@ -6,6 +6,7 @@
 #include "bookfiles/annotation_file.h"
 #include "core/color.h"
 #include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
 #include "layout/hyphenation.h"
 #include "layout/inline_objects.h"
 #include "layout/page_canvas.h"
@@ -21,15 +22,15 @@ constexpr uint32_t kCornerFill = Color::Pack(148, 156, 169);
 constexpr uint32_t kCornerOutline = Color::Pack(0, 0, 0);
 
 // Opens the drawing bracket for one scope and closes it on every path.
-class DrawScope {
+class CanvasScope {
 public:
-    explicit DrawScope(PageCanvas* canvas)
+    explicit CanvasScope(PageCanvas* canvas)
         : canvas_(canvas && canvas->Begin() ? canvas : nullptr) {}
-    ~DrawScope() {
+    ~CanvasScope() {
         if (canvas_) canvas_->End();
     }
-    DrawScope(const DrawScope&) = delete;
-    DrawScope& operator=(const DrawScope&) = delete;
+    CanvasScope(const CanvasScope&) = delete;
+    CanvasScope& operator=(const CanvasScope&) = delete;
     bool Ok() const { return canvas_ != nullptr; }
 
 private:
@@ -66,7 +67,7 @@ uint32_t StyleFontKey(const PositionRecord& style) {
 }  // namespace
 
 uint32_t PagePainter::DefaultTextColour() const {
-    const uint32_t body = layout_.bodyTextColour_;
+    const uint32_t body = bodyTextColour_;
     return body != kNone && !Color::IsNone(body) ? body : textColour_;
 }
 
@@ -86,23 +87,22 @@ void PagePainter::ApplyDrawStyle(const PositionRecord& style) {
 uint32_t PagePainter::PageBackground(const PageSlot& slot) const {
     auto named = [](uint32_t c) { return c != kNone && !Color::IsNone(c); };
     if (slot.record && named(slot.record->colour)) return slot.record->colour;
-    return named(layout_.bodyColour_) ? layout_.bodyColour_ : backgroundColour_;
+    return named(bodyColour_) ? bodyColour_ : backgroundColour_;
 }
 
-bool PagePainter::DrawPage(bool /*fill*/, uint32_t start) {
-    DrawScope scope(canvas_);
+bool PagePainter::DrawPage(PageSlot* held) {
+    CanvasScope scope(canvas_);
     if (!scope.Ok()) return false;
-    int32_t s = layout_.pager_.SlotOf(start == kNone ? layout_.pager_.Current() : start);
-    if (s < 0) {
-        canvas_->FillRect(layout_.viewport_, backgroundColour_);
+    if (!held) {
+        canvas_->FillRect(layout_.Viewport(), backgroundColour_);
         return false;
     }
-    PageSlot& slot = layout_.pager_.Slot(s);
+    PageSlot& slot = *held;
     uint32_t background = PageBackground(slot);
     slot.cornerBookmark = -1;
     shownFontSize_ = -1;
     ApplyDrawStyle(slot.record->style);
-    canvas_->FillRect(layout_.viewport_, background);
+    canvas_->FillRect(layout_.Viewport(), background);
     PrepareHighlights(slot, false);
     DrawItems(slot, background);
     DrawMarkBox(slot.openMark);
@@ -119,10 +119,11 @@ bool PagePainter::DrawPage(bool /*fill*/, uint32_t start) {
 void PagePainter::PrepareHighlights(PageSlot& slot, bool makeLinks) {
     slot.walking = false;
     slot.openMark = MarkBox{};
-    if (!layout_.annotations_) return;
+    AnnotationFile* annotations = layout_.Annotations();
+    if (!annotations) return;
     uint32_t first = 0, last = 0;
     if (!slot.contents.GetRange(first, last)) return;
-    slot.walk.Start(layout_.annotations_, first);
+    slot.walk.Start(annotations, first);
     if (slot.walk.current < 0) return;
     slot.walking = true;
     slot.walk.Advance(first, makeLinks);
@@ -290,7 +291,7 @@ uint32_t PagePainter::ShownBackground(const PositionRecord& style, uint32_t fall
     // The document's own default background is the page's: only a colour of the run's own
     // shows.
     uint32_t b = style.background;
-    if (Color::IsNone(b) || b == layout_.settings_.defaults.style.text.background) return fallback;
+    if (Color::IsNone(b) || b == layout_.Settings().defaults.style.text.background) return fallback;
     return b;
 }
 
@@ -373,7 +374,7 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     bool continues = (line->flags & LineRecord::kContinues) != 0;
     bool framed = (line->flags & LineRecord::kFramed) != 0;
     uint32_t mode =
-        PageDrawing::LineAlignment(line->alignment, layout_.defaultAlignment_, continues, framed);
+        PageDrawing::LineAlignment(line->alignment, defaultAlignment_, continues, framed);
     w.justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
     if (!w.justify) w.gaps = 0;
     // The line's x already holds its left indent.
@@ -611,20 +612,20 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
 bool PagePainter::MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow,
                              Rect& out) const {
     out = Rect{};
-    int32_t unit = UiMetrics::Get(layout_.paths_, 9);
+    int32_t unit = UiMetrics::Get(layout_.Paths(), 9);
     if (style & 0x20) {
         Rect column;
         int32_t k = layout_.FindColumn(Rect{at.x, at.y, 1, 1}, column);
         if (k < 0) return false;
         int32_t gap =
-            k == 0 ? (layout_.marginLeft_ + layout_.marginRight_) / 2 : layout_.ColumnGap();
+            k == 0 ? layout_.SideMarginGap() : layout_.ColumnGap();
         int32_t width = std::min(narrow ? unit : 3 * unit, gap);
         if (width <= 0) return false;
         out = Rect{column.x - (width + gap + 1) / 2, line.y + drawShift_.y + line.extraAbove, width,
                    line.height - line.extraAbove - line.extraBelow};
         return true;
     }
-    int32_t side = UiMetrics::Get(layout_.paths_, 10);
+    int32_t side = UiMetrics::Get(layout_.Paths(), 10);
     out = Rect{at.x, at.y, side, side};
     return side > 0;
 }
@@ -706,7 +707,7 @@ void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point
     // Cut at a side of a scrolled table's view: the letters that show whole, measured as the
     // layout measured the run.
     const int32_t left = tableClip_->x, right = tableClip_->x + tableClip_->width;
-    LayoutFonts& fonts = layout_.fonts_;
+    LayoutFonts& fonts = layout_.Fonts();
     const bool measuring = fonts.Begin();
     fonts.Select(style.size, style.style, style.face);
     int32_t from = -1, to = 0, at = 0, edge = baseline.x;
@@ -745,11 +746,12 @@ void PagePainter::ShowControlIn(PageSlot& slot, InlineObject& control, const Rec
     const bool whole = meets && inside.width == r.width && inside.height == r.height;
     const bool shows = whole || (meets && control.ShowPart(&inside));
     if (whole || !shows) control.ShowPart(nullptr);
-    layout_.ShowControl(control, shows && slot.state == kPageShown);
+    if (Node* node = control.GetNode()) node->Show(shows && slot.state == kPageShown);
 }
 
 void PagePainter::DrawBookmarkCorner(PageSlot& slot) {
-    if (!layout_.annotations_ || !slot.record) return;
+    AnnotationFile* annotations = layout_.Annotations();
+    if (!annotations || !slot.record) return;
     uint32_t first = slot.record->start, last = slot.record->end;
     uint32_t a = 0, b = 0;
     if (slot.contents.GetRange(a, b)) {
@@ -758,10 +760,9 @@ void PagePainter::DrawBookmarkCorner(PageSlot& slot) {
     }
     if (last == kNone) return;
     BookmarkIterator it;
-    layout_.annotations_->StartIterator(&it, 0, first, last);
-    for (int32_t i = layout_.annotations_->FindNext(&it); i >= 0;
-         i = layout_.annotations_->FindNext(&it)) {
-        if (layout_.annotations_->GetBookmarkKind(i) & 1) {
+    annotations->StartIterator(&it, 0, first, last);
+    for (int32_t i = annotations->FindNext(&it); i >= 0; i = annotations->FindNext(&it)) {
+        if (annotations->GetBookmarkKind(i) & 1) {
             slot.cornerBookmark = i;
             break;
         }

@@ -4,10 +4,11 @@
 // highlights and note marks, and the bookmark corner. Drawing never changes the layout; it
 // records only where runs and objects went, for the marks built from them (page_marks.cpp).
 //
-// It owns what lasts from one draw to the next (the canvas, the page colours) and what a draw
-// carries along (the style in force, the font last set, the shift and clip of a scrolled
-// table). It reads the layout (its owner) for the settings, the viewport and margins, the side
-// file's annotations, the body's colour, and the marks of a page.
+// It owns what lasts from one draw to the next (the canvas, the page colours, BODY's colours
+// and the alignment of lines that name none) and what a draw carries along (the style in
+// force, the font last set, the shift and clip of a scrolled table). Everything else it asks
+// of the layout (its owner) through the layout's public queries: the settings, the viewport,
+// the columns and margins, the fonts, the side file's annotations and the marks of a page.
 //
 // Threading: GUI thread only, like the layout.
 #pragma once
@@ -39,9 +40,15 @@ public:
         backgroundColour_ = background;
     }
     uint32_t BackgroundColour() const { return backgroundColour_; }
-    // Draws the page at start (kNone: the current page); false when it has no slot (the
-    // viewport is then filled with the background).
-    bool DrawPage(bool fill, uint32_t start);
+    // BODY's BGCOLOR and TEXT, met while the first page is sought: the background of a page
+    // that names none of its own, and the colour of text that names none. Forgotten (kNone)
+    // when the first page is sought again.
+    void SetBodyBackground(uint32_t colour) { bodyColour_ = colour; }
+    void SetBodyTextColour(uint32_t colour) { bodyTextColour_ = colour; }
+    void ForgetBodyColours() { bodyColour_ = bodyTextColour_ = kNone; }
+    // Draws the page a slot holds (null: none, and the viewport is then filled with the
+    // background, and the answer is false).
+    bool DrawPage(PageSlot* slot);
     // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
     // the point (narrow or wide), else a small square at the point. False outside the columns.
     bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow, Rect& out) const;
@@ -100,6 +107,11 @@ private:
     PageLayout& layout_;
     PageCanvas* canvas_ = nullptr;
     uint32_t textColour_ = 0;
+    // BODY's colours (kNone: it names none).
+    uint32_t bodyColour_ = 0xFFFFFFFFu;
+    uint32_t bodyTextColour_ = 0xFFFFFFFFu;
+    // The alignment of a line that names none (left).
+    uint32_t defaultAlignment_ = 1;
     // The page's own text colour (BODY's) when it names one, else the reader's.
     uint32_t DefaultTextColour() const;
     uint32_t backgroundColour_ = 0xFFFFFF;

@@ -198,9 +198,7 @@ bool PageLayout::ReplayedStateAtPageStart(const PageRecord& page, ByteStream& sc
         if (carries ? !StateAtPageStart(*r, c.scanState, c.stack)
                     : !c.scanState.CopyFrom(r->scanState) || !c.stack.Assign(r->elements))
             return false;
-        if (static_cast<int32_t>(nearby_.size()) >= kMaxNearbyCheckpoints)
-            nearby_.erase(nearby_.begin());
-        nearby_.push_back(std::move(c));
+        checkpoints_.AddNearby(std::move(c), false);
         PageRecord read;
         read.pageNumber = page.pageNumber;
         if (!Replay(page.start, read, false, paragraphStart_) || read.start != page.start ||

@@ -38,14 +38,11 @@ constexpr PageStepCode StepFromValue(int32_t value) {
     return static_cast<PageStepCode>(value);
 }
 
-// The other arguments of a step: the flag the page view passes with it, the mark the page
-// reached takes (an index among its marks, or kNoPageMark), and for a step onto a line, how far
-// below the viewport's top (in pixels) that line starts at least.
-using PageStepFlag = uint32_t;
+// The other arguments of a step: the mark the page reached takes (an index among its marks, or
+// kNoPageMark), and for a step onto a line, how far below the viewport's top (in pixels) that
+// line starts at least.
 using PageMarkIndex = uint32_t;
 using ViewOffset = int32_t;
 
 // The mark argument of a move that leaves the page reached with no current mark.
 inline constexpr PageMarkIndex kNoPageMark = 255;
-// The flag the page view passes with its steps.
-inline constexpr PageStepFlag kPlainPageStep = 1;

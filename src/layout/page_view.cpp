@@ -203,11 +203,11 @@ void PositionViewElement::ExecuteCommand(uint32_t command, uint32_t /*argument*/
         // As PageDown and PageUp: through a table's views before the page turns.
         case Cmd::kNextPage:
             if (layout_ && !PageThroughTables(1))
-                owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
+                owner_->StepPage(PageStepCode::kNextPage, kNoPageMark);
             break;
         case Cmd::kPreviousPage:
             if (layout_ && !PageThroughTables(-1))
-                owner_->StepPage(PageStepCode::kPageEndingHere, kPlainPageStep, kNoPageMark);
+                owner_->StepPage(PageStepCode::kPageEndingHere, kNoPageMark);
             break;
         case Cmd::kSpeakFromPage:
             owner_->SpeakText(0, layout_ ? layout_->CurrentPageStart() : 0);
@@ -327,7 +327,7 @@ bool PositionViewElement::BringIntoView(const Rect& area, uint32_t /*id*/) {
     if (area.width <= 0 && area.height <= 0) return false;  // never placed
     return owner_->StepPage(area.y >= bounds_.y + bounds_.height ? PageStepCode::kSingleStep
                                                                  : PageStepCode::kPageBefore,
-                            kPlainPageStep, kNoPageMark);
+                            kNoPageMark);
 }
 
 void PositionViewElement::OnActivation(uint32_t value) {
@@ -412,38 +412,38 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
     switch (code) {
         case kKeyPageDown:
             if (PageThroughTables(1)) return true;
-            owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
+            owner_->StepPage(PageStepCode::kNextPage, kNoPageMark);
             return true;
         case kKeyPageUp:
             if (PageThroughTables(-1)) return true;
-            owner_->StepPage(PageStepCode::kPageEndingHere, kPlainPageStep, kNoPageMark);
+            owner_->StepPage(PageStepCode::kPageEndingHere, kNoPageMark);
             return true;
         case kKeyLineDown: {
             if (two) {
-                owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
+                owner_->StepPage(PageStepCode::kNextPage, kNoPageMark);
                 return true;
             }
             PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
             bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
             if (pageBreak)
-                owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kMarkAfterPageBreak);
+                owner_->StepPage(PageStepCode::kNextPage, kMarkAfterPageBreak);
             else
-                owner_->StepPage(PageStepCode::kSingleStep, kPlainPageStep, kNoPageMark);
+                owner_->StepPage(PageStepCode::kSingleStep, kNoPageMark);
             return true;
         }
         case kKeyLineUp:
             owner_->StepPage(two ? PageStepCode::kPageEndingHere : PageStepCode::kPageBefore,
-                             kPlainPageStep, kNoPageMark);
+                             kNoPageMark);
             return true;
         case kKeyScreenDown:
             if (PageThroughTables(1)) return true;
             owner_->StepPage(two ? PageStepCode::kNextPage : PageStepCode::kThreeSingleSteps,
-                             kPlainPageStep, kNoPageMark);
+                             kNoPageMark);
             return true;
         case kKeyScreenUp:
             if (PageThroughTables(-1)) return true;
             owner_->StepPage(two ? PageStepCode::kPageEndingHere : PageStepCode::kThreePagesBefore,
-                             kPlainPageStep, kNoPageMark);
+                             kNoPageMark);
             return true;
         case kKeyHome:
             owner_->SelectMark(kNone);

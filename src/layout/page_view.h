@@ -44,7 +44,9 @@ struct ViewSettings {
 // What the element asks of its owner, the document controller.
 class PageViewOwner {
 public:
-    virtual bool StepPage(PageStepCode step, PageStepFlag flag, PageMarkIndex mark) = 0;
+    // Moves the page by the step; the page reached takes `mark` as its current mark
+    // (kNoPageMark: none).
+    virtual bool StepPage(PageStepCode step, PageMarkIndex mark) = 0;
     virtual void ChangeFontSize(int32_t delta) = 0;
     // Back: the controller asks its hook object first; false when nothing went back.
     virtual bool GoBack() = 0;

@@ -239,8 +239,8 @@ bool BookActionBridge::GoToPage(uint32_t n) {
     return document_ && document_->GoToPage(n);
 }
 
-bool BookActionBridge::StepPage(PageStepCode step, PageStepFlag, PageMarkIndex) {
-    return document_ && document_->StepPage(step);
+bool BookActionBridge::StepPage(PageStepCode step, PageMarkIndex mark) {
+    return document_ && document_->StepPage(step, mark);
 }
 
 bool BookActionBridge::GoFirstPage() {

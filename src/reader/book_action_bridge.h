@@ -59,7 +59,7 @@ public:
     // index.seek: the search text of the record-set page shown.
     bool ViewSearchText(const String& text) override;
     bool GoToPage(uint32_t n) override;
-    bool StepPage(PageStepCode step, PageStepFlag flag, PageMarkIndex mark) override;
+    bool StepPage(PageStepCode step, PageMarkIndex mark) override;
     bool GoFirstPage() override;
     bool GoToContents() override;
     bool OpenRandomTableEntry(const String* name) override;

@@ -58,7 +58,7 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
             // Zero steps back as well: only a positive count goes forward.
             const PageStepCode turn =
                 step > 0 ? PageStepCode::kNextPage : PageStepCode::kPageEndingHere;
-            return Done(host.StepPage(turn, kPlainPageStep, kNoPageMark));
+            return Done(host.StepPage(turn, kNoPageMark));
         }
         case kGoToFirstPage:
             return Shape(r, "") ? Done(host.GoFirstPage()) : 0;

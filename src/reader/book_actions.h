@@ -178,7 +178,7 @@ public:
     // document
     virtual bool BackToOtherDocument() { return false; }
     virtual bool GoToPage(uint32_t) { return false; }
-    virtual bool StepPage(PageStepCode, PageStepFlag, PageMarkIndex) { return false; }
+    virtual bool StepPage(PageStepCode, PageMarkIndex) { return false; }
     virtual bool GoFirstPage() { return false; }
     virtual bool GoLastPage() { return false; }
     virtual bool GoToContents() { return false; }

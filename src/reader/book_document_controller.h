@@ -156,8 +156,9 @@ public:
     bool OpenHistoryEntry(const HistoryEntry& entry, bool repaint);
     NavigationHistory& History() { return history_.Entries(); }
 
-    // Positions; steps as the page layout's (+2 the next page, -1 the previous one).
-    bool StepPage(PageStepCode step);
+    // Positions; steps as the page layout's (+2 the next page, -1 the previous one). The page
+    // reached takes `mark` as its current mark (kNoPageMark: none).
+    bool StepPage(PageStepCode step, PageMarkIndex mark = kNoPageMark);
     bool GoToPage(uint32_t n);
     bool GoToLastPage();
     bool GoToPosition(uint32_t position);

@@ -50,7 +50,7 @@ void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
     Invalidate(true);
 }
 
-bool BookDocumentController::StepPage(PageStepCode step) {
+bool BookDocumentController::StepPage(PageStepCode step, PageMarkIndex mark) {
     if (!resource_) return false;
     if (view_ == kCoverView) {
         // Forward from the cover shows the text at its position.
@@ -67,7 +67,8 @@ bool BookDocumentController::StepPage(PageStepCode step) {
             return true;
         }
     }
-    if (!page_.Layout()->GoToPosition(page_.Layout()->CurrentPageStart(), step)) return false;
+    if (!page_.Layout()->GoToPosition(page_.Layout()->CurrentPageStart(), step, mark))
+        return false;
     keepStoredPosition_ = false;
     Invalidate(false);
     return true;

@@ -102,6 +102,9 @@ bool PagePresentation::Make() {
         Drop();
         return false;
     }
+    // The first page is laid out now, with the book: the first paint only draws it. One that
+    // cannot be laid out leaves the paint its background.
+    layout_->LayOutCurrentPage();
     // A frame's controller paints through its frame's window part instead.
     if (inTree) {
         if (!paintNode_) {

@@ -13,8 +13,8 @@
 #include "reader/reader_views.h"
 #include "script/script_engine.h"
 
-bool PageViewHost::StepPage(PageStepCode step, PageStepFlag /*flag*/, PageMarkIndex /*mark*/) {
-    return controller_.StepPage(step);
+bool PageViewHost::StepPage(PageStepCode step, PageMarkIndex mark) {
+    return controller_.StepPage(step, mark);
 }
 
 bool PageViewHost::TapAt(Point p) {

@@ -17,7 +17,7 @@ class PageViewHost final : public PageViewOwner {
 public:
     explicit PageViewHost(BookDocumentController& controller) : controller_(controller) {}
 
-    bool StepPage(PageStepCode step, PageStepFlag flag, PageMarkIndex mark) override;
+    bool StepPage(PageStepCode step, PageMarkIndex mark) override;
     void ChangeFontSize(int32_t delta) override;
     bool GoBack() override;
     void SpeakText(uint32_t mode, uint32_t position) override;

@@ -23,9 +23,8 @@ using fvt::test::RecordingCanvas;
 
 class FakeOwner : public PageViewOwner {
 public:
-    bool StepPage(PageStepCode step, uint32_t flag, uint32_t mark) override {
-        calls.push_back("step " + std::to_string(StepValue(step)) + " " + std::to_string(flag) +
-                        " " + std::to_string(mark));
+    bool StepPage(PageStepCode step, uint32_t mark) override {
+        calls.push_back("step " + std::to_string(StepValue(step)) + " " + std::to_string(mark));
         return true;
     }
     void ChangeFontSize(int32_t d) override { calls.push_back("font " + std::to_string(d)); }
@@ -233,12 +232,12 @@ TEST(ViewKeys, StepsFollowTheColumnCount) {
         EXPECT_TRUE(view.HandleEvent(e));
         return owner.Last();
     };
-    EXPECT_EQ(key(11), "step 2 1 255");
-    EXPECT_EQ(key(12), "step -2 1 255");
-    EXPECT_EQ(key(13), "step 1 1 255");
-    EXPECT_EQ(key(14), "step -1 1 255");
-    EXPECT_EQ(key(15), "step 3 1 255");
-    EXPECT_EQ(key(16), "step -3 1 255");
+    EXPECT_EQ(key(11), "step 2 255");
+    EXPECT_EQ(key(12), "step -2 255");
+    EXPECT_EQ(key(13), "step 1 255");
+    EXPECT_EQ(key(14), "step -1 255");
+    EXPECT_EQ(key(15), "step 3 255");
+    EXPECT_EQ(key(16), "step -3 255");
     EXPECT_EQ(key(17), "first");
     EXPECT_EQ(key(18), "last");
     EXPECT_EQ(key(514), "tables 0 40");
@@ -523,9 +522,9 @@ TEST_F(ViewTest, ScrollIntoViewTurnsThePageTowardsAControl) {
     EXPECT_TRUE(view_.BringIntoView(Rect{10, 10, 20, 8}, 1));
     EXPECT_TRUE(owner_.calls.empty());  // shown already
     EXPECT_TRUE(view_.BringIntoView(Rect{10, 80, 20, 8}, 1));
-    EXPECT_EQ(owner_.Last(), "step 1 1 255");
+    EXPECT_EQ(owner_.Last(), "step 1 255");
     EXPECT_TRUE(view_.BringIntoView(Rect{10, -40, 20, 8}, 1));
-    EXPECT_EQ(owner_.Last(), "step -1 1 255");
+    EXPECT_EQ(owner_.Last(), "step -1 255");
     PositionViewElement bare(&owner_);
     EXPECT_FALSE(bare.BringIntoView(Rect{10, 10, 20, 8}, 1));
 }
@@ -534,14 +533,14 @@ TEST_F(ViewTest, ALineStepOnAPageEndingInABreakTakesTheNextPageWhole) {
     content_.pageBreak = true;
     Open();
     EXPECT_TRUE(Key(13));
-    EXPECT_EQ(owner_.Last(), "step 2 1 1");
+    EXPECT_EQ(owner_.Last(), "step 2 1");
     EXPECT_TRUE(Key(1036));
     EXPECT_EQ(owner_.Last(), "move link 1036 1 1");
     owner_.settings.columns = 2;
     EXPECT_TRUE(Key(13));
-    EXPECT_EQ(owner_.Last(), "step 2 1 255");
+    EXPECT_EQ(owner_.Last(), "step 2 255");
     EXPECT_TRUE(Key(14));
-    EXPECT_EQ(owner_.Last(), "step -2 1 255");
+    EXPECT_EQ(owner_.Last(), "step -2 255");
 }
 
 TEST_F(ViewTest, InFocusModeKeyRowsAreReadForTheirPlainDirections) {
@@ -557,7 +556,7 @@ TEST_F(ViewTest, InFocusModeKeyRowsAreReadForTheirPlainDirections) {
     view_.ExecuteCommand(Cmd::kFocusBoxWord, 0);
     InputEvent again = InputEvent::Row(row);
     EXPECT_TRUE(view_.HandleEvent(again));
-    EXPECT_EQ(owner_.Last(), "step 1 1 255");  // the box is off: the row's own column
+    EXPECT_EQ(owner_.Last(), "step 1 255");  // the box is off: the row's own column
 }
 
 // Taps on a page laid out by the real engine, with the reader's margins, in an element placed

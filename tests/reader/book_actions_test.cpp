@@ -104,11 +104,11 @@ TEST(ReaderCommand, DocumentMethods) {
     Exec(host, Record(kDocument, 50, {"#7"}));
     EXPECT_EQ(host.Last(), "GoToPage 7");
     Exec(host, Record(kDocument, 51, {"#-5"}));
-    EXPECT_EQ(host.Last(), "StepPage -2 1 255");
+    EXPECT_EQ(host.Last(), "StepPage -2 255");
     Exec(host, Record(kDocument, 51, {"#0"}));
-    EXPECT_EQ(host.Last(), "StepPage -2 1 255");  // zero steps back too
+    EXPECT_EQ(host.Last(), "StepPage -2 255");  // zero steps back too
     Exec(host, Record(kDocument, 51, {"#3"}));
-    EXPECT_EQ(host.Last(), "StepPage 2 1 255");
+    EXPECT_EQ(host.Last(), "StepPage 2 255");
     Exec(host, Record(kDocument, 88));
     EXPECT_EQ(host.Last(), "OpenRandomTableEntry");
     Exec(host, Record(kDocument, 88, {"words"}));
@@ -441,7 +441,7 @@ TEST(LinkActions, NegativeNumberActionPassesAFlaggedMinus) {
     RefPtr<LinkTarget> t = Target(kLinkCoordinates);
     t->SetCoordinates(kDocument, 51, static_cast<uint32_t>(-12));
     EXPECT_TRUE(PerformAction(t.Get(), host, 0, nullptr));
-    EXPECT_EQ(host.Last(), "StepPage -2 1 255");
+    EXPECT_EQ(host.Last(), "StepPage -2 255");
     t->SetCoordinates(kDocument, 50, 12);
     PerformAction(t.Get(), host, 0, nullptr);
     EXPECT_EQ(host.Last(), "GoToPage 12");

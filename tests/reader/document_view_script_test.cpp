@@ -169,7 +169,7 @@ TEST(DocumentScriptArguments, OnlyStringsAndObjectsAreText) {
     s.Eval("document.goto_page(1.5)");
     EXPECT_TRUE(s.host.log.empty());
     s.Eval("document.goto_page_relative(-4)");
-    EXPECT_EQ(s.host.Last(), "StepPage -2 1 255");
+    EXPECT_EQ(s.host.Last(), "StepPage -2 255");
 }
 
 TEST(DocumentScriptArguments, DatabaseNamesGoToTheDatabaseHost) {

@@ -10,6 +10,7 @@
 #include "layout/block_contents.h"
 #include "layout/inline_objects.h"
 #include "layout/page_layout.h"
+#include "layout/page_view.h"
 #include "reader/book_document_controller.h"
 #include "reader/picture_opener.h"
 #include "reader/reader_settings.h"
@@ -117,6 +118,57 @@ TEST_F(PageWiringTest, TheReadersMarginsReachTheLayout) {
     EXPECT_EQ(layout->Column(0).x, 1);
     EXPECT_EQ(layout->Column(0).width, 240 - 2);
     EXPECT_EQ(controller->GetPageStart(), start);
+}
+
+// A line down on a page that ends in a forced page break takes the next page whole, and the
+// mark the page view asks for with that step is the new page's current mark; any other step
+// leaves the page reached with none.
+TEST_F(PageWiringTest, TheMarkOfAStepReachesThePageItShows) {
+    device.WriteHost("books/marks.html",
+                     "<html><body><p><a href=\"#a\">one</a></p><fvt:pagebreak/>"
+                     "<p><a href=\"#b\">two</a> <a href=\"#c\">three</a> "
+                     "<a href=\"#d\">four</a></p><fvt:pagebreak/><p>five</p></body></html>");
+    ASSERT_TRUE(Open(u"\\books\\marks.html"));
+    controller->PaintPage();
+    PageLayout* layout = controller->Page().Layout();
+    PositionViewElement* view = controller->Page().View();
+    ASSERT_TRUE(layout && view);
+    const uint32_t first = layout->CurrentPageStart();
+    EXPECT_EQ(layout->CurrentMarkIndex(), PageLayout::kNone);
+    InputEvent lineDown = InputEvent::Key(kKeyLineDown);
+    ASSERT_TRUE(view->HandleEvent(lineDown));
+    controller->PaintPage();
+    EXPECT_GT(layout->CurrentPageStart(), first);
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout->GetCurrentBlockMarks(marks) && marks);
+    ASSERT_GE(marks->Count(), 2);
+    EXPECT_EQ(layout->CurrentMarkIndex(), 1u);
+    // PageDown asks for no mark: the page it shows has none current.
+    InputEvent pageDown = InputEvent::Key(kKeyPageDown);
+    ASSERT_TRUE(view->HandleEvent(pageDown));
+    controller->PaintPage();
+    EXPECT_EQ(layout->CurrentMarkIndex(), PageLayout::kNone);
+}
+
+// The book's first page is laid out when the book opens, before anything is painted; the first
+// paint draws that page as it was laid out.
+TEST_F(PageWiringTest, TheFirstPageIsLaidOutWhenTheBookOpens) {
+    device.WriteHost("books/first.html", "<html><body><p>one two three</p></body></html>");
+    ASSERT_TRUE(Open(u"\\books\\first.html"));
+    PageLayout* layout = controller->Page().Layout();
+    ASSERT_NE(layout, nullptr);
+    EXPECT_EQ(layout->CurrentPageStart(), layout->FirstPageStart());
+    const int32_t held = layout->Pages().SlotOf(layout->CurrentPageStart());
+    ASSERT_GE(held, 0);
+    PageSlot* slot = &layout->Slot(held);
+    EXPECT_GT(slot->contents.Count(), 0);
+    EXPECT_FALSE(slot->drawn);
+    const uint64_t laidOut = layout->PagesLaidOut();
+    controller->PaintPage();
+    EXPECT_EQ(layout->CurrentPageSlot(), slot);
+    EXPECT_TRUE(slot->drawn);
+    // The short text has no page after it to lay out ahead: the paint laid nothing out.
+    EXPECT_EQ(layout->PagesLaidOut(), laidOut);
 }
 
 }  // namespace

@@ -75,9 +75,8 @@ public:
     }
     bool BackToOtherDocument() override { return Log("BackToOtherDocument"); }
     bool GoToPage(uint32_t n) override { return Log("GoToPage " + N(n)); }
-    bool StepPage(PageStepCode a, uint32_t b, uint32_t c) override {
-        return Log("StepPage " + std::to_string(StepValue(a)) + " " + std::to_string(b) + " " +
-                   std::to_string(c));
+    bool StepPage(PageStepCode a, uint32_t mark) override {
+        return Log("StepPage " + std::to_string(StepValue(a)) + " " + std::to_string(mark));
     }
     bool GoFirstPage() override { return Log("GoFirstPage"); }
     bool GoLastPage() override { return Log("GoLastPage"); }
