@@ -606,7 +606,6 @@ public:
     // Whether a page starts at any position without reading the text before it (no markup).
     bool StartsAnywhereAtOnce();
     void ReleaseSourceBuffers();
-    const Rect& Viewport() const { return viewport_; }
     // The room a page fills down its first column (less than the column for a page cut short).
     int32_t FillLimit() const { return fillLimit_; }
     void SetFillLimit(int32_t limit) { fillLimit_ = limit; }
