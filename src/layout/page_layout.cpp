@@ -69,6 +69,7 @@ void PageLayout::SetSource(TokenSource* source) {
     ForgetTableMeasures();
     source_ = source;
     markup_ = dynamic_cast<HtmlTokenizer*>(source);
+    census_.reset();
     checkpoints_.clear();
     nearby_.clear();
     rebuilt_.clear();
@@ -171,12 +172,23 @@ uint32_t PageLayout::CharsPerPageEstimate() const {
 uint32_t PageLayout::EstimatePageNumber(uint32_t p) const {
     uint32_t f = pager_.FirstKnown() ? pager_.First().start : 0;
     if (p <= f) return 1;
-    return 1 + std::max<uint32_t>(1, (p - f) / CharsPerPageEstimate());
+    // Markup counts its shown text: most of its positions may be tags.
+    TextCensus* census = Census();
+    const uint32_t text = census ? census->CountBetween(f, p) : p - f;
+    return 1 + std::max<uint32_t>(1, text / CharsPerPageEstimate());
 }
 
 uint32_t PageLayout::PositionOfPage(uint32_t n) const {
-    uint64_t f = pager_.FirstKnown() ? pager_.First().start : 0;
-    uint64_t p = (static_cast<uint64_t>(n < 1 ? 1 : n) - 1) * CharsPerPageEstimate() + f;
+    uint32_t f = pager_.FirstKnown() ? pager_.First().start : 0;
+    const uint64_t text = (static_cast<uint64_t>(n < 1 ? 1 : n) - 1) * CharsPerPageEstimate();
+    uint64_t p = text + f;
+    if (TextCensus* census = Census()) {
+        // Past the shown text: as far past its end as the count goes on.
+        const uint64_t k = text + census->CountBefore(f);
+        p = k <= census->Total()
+                ? std::max<uint64_t>(f, census->PositionOfCount(static_cast<uint32_t>(k)))
+                : census->Length() + (k - census->Total());
+    }
     return p > 0xFFFFFFFEu ? 0xFFFFFFFEu : static_cast<uint32_t>(p);
 }
 
@@ -883,7 +895,7 @@ bool PageLayout::GoToPage(uint32_t n) {
     } else if (n <= 1) {
         r = &pager_.First();
     } else {
-        r = pager_.EnsureRecord(n, PositionOfPage(n), true);
+        r = pager_.EnsureRecord(n, LineStartHolding(PositionOfPage(n)), true);
         // A page started at the estimate that runs to the end of the text is the tail of the
         // last page, or the markup after the last words: the last page is shown whole.
         const uint32_t start = r ? r->start : kNone;
@@ -979,11 +991,15 @@ bool PageLayout::GoToPageContaining(uint32_t position) {
         start = pager_.First().start;
         number = 1;
     } else {
+        bool held = false;
         for (const PageRecord& r : pager_.Records())
             if (r.IsUsed() && r.end != kNone && r.start <= position && position < r.end) {
                 number = r.pageNumber;
                 start = r.start;
+                held = true;
             }
+        // None holds it: the page starts on its line, as paging forward wraps it.
+        if (!held) start = LineStartHolding(position);
     }
     return ShowMoved(pager_.ShowAsOnlyPage(pager_.EnsureRecord(number, start, true)));
 }
