@@ -172,22 +172,24 @@ uint32_t PageLayout::CharsPerPageEstimate() const {
 uint32_t PageLayout::EstimatePageNumber(uint32_t p) const {
     uint32_t f = pager_.FirstKnown() ? pager_.First().start : 0;
     if (p <= f) return 1;
-    // Markup counts its shown text: most of its positions may be tags.
-    TextCensus* census = Census();
-    const uint32_t text = census ? census->CountBetween(f, p) : p - f;
-    return 1 + std::max<uint32_t>(1, text / CharsPerPageEstimate());
+    // Markup counts what it shows: most of its positions may be tags.
+    if (const TextCensus* census = Census())
+        return 1 + static_cast<uint32_t>(std::max<uint64_t>(
+                       1, census->WeightBetween(f, p, LineStartWeight()) / ShownPerPageEstimate()));
+    return 1 + std::max<uint32_t>(1, (p - f) / CharsPerPageEstimate());
 }
 
 uint32_t PageLayout::PositionOfPage(uint32_t n) const {
     uint32_t f = pager_.FirstKnown() ? pager_.First().start : 0;
-    const uint64_t text = (static_cast<uint64_t>(n < 1 ? 1 : n) - 1) * CharsPerPageEstimate();
-    uint64_t p = text + f;
-    if (TextCensus* census = Census()) {
+    const uint64_t pages = static_cast<uint64_t>(n < 1 ? 1 : n) - 1;
+    uint64_t p = pages * CharsPerPageEstimate() + f;
+    if (const TextCensus* census = Census()) {
+        const uint32_t line = LineStartWeight();
+        const uint64_t k = pages * ShownPerPageEstimate() + census->WeightBefore(f, line);
         // Past the shown text: as far past its end as the count goes on.
-        const uint64_t k = text + census->CountBefore(f);
-        p = k <= census->Total()
-                ? std::max<uint64_t>(f, census->PositionOfCount(static_cast<uint32_t>(k)))
-                : census->Length() + (k - census->Total());
+        p = k <= census->TotalWeight(line)
+                ? std::max<uint64_t>(f, census->PositionOfWeight(k, line))
+                : census->Length() + (k - census->TotalWeight(line));
     }
     return p > 0xFFFFFFFEu ? 0xFFFFFFFEu : static_cast<uint32_t>(p);
 }

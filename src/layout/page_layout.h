@@ -358,8 +358,9 @@ public:
     bool CurrentPageEndsWithBreak();
     // A page's worth of shown characters at the first column's size and the base font size.
     uint32_t CharsPerPageEstimate() const;
-    // Page numbers by estimate, from the shown text after the first page's start (markup:
-    // what its tags and hidden elements leave, see TextCensus; other text: its positions).
+    // Page numbers by estimate, from the text after the first page's start (markup: what its
+    // tags and hidden elements leave and the lines its blocks start, see TextCensus; other
+    // text: its positions).
     uint32_t EstimatePageNumber(uint32_t position) const;
     // Where the text after the first page's start has shown n - 1 pages' worth: monotonic, at
     // or past the text's length for a page past its end.
@@ -811,6 +812,11 @@ private:
     // The shown characters of a markup text, counted at the first estimate (page_estimates.cpp);
     // null for other text, or one that cannot be counted.
     TextCensus* Census() const;
+    // What a page of markup holds, counted as the census counts: shown characters, and the
+    // characters each line a block starts is worth (short blocks leave most of their lines
+    // empty).
+    uint32_t ShownPerPageEstimate() const;
+    uint32_t LineStartWeight() const;
     mutable std::unique_ptr<TextCensus> census_;
     mutable DocumentSource* censusDocument_ = nullptr;
 

@@ -24,7 +24,9 @@ enum Flag : uint8_t {
     kLastSpace = 1,  // the last character shown was white space
     kInHead = 2,
     kEndTag = 4,
-    kRawStyle = 8,  // in kRaw: STYLE's content, else SCRIPT's
+    kRawStyle = 8,    // in kRaw: STYLE's content, else SCRIPT's
+    kInListing = 16,  // inside PRE: its line ends are shown
+    kLineBreak = 32,  // a block began or ended: the next character shown starts a line
 };
 
 // In kTagBody, aux: the last character that is not white space was "=", or "/".
@@ -76,6 +78,50 @@ inline char16_t Lower(char16_t c) {
 constexpr char kScriptEnd[] = "</script";
 constexpr char kStyleEnd[] = "</style";
 
+// Elements whose start or end begins a new line.
+bool BreaksLine(uint64_t name) {
+    switch (name) {
+        case Name("p"):
+        case Name("div"):
+        case Name("br"):
+        case Name("li"):
+        case Name("dt"):
+        case Name("dd"):
+        case Name("h1"):
+        case Name("h2"):
+        case Name("h3"):
+        case Name("h4"):
+        case Name("h5"):
+        case Name("h6"):
+        case Name("tr"):
+        case Name("pre"):
+        case Name("ul"):
+        case Name("ol"):
+        case Name("dl"):
+        case Name("table"):
+        case Name("caption"):
+        case Name("hr"):
+        case Name("center"):
+        case Name("address"):
+        case Name("section"):
+        case Name("article"):
+        case Name("header"):
+        case Name("footer"):
+        case Name("nav"):
+        case Name("aside"):
+        case Name("main"):
+        case Name("figure"):
+        case Name("figcaption"):
+        case Name("form"):
+        case Name("fieldset"):
+        case Name("details"):
+        case Name("summary"):
+            return true;
+        default:
+            return false;
+    }
+}
+
 // A tag's ">": what it opens or closes.
 void EndTag(TextCensus::ScanState& s) {
     const bool isEnd = (s.flags & kEndTag) != 0;
@@ -84,6 +130,13 @@ void EndTag(TextCensus::ScanState& s) {
     s.flags &= static_cast<uint8_t>(~kEndTag);
     const bool empty = s.aux == kAfterSlash;
     s.aux = 0;
+    if (BreaksLine(name)) s.flags |= kLineBreak;
+    if (name == Name("pre")) {
+        if (isEnd)
+            s.flags &= static_cast<uint8_t>(~kInListing);
+        else
+            s.flags |= kInListing;
+    }
     if (isEnd) {
         if (name == Name("head")) s.flags &= static_cast<uint8_t>(~kInHead);
         return;
@@ -108,18 +161,28 @@ void EndTag(TextCensus::ScanState& s) {
 template <class Shown>
 void TextCensus::Scan(const char16_t* text, uint32_t length, ScanState& s, Shown shown) {
     uint32_t i = 0;
+    char16_t c = 0;
     auto show = [&](bool space) {
         if (s.flags & kInHead) return;
-        if (space) {
-            if (s.flags & kLastSpace) return;
-            s.flags |= kLastSpace;
-        } else {
-            s.flags &= static_cast<uint8_t>(~kLastSpace);
+        if (space && (s.flags & kInListing)) {
+            // A listing shows its blanks as they are, and each of its line ends starts a line.
+            if (c == u'\n') s.flags |= kLineBreak;
+            if (c == u'\n' || c == u'\r') return;
+            space = false;
         }
-        shown(i);
+        if (space) {
+            // Blanks at a line's start show nothing.
+            if (s.flags & (kLastSpace | kLineBreak)) return;
+            s.flags |= kLastSpace;
+            shown(i, false);
+            return;
+        }
+        const bool starts = (s.flags & kLineBreak) != 0;
+        s.flags &= static_cast<uint8_t>(~(kLastSpace | kLineBreak));
+        shown(i, starts);
     };
     for (; i < length; ++i) {
-        const char16_t c = text[i];
+        c = text[i];
         // A character that ends a state it does not belong to is read again in kText.
         for (bool again = true; again;) {
             again = false;
@@ -257,15 +320,15 @@ uint32_t TextCensus::Map(const Entry& entry, uint32_t index) {
 bool TextCensus::Build(DocumentSource& document) {
     entries_.clear();
     shown_.clear();
-    total_ = 0;
+    starts_.clear();
+    total_ = lines_ = 0;
     const uint32_t length = document.GetLength();
     // Kept when the count fails too: the caller tells a text counted from one that grew.
     length_ = length;
     if (length == 0xFFFFFFFFu || length == 0) return false;
     entries_.reserve(length / 4096 + 1);
-    shown_.reserve(length / 64 + 1);
     ScanState state;
-    uint32_t count = 0;
+    uint32_t count = 0, lines = 0;
     uint64_t bit = 0;
     for (uint32_t at = 0; at < length;) {
         PageBuffer page;
@@ -275,18 +338,25 @@ bool TextCensus::Build(DocumentSource& document) {
         entry.start = at;
         entry.span = end > at ? std::min(end, length) - at : 0;
         entry.count = count;
+        entry.lines = lines;
         entry.length = page.length;
         entry.bit = bit;
         // Every read starts where the last page ended; one that does not move on ends the
         // count.
         const bool ok = page.start == at && entry.span > 0 && (page.text || page.length == 0);
         if (ok) {
-            shown_.resize((bit + page.length + 63) / 64, 0);
-            uint64_t* words = shown_.data();
-            Scan(page.text, page.length, state, [&](uint32_t i) {
+            const size_t words = (bit + page.length + 63) / 64;
+            shown_.resize(words, 0);
+            starts_.resize(words, 0);
+            Scan(page.text, page.length, state, [&](uint32_t i, bool startsLine) {
                 const uint64_t b = bit + i;
-                words[b >> 6] |= uint64_t{1} << (b & 63);
+                const uint64_t mask = uint64_t{1} << (b & 63);
+                shown_[b >> 6] |= mask;
                 ++count;
+                if (startsLine) {
+                    starts_[b >> 6] |= mask;
+                    ++lines;
+                }
             });
             bit += page.length;
         }
@@ -298,9 +368,11 @@ bool TextCensus::Build(DocumentSource& document) {
     if (entries_.empty() || entries_.back().start + entries_.back().span != length) {
         entries_.clear();
         shown_.clear();
+        starts_.clear();
         return false;
     }
     total_ = count;
+    lines_ = lines;
     return true;
 }
 
@@ -310,10 +382,10 @@ size_t TextCensus::EntryAt(uint32_t position) const {
     return after == entries_.begin() ? 0 : static_cast<size_t>(after - entries_.begin()) - 1;
 }
 
-uint32_t TextCensus::BitsIn(uint64_t from, uint64_t to) const {
+uint32_t TextCensus::BitsIn(const std::vector<uint64_t>& bits, uint64_t from, uint64_t to) {
     uint32_t n = 0;
     while (from < to) {
-        const uint64_t word = shown_[from >> 6] >> (from & 63);
+        const uint64_t word = bits[from >> 6] >> (from & 63);
         const uint64_t take = std::min<uint64_t>(64 - (from & 63), to - from);
         n += static_cast<uint32_t>(
             __builtin_popcountll(take == 64 ? word : word & ((uint64_t{1} << take) - 1)));
@@ -322,9 +394,9 @@ uint32_t TextCensus::BitsIn(uint64_t from, uint64_t to) const {
     return n;
 }
 
-uint32_t TextCensus::CountBefore(uint32_t position) const {
+uint64_t TextCensus::WeightBefore(uint32_t position, uint32_t lineWeight) const {
     if (entries_.empty() || position == 0) return 0;
-    if (position >= length_) return total_;
+    if (position >= length_) return total_ + uint64_t{lineWeight} * lines_;
     const Entry& entry = entries_[EntryAt(position)];
     // The characters whose positions lie before it.
     uint32_t lo = 0, hi = entry.length;
@@ -339,30 +411,43 @@ uint32_t TextCensus::CountBefore(uint32_t position) const {
                 hi = mid;
         }
     }
-    return entry.count + BitsIn(entry.bit, entry.bit + lo);
+    const uint64_t to = entry.bit + lo;
+    return entry.count + BitsIn(shown_, entry.bit, to) +
+           uint64_t{lineWeight} * (entry.lines + BitsIn(starts_, entry.bit, to));
 }
 
-uint32_t TextCensus::PositionOfCount(uint32_t count) const {
-    if (entries_.empty() || count > total_) return length_;
-    if (count == 0) return 0;
-    // The last page that starts with fewer counted before it holds the count's character.
-    auto after = std::lower_bound(entries_.begin(), entries_.end(), count,
-                                  [](const Entry& e, uint32_t k) { return e.count < k; });
+uint32_t TextCensus::PositionOfWeight(uint64_t weight, uint32_t lineWeight) const {
+    if (entries_.empty() || weight > TotalWeight(lineWeight)) return length_;
+    if (weight == 0) return 0;
+    auto before = [lineWeight](const Entry& e) { return e.count + uint64_t{lineWeight} * e.lines; };
+    // The last page that starts with less weighed before it holds the character that reaches it.
+    auto after = std::lower_bound(entries_.begin(), entries_.end(), weight,
+                                  [&](const Entry& e, uint64_t w) { return before(e) < w; });
     const Entry& entry = *(after - 1);
-    uint32_t wanted = count - entry.count;
+    uint64_t reached = before(entry);
     const uint64_t end = entry.bit + entry.length;
     for (uint64_t from = entry.bit; from < end;) {
         const uint64_t take = std::min<uint64_t>(64 - (from & 63), end - from);
-        uint64_t word = shown_[from >> 6] >> (from & 63);
-        if (take < 64) word &= (uint64_t{1} << take) - 1;
-        const uint32_t here = static_cast<uint32_t>(__builtin_popcountll(word));
-        if (here >= wanted) {
-            // The wanted-th set bit of the word: the position just after its character.
-            for (uint32_t k = 1; k < wanted; ++k) word &= word - 1;
-            const uint64_t at = from + static_cast<uint64_t>(__builtin_ctzll(word));
-            return Map(entry, static_cast<uint32_t>(at - entry.bit) + 1);
+        const uint64_t mask = take < 64 ? (uint64_t{1} << take) - 1 : ~uint64_t{0};
+        uint64_t word = (shown_[from >> 6] >> (from & 63)) & mask;
+        const uint64_t starts = (starts_[from >> 6] >> (from & 63)) & mask;
+        const uint64_t here =
+            static_cast<uint64_t>(__builtin_popcountll(word)) +
+            uint64_t{lineWeight} * static_cast<uint64_t>(__builtin_popcountll(starts));
+        if (reached + here < weight) {
+            reached += here;
+            from += take;
+            continue;
         }
-        wanted -= here;
+        // Character by character within the word: the position just after the one that
+        // reaches it.
+        for (; word; word &= word - 1) {
+            const int k = __builtin_ctzll(word);
+            reached += 1 + ((starts >> k) & 1 ? lineWeight : 0);
+            if (reached >= weight)
+                return Map(entry,
+                           static_cast<uint32_t>(from + static_cast<uint64_t>(k) - entry.bit) + 1);
+        }
         from += take;
     }
     return entry.start + entry.span;
