@@ -64,8 +64,10 @@ bool PageLayout::GoToFoundText(uint32_t position) {
                 (known == kNone || r.start > known))
                 known = r.start;
         const uint32_t back = std::clamp<uint32_t>(perPage / 2, 64, 4096);
+        // Not from a known page: from the start of a line, as paging forward wraps it.
         from = known != kNone ? known
-                              : std::max(pager_.First().start, position - std::min(position, back));
+                              : std::max(pager_.First().start,
+                                         LineStartHolding(position - std::min(position, back)));
     }
     pager_.HideCurrent();
     PageRecord* r =

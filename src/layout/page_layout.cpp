@@ -64,6 +64,7 @@ void PageLayout::SetSource(TokenSource* source) {
     ForgetTableMeasures();
     source_ = source;
     markup_ = dynamic_cast<HtmlTokenizer*>(source);
+    census_.reset();
     checkpoints_.Clear();
 }
 
@@ -173,12 +174,25 @@ uint32_t PageLayout::CharsPerPageEstimate() const {
 uint32_t PageLayout::EstimatePageNumber(uint32_t p) const {
     uint32_t f = pager_.FirstKnown() ? pager_.First().start : 0;
     if (p <= f) return 1;
+    // Markup counts what it shows: most of its positions may be tags.
+    if (const TextCensus* census = Census())
+        return 1 + static_cast<uint32_t>(std::max<uint64_t>(
+                       1, census->WeightBetween(f, p, LineStartWeight()) / ShownPerPageEstimate()));
     return 1 + std::max<uint32_t>(1, (p - f) / CharsPerPageEstimate());
 }
 
 uint32_t PageLayout::PositionOfPage(uint32_t n) const {
-    uint64_t f = pager_.FirstKnown() ? pager_.First().start : 0;
-    uint64_t p = (static_cast<uint64_t>(n < 1 ? 1 : n) - 1) * CharsPerPageEstimate() + f;
+    uint32_t f = pager_.FirstKnown() ? pager_.First().start : 0;
+    const uint64_t pages = static_cast<uint64_t>(n < 1 ? 1 : n) - 1;
+    uint64_t p = pages * CharsPerPageEstimate() + f;
+    if (const TextCensus* census = Census()) {
+        const uint32_t line = LineStartWeight();
+        const uint64_t k = pages * ShownPerPageEstimate() + census->WeightBefore(f, line);
+        // Past the shown text: as far past its end as the count goes on.
+        p = k <= census->TotalWeight(line)
+                ? std::max<uint64_t>(f, census->PositionOfWeight(k, line))
+                : census->Length() + (k - census->TotalWeight(line));
+    }
     return p > 0xFFFFFFFEu ? 0xFFFFFFFEu : static_cast<uint32_t>(p);
 }
 
@@ -379,7 +393,7 @@ bool PageLayout::GoToPage(uint32_t n) {
     } else if (n <= 1) {
         r = &pager_.First();
     } else {
-        r = pager_.EnsureRecord(n, PositionOfPage(n), true);
+        r = pager_.EnsureRecord(n, LineStartHolding(PositionOfPage(n)), true);
         // A page started at the estimate that runs to the end of the text is the tail of the
         // last page, or the markup after the last words: the last page is shown whole.
         const uint32_t start = r ? r->start : kNone;
@@ -475,11 +489,15 @@ bool PageLayout::GoToPageContaining(uint32_t position) {
         start = pager_.First().start;
         number = 1;
     } else {
+        bool held = false;
         for (const PageRecord& r : pager_.Records())
             if (r.IsUsed() && r.end != kNone && r.start <= position && position < r.end) {
                 number = r.pageNumber;
                 start = r.start;
+                held = true;
             }
+        // None holds it: the page starts on its line, as paging forward wraps it.
+        if (!held) start = LineStartHolding(position);
     }
     return ShowMoved(pager_.ShowAsOnlyPage(pager_.EnsureRecord(number, start, true)));
 }

@@ -34,6 +34,7 @@
 #include "layout/paginator.h"
 #include "layout/replay_checkpoints.h"
 #include "layout/table_widths.h"
+#include "layout/text_census.h"
 #include "media/image/icon_image.h"
 
 class AnnotationFile;
@@ -359,9 +360,19 @@ public:
     uint32_t FirstPageStart() const { return pager_.FirstKnown() ? pager_.First().start : kNone; }
     uint32_t PageCount();
     bool CurrentPageEndsWithBreak();
+    // A page's worth of shown characters at the first column's size and the base font size.
     uint32_t CharsPerPageEstimate() const;
+    // Page numbers by estimate, from the text after the first page's start (markup: what its
+    // tags and hidden elements leave and the lines its blocks start, see TextCensus; other
+    // text: its positions).
     uint32_t EstimatePageNumber(uint32_t position) const;
+    // Where the text after the first page's start has shown n - 1 pages' worth: monotonic, at
+    // or past the text's length for a page past its end.
     uint32_t PositionOfPage(uint32_t n) const;
+    // Where the line holding the position starts, as paging forward from its paragraph's start
+    // wraps it (a page reached by estimate starts there, never inside a word); a nearby token
+    // start when the paragraph begins too far back, or a table's row.
+    uint32_t LineStartHolding(uint32_t position);
     int32_t ColumnGap() const;
     int32_t FindColumn(const Rect& rect, Rect& out) const;
     int32_t ComputeColumns();
@@ -797,6 +808,17 @@ private:
     static bool AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script);
     void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify);
     static bool AppendArea(AreaArray& out, Area& area);
+
+    // The shown characters of a markup text, counted at the first estimate (page_estimates.cpp);
+    // null for other text, or one that cannot be counted.
+    TextCensus* Census() const;
+    // What a page of markup holds, counted as the census counts: shown characters, and the
+    // characters each line a block starts is worth (short blocks leave most of their lines
+    // empty).
+    uint32_t ShownPerPageEstimate() const;
+    uint32_t LineStartWeight() const;
+    mutable std::unique_ptr<TextCensus> census_;
+    mutable DocumentSource* censusDocument_ = nullptr;
 
     BookLayoutTraits* traits_;
     TokenSource* source_ = nullptr;

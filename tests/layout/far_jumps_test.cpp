@@ -88,7 +88,16 @@ template <class Doc>
 struct Session : fvt::test::MarkupEngine<Doc> {
     Session(const std::u16string& html, fvt::test::ContextCanvas* canvas,
             ByteStream* kept = nullptr)
-        : fvt::test::MarkupEngine<Doc>(html, canvas, 4096, 240, kept) {}
+        : fvt::test::MarkupEngine<Doc>(html, canvas, 4096, 240, kept) {
+        // The estimates count the shown text once, in one pass over every page (no token is
+        // read): taken here, its pages are told apart from those the jumps read.
+        const uint32_t before = this->doc.reads;
+        this->layout->EstimatePageNumber(this->layout->TextLength());
+        countReads = this->doc.reads - before;
+    }
+    // The pages read but for the count.
+    uint32_t JumpReads() const { return this->doc.reads - countReads; }
+    uint32_t countReads = 0;
 };
 
 // What a jump shows and the state its page starts from.
@@ -206,7 +215,7 @@ TEST_F(FarJumps, KeptCheckpointsJumpToTheStateReadingEveryTokenBuilds) {
     Take(*kept[0], &b);
     ASSERT_TRUE(a && b);
     EXPECT_TRUE(a->Equals(*b));
-    EXPECT_LT(kept[0]->doc.reads * 4, reading[0]->doc.reads) << "pages of text read";
+    EXPECT_LT(kept[0]->JumpReads() * 4, reading[0]->JumpReads()) << "pages of text read";
     ByteStream again;
     EXPECT_FALSE(kept[0]->layout->SaveKeptCheckpoints(again)) << "nothing new to keep";
 
@@ -340,7 +349,7 @@ TEST_F(FarJumps, ABigBookRebuildsAFarPageFromTheStretchBeforeIt) {
         EXPECT_TRUE(rebuilt[i] == every[i]) << "jump " << i << " at " << every[i].start;
     const uint32_t stretchPages = PageLayout::kRebuildStretch / 4096;
     for (size_t i = 0; i < rebuilding.size(); ++i)
-        EXPECT_LT(rebuilding[i]->doc.reads, 4 * stretchPages) << "session " << i;
+        EXPECT_LT(rebuilding[i]->JumpReads(), 4 * stretchPages) << "session " << i;
     fvt::test::DeleteContextCanvas(canvas);
 }
 
