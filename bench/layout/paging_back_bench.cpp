@@ -10,13 +10,32 @@
 // - One PageUp onto a page of a table wider than the screen (read view by view), early in a long
 //   book and far into it, each from a fresh layout: `near_pageup_ms`, `far_pageup_ms`, the pages
 //   laid out for each (`near_layouts_per_up`, `far_layouts_per_up`) and `far_over_near`.
+// - PageUp against PageDown per key, on prose and on an 8 MB API reference of small tables, at
+//   240x320 and at 480x640 with the larger font, each key's thread CPU time on its own:
+//   `PageUpPerKey`: K PageUps from End against K PageDowns over the same stretch (from the
+//   page the PageUps reached); `PageUpAfterAJump`: one PageUp as the first key after a jump
+//   onto a page holding a table's end, at each eighth of the book, against one PageDown from
+//   there. Counters `up_over_down`, `layouts_per_up`, `max_pageup_ms`, `ms_per_up`,
+//   `ms_per_down` (and End's `end_ms`).
+// - The memory of those walks (`PageUpMemory`, `PageUpMemoryAfterAJump`), each walk in a
+//   process of its own: its peak resident size less its size before the walk. Counters
+//   `back_mem_over_forward`, `back_mb`, `forward_mb`.
 // The engine's own block and line layout measures with box metrics (no graphics context).
 #include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "../shell/prose_html.h"
 #include "core/byte_stream.h"
 #include "core/file.h"
 #include "document/markup/html_tokenizer.h"
@@ -26,6 +45,7 @@
 #include "layout/page_layout.h"
 #include "support/document/device_files.h"
 #include "support/document/memory_document.h"
+#include "support/document/seeded_words.h"
 #include "support/layout/paging_fixtures.h"
 
 namespace {
@@ -430,6 +450,454 @@ void JumpsInAMarkupBook(benchmark::State& state) {
 }
 BENCHMARK(JumpsInAMarkupBook)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// --- PageUp per key on prose and on a large API reference --------------------------------
+
+// About `chars` of an API reference as documentation generators write one, many modules in one
+// file: per module a rule, a side menu in a table beside the module's title and summary, and a
+// synopsis of its functions; per function a rule, a heading, the signature in a listing, a
+// few paragraphs, a small table of its parameters (name, type, description) whose cells hold
+// long identifiers, and a definition list of what it returns and since when.
+std::u16string ApiReference(size_t chars) {
+    static const char* const kPrefixes[] = {"xmlSec",  "xslt",    "xml",
+                                            "htmlDoc", "gtkText", "gdkPixbuf"};
+    static const char* const kParts[] = {
+        "Transform",  "Ctx",    "Binary",   "Execute", "Node",      "Key",    "Data",
+        "Buffer",     "Attr",   "Template", "Parser",  "Read",      "Write",  "Get",
+        "Set",        "Free",   "Create",   "Element", "Namespace", "Cursor", "Iter",
+        "Stylesheet", "Output", "Base64",   "Digest",  "Signature", "List",   "Chain"};
+    static const char* const kProse[] = {
+        "the",    "transform", "context", "returns", "pointer", "to",    "a",     "new",
+        "buffer", "of",        "which",   "caller",  "must",    "free",  "when",  "done",
+        "node",   "is",        "checked", "against", "key",     "data",  "and",   "list",
+        "in",     "case",      "an",      "error",   "occurs",  "value", "chain", "for"};
+    static const char* const kBaseTypes[] = {
+        "int", "const xmlChar *", "void *", "xmlSecSize", "unsigned int", "double", "xmlChar **"};
+    fvt::test::SeededWords prefix(kPrefixes, 5), part(kParts, 17), prose(kProse, 29),
+        base(kBaseTypes, 31);
+    auto identifier = [&](int parts) {
+        std::string id = prefix.Words(1);
+        for (int i = 0; i < parts; ++i) id += part.Words(1);
+        return id;
+    };
+    auto type = [&]() {
+        return (prose.Draw() >> 16) % 3 == 0 ? base.Words(1) : identifier(2) + "Ptr";
+    };
+    auto sentence = [&](int n) { return prose.Words(n) + "."; };
+
+    std::string h = "<html><head><title>API reference</title></head><body>\n";
+    for (int module = 1; h.size() < chars; ++module) {
+        const std::string moduleName = identifier(1);
+        // The module's functions, named first for its menu and synopsis.
+        std::vector<std::string> names;
+        for (int f = 0; f < 40; ++f) names.push_back(identifier(2 + f % 3));
+        h += "<hr><table width=\"100%\"><tr><td width=\"30%\" valign=\"top\"><b>API Menu</b><ul>";
+        for (int i = 0; i < 6; ++i)
+            h += "<li><a href=\"#" + names[i] + "\">" + names[i] + "</a></li>";
+        h += "</ul></td><td valign=\"top\"><h1>Module " + moduleName + "</h1><p>" + sentence(40) +
+             "</p></td></tr></table>\n<h2>Synopsis</h2><pre>";
+        for (const std::string& n : names) h += type() + "\t" + n + "\t(" + type() + " ctx);\n";
+        h += "</pre>\n<h2>Description</h2><p>" + sentence(60) + "</p><p>" + sentence(45) +
+             "</p>\n<h2>Details</h2>\n";
+        for (const std::string& n : names) {
+            const int params = 1 + static_cast<int>((prose.Draw() >> 16) % 4);
+            std::vector<std::string> pnames, ptypes;
+            for (int p = 0; p < params; ++p) {
+                pnames.push_back(prose.Words(1) + std::to_string(p));
+                ptypes.push_back(type());
+            }
+            h += "<hr><h3><a name=\"" + n + "\"></a>" + n + " ()</h3>\n<pre>" + type() + "\t" + n +
+                 "\t(";
+            for (int p = 0; p < params; ++p)
+                h += (p ? ",\n\t\t\t\t " : "") + ptypes[p] + " " + pnames[p];
+            h +=
+                ");</pre>\n<p>" + sentence(25 + static_cast<int>((prose.Draw() >> 16) % 40)) +
+                "</p>\n<table border=\"1\"><tr><th>name</th><th>type</th><th>description</th></tr>";
+            for (int p = 0; p < params; ++p)
+                h += "<tr><td><i>" + pnames[p] + "</i></td><td>" + ptypes[p] + "</td><td>" +
+                     sentence(6 + p * 3) + " See " + identifier(3) + ".</td></tr>";
+            h += "</table>\n<dl><dt>Returns</dt><dd>" + sentence(12) + "</dd><dt>Since</dt><dd>1." +
+                 std::to_string(module % 9) + "." + std::to_string(params) + "</dd></dl>\n<p>" +
+                 sentence(30) + "</p>\n";
+        }
+    }
+    h += "</body></html>";
+    return std::u16string(h.begin(), h.end());
+}
+
+const std::u16string& ApiReferenceText() {
+    static const std::u16string* text = new std::u16string(ApiReference(8u << 20));
+    return *text;
+}
+
+const std::u16string& ProseText() {
+    static const std::u16string* text = [] {
+        const std::string html = ProseHtml(2300000);
+        return new std::u16string(html.begin(), html.end());
+    }();
+    return *text;
+}
+
+struct Screen {
+    int32_t width, height, fontSize;
+};
+constexpr Screen kSmallScreen{240, 320, 12};
+// The double-resolution screen with the larger font (a quarter over the doubled 12).
+constexpr Screen kLargeScreen{480, 640, 30};
+
+// An HTML file (replayed, as the reader reads one) on a fresh layout.
+struct ScreenBook : fvt::test::PagingBook {
+    ScreenBook(const std::u16string& text, const Screen& screen) : PagingBook(text, false, false) {
+        layout.Configure(fvt::test::SettingsAt(screen.fontSize));
+        layout.SetViewport(Rect{0, 0, screen.width, screen.height});
+        layout.Start();
+    }
+};
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct KeyWalk {
+    int keys = 0;
+    double cpu = 0, maxKey = 0;
+    uint64_t layouts = 0;
+
+    void Add(const KeyWalk& w) {
+        keys += w.keys;
+        cpu += w.cpu;
+        maxKey = std::max(maxKey, w.maxKey);
+        layouts += w.layouts;
+    }
+};
+
+// The page a key moves to and its layout for the screen, as the reader does on the key.
+bool PageKey(PageLayout& layout, PageStepCode step) {
+    if (!layout.GoToPosition(layout.CurrentPageStart(), step)) return false;
+    layout.LayoutPageAt(layout.CurrentPageStart(), false);
+    return true;
+}
+
+KeyWalk PageKeys(PageLayout& layout, PageStepCode step, int k) {
+    KeyWalk w;
+    for (int i = 0; i < k; ++i) {
+        const uint64_t l0 = layout.PagesLaidOut();
+        const double t0 = ThreadCpuSeconds();
+        const bool moved = PageKey(layout, step);
+        const double t = ThreadCpuSeconds() - t0;
+        if (!moved) break;
+        ++w.keys;
+        w.cpu += t;
+        w.maxKey = std::max(w.maxKey, t);
+        w.layouts += layout.PagesLaidOut() - l0;
+    }
+    return w;
+}
+
+// PageUp's CPU time per key against PageDown's, page layouts per key, the slowest PageUp.
+bool SetKeyCounters(benchmark::State& state, const KeyWalk& up, const KeyWalk& down) {
+    if (up.keys == 0 || down.keys == 0) {
+        state.SkipWithError("the book did not page");
+        return false;
+    }
+    const double perUp = up.cpu / up.keys, perDown = down.cpu / down.keys;
+    state.counters["up_over_down"] = perDown > 0 ? perUp / perDown : 0;
+    state.counters["layouts_per_up"] = static_cast<double>(up.layouts) / up.keys;
+    state.counters["layouts_per_down"] = static_cast<double>(down.layouts) / down.keys;
+    state.counters["max_pageup_ms"] = up.maxKey * 1e3;
+    state.counters["ms_per_up"] = perUp * 1e3;
+    state.counters["ms_per_down"] = perDown * 1e3;
+    return true;
+}
+
+// End, as on opening: the last page and its layout.
+void GoToEnd(PageLayout& layout) {
+    layout.GoToPage(PageLayout::kNone);
+    layout.LayoutPageAt(layout.CurrentPageStart(), false);
+}
+
+void GoToPageHolding(PageLayout& layout, uint32_t position) {
+    layout.GoToPageContaining(position);
+    layout.LayoutPageAt(layout.CurrentPageStart(), false);
+}
+
+// Each key's CPU time and page layouts: K PageUps from End, then K PageDowns from the page
+// they reached, each walk on a fresh layout.
+void PageUpPerKey(benchmark::State& state, const std::u16string& (*text)(), Screen screen, int k) {
+    KeyWalk up, down;
+    double end = 0;
+    for (auto _ : state) {
+        uint32_t from = 0;
+        {
+            ScreenBook book(text(), screen);
+            const double t0 = ThreadCpuSeconds();
+            GoToEnd(book.layout);
+            end += ThreadCpuSeconds() - t0;
+            up.Add(PageKeys(book.layout, PageStepCode::kPageEndingHere, k));
+            from = book.layout.CurrentPageStart();
+        }
+        ScreenBook book(text(), screen);
+        GoToPageHolding(book.layout, from);
+        down.Add(PageKeys(book.layout, PageStepCode::kNextPage, k));
+    }
+    if (!SetKeyCounters(state, up, down)) return;
+    state.counters["end_ms"] = end * 1e3 / static_cast<double>(state.iterations());
+}
+
+// Where the jumps of `PageUpAfterAJump` land: a page holding the end of a table (in or right
+// after it), at each eighth of the book; in a book without tables, the eighth itself.
+std::vector<uint32_t> JumpTargets(const std::u16string& text) {
+    std::vector<uint32_t> at;
+    for (size_t eighth = 1; eighth < 8; ++eighth) {
+        const size_t from = text.size() * eighth / 8;
+        const size_t table = text.find(u"</table>", from);
+        at.push_back(static_cast<uint32_t>(table == std::u16string::npos ? from : table));
+    }
+    return at;
+}
+
+// A single PageUp (and, against it, a PageDown) as the first key after a jump (Go to page, a
+// link, reopening), onto the page before one that holds a table's end, at each eighth of the
+// book, each on a fresh layout.
+void PageUpAfterAJump(benchmark::State& state, const std::u16string& (*text)(), Screen screen) {
+    const std::vector<uint32_t> targets = JumpTargets(text());
+    KeyWalk up, down;
+    for (auto _ : state) {
+        for (uint32_t target : targets) {
+            {
+                ScreenBook book(text(), screen);
+                GoToPageHolding(book.layout, target);
+                up.Add(PageKeys(book.layout, PageStepCode::kPageEndingHere, 1));
+            }
+            ScreenBook book(text(), screen);
+            GoToPageHolding(book.layout, target);
+            down.Add(PageKeys(book.layout, PageStepCode::kNextPage, 1));
+        }
+    }
+    SetKeyCounters(state, up, down);
+}
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+long StatusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    const size_t n = std::strlen(field);
+    for (std::string line; std::getline(in, line);)
+        if (line.compare(0, n, field) == 0 && line.size() > n && line[n] == ':')
+            return std::strtol(line.c_str() + n + 1, nullptr, 10);
+    return -1;
+}
+
+// Sets the peak resident size back to the present one, so that the peak read later is the
+// walk's and not the benchmark's before it (false where the kernel does not allow it).
+bool ResetPeak() {
+    std::ofstream out("/proc/self/clear_refs");
+    out << "5";
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+// The walks whose memory is measured, each in a process of its own: started afresh (exec'd),
+// so that what the benchmark allocated and freed before does not lend the walk its pages.
+// A child is asked for one walk as "--paging-walk BOOK SCREEN FROM STEP KEYS FD": on the book
+// ("prose", "api"), at the screen ("small", "large"), from End ("end") or from the page holding
+// a position, KEYS steps ("up", "down"); its answer goes to the pipe FD.
+constexpr const char* kWalkChild = "--paging-walk";
+
+struct WalkMemory {
+    long before = -1, peak = -1;  // kB
+    uint32_t endedAt = 0;
+};
+
+struct WalkRequest {
+    bool api = false, large = false, up = false;
+    uint32_t from = PageLayout::kNone;  // kNone: from End
+    int keys = 0;
+};
+
+const std::u16string& TextOf(const WalkRequest& w) {
+    return w.api ? ApiReferenceText() : ProseText();
+}
+
+// The child's side: the walk on a fresh layout, its peak resident size counted from just
+// before it.
+int RunWalkChild(char** argv) {
+    WalkRequest w;
+    w.api = std::strcmp(argv[2], "api") == 0;
+    w.large = std::strcmp(argv[3], "large") == 0;
+    w.from = std::strcmp(argv[4], "end") == 0
+                 ? PageLayout::kNone
+                 : static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10));
+    w.up = std::strcmp(argv[5], "up") == 0;
+    w.keys = std::atoi(argv[6]);
+    const int fd = std::atoi(argv[7]);
+    WalkMemory m;
+    {
+        ScreenBook book(TextOf(w), w.large ? kLargeScreen : kSmallScreen);
+        // The peak so far is the book's making; without a reset it would stand for the walk's.
+        if (ResetPeak()) {
+            m.before = StatusKb("VmRSS");
+            if (w.from == PageLayout::kNone)
+                GoToEnd(book.layout);
+            else
+                GoToPageHolding(book.layout, w.from);
+            PageKeys(book.layout, w.up ? PageStepCode::kPageEndingHere : PageStepCode::kNextPage,
+                     w.keys);
+            m.peak = StatusKb("VmHWM");
+            m.endedAt = book.layout.CurrentPageStart();
+        }
+    }
+    return write(fd, &m, sizeof m) == static_cast<ssize_t>(sizeof m) ? 0 : 1;
+}
+
+// The parent's side: the walk run in a child, its figures read back through a pipe.
+bool MemoryOfWalk(const WalkRequest& w, WalkMemory& out) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    const std::string from = w.from == PageLayout::kNone ? "end" : std::to_string(w.from);
+    const std::string keys = std::to_string(w.keys), fd = std::to_string(fds[1]);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const char* args[] = {"paging_back_bench",
+                              kWalkChild,
+                              w.api ? "api" : "prose",
+                              w.large ? "large" : "small",
+                              from.c_str(),
+                              w.up ? "up" : "down",
+                              keys.c_str(),
+                              fd.c_str(),
+                              nullptr};
+        execv("/proc/self/exe", const_cast<char* const*>(args));
+        _exit(127);
+    }
+    close(fds[1]);
+    WalkMemory m;
+    const bool got = pid > 0 && read(fds[0], &m, sizeof m) == static_cast<ssize_t>(sizeof m);
+    close(fds[0]);
+    int status = 0;
+    if (pid > 0) waitpid(pid, &status, 0);
+    if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || m.before < 0 || m.peak < 0)
+        return false;
+    out = m;
+    return true;
+}
+
+double PeakMb(const WalkMemory& m) {
+    return static_cast<double>(std::max(0L, m.peak - m.before)) / 1024;
+}
+
+void SetMemoryCounters(benchmark::State& state, double back, double forward) {
+    state.counters["back_mb"] = back;
+    state.counters["forward_mb"] = forward;
+    state.counters["back_mem_over_forward"] = forward > 0 ? back / forward : 0;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The memory of the walks of `PageUpPerKey`: End and K PageUps against K PageDowns over the
+// same stretch, from the page the PageUps reached. Medians over the iterations: a fresh
+// process's peak moves by a few pages from run to run.
+void PageUpMemory(benchmark::State& state, bool api, bool large, int k) {
+    std::vector<double> back, forward;
+    for (auto _ : state) {
+        WalkMemory up, down;
+        WalkRequest w{api, large, true, PageLayout::kNone, k};
+        if (!MemoryOfWalk(w, up)) return state.SkipWithError("the walk back failed in its child");
+        w.up = false;
+        w.from = up.endedAt;
+        if (!MemoryOfWalk(w, down))
+            return state.SkipWithError("the walk forward failed in its child");
+        back.push_back(PeakMb(up));
+        forward.push_back(PeakMb(down));
+    }
+    SetMemoryCounters(state, Median(back), Median(forward));
+}
+
+// The memory of `PageUpAfterAJump`'s keys: the jump and a PageUp against the jump and a
+// PageDown, each in a child of its own; the largest over the jumps of each one's median.
+void PageUpMemoryAfterAJump(benchmark::State& state, bool api, bool large) {
+    const std::vector<uint32_t> targets = JumpTargets(api ? ApiReferenceText() : ProseText());
+    std::vector<std::vector<double>> back(targets.size()), forward(targets.size());
+    for (auto _ : state) {
+        for (size_t i = 0; i < targets.size(); ++i) {
+            WalkMemory up, down;
+            if (!MemoryOfWalk(WalkRequest{api, large, true, targets[i], 1}, up) ||
+                !MemoryOfWalk(WalkRequest{api, large, false, targets[i], 1}, down))
+                return state.SkipWithError("a jump failed in its child");
+            back[i].push_back(PeakMb(up));
+            forward[i].push_back(PeakMb(down));
+        }
+    }
+    double b = 0, f = 0;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        b = std::max(b, Median(back[i]));
+        f = std::max(f, Median(forward[i]));
+    }
+    SetMemoryCounters(state, b, f);
+}
+
+// K: about the PageUps the slow walks of a large book were measured over.
+constexpr int kKeys = 120;
+
+BENCHMARK_CAPTURE(PageUpPerKey, prose_240x320, &ProseText, kSmallScreen, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(PageUpPerKey, prose_480x640, &ProseText, kLargeScreen, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(PageUpPerKey, api_reference_240x320, &ApiReferenceText, kSmallScreen, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PageUpPerKey, api_reference_480x640, &ApiReferenceText, kLargeScreen, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PageUpAfterAJump, prose_240x320, &ProseText, kSmallScreen)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PageUpAfterAJump, prose_480x640, &ProseText, kLargeScreen)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PageUpAfterAJump, api_reference_240x320, &ApiReferenceText, kSmallScreen)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PageUpAfterAJump, api_reference_480x640, &ApiReferenceText, kLargeScreen)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PageUpMemory, prose_240x320, false, false, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
+BENCHMARK_CAPTURE(PageUpMemory, prose_480x640, false, true, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
+BENCHMARK_CAPTURE(PageUpMemory, api_reference_240x320, true, false, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(PageUpMemory, api_reference_480x640, true, true, kKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(PageUpMemoryAfterAJump, prose_240x320, false, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(PageUpMemoryAfterAJump, prose_480x640, false, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(PageUpMemoryAfterAJump, api_reference_240x320, true, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PageUpMemoryAfterAJump, api_reference_480x640, true, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 8 && std::strcmp(argv[1], kWalkChild) == 0) return RunWalkChild(argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
