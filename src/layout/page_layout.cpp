@@ -378,10 +378,15 @@ bool PageLayout::GoToPage(uint32_t n) {
     if (!toLast && n > 1 && pager_.LastNumber() == kNone &&
         (PositionOfPage(n) >= length || n >= EstimatePageNumber(length)))
         toLast = true;
-    if (n > 1 && pager_.PagedFromFirst()) {
-        // A short text: page n is the one n - 1 PageDowns reach, the last one End's.
-        r = pager_.WalkFromFirst(n);
+    if (n > 1 && pager_.CountPages(kCountAtOnce)) {
+        // A short text, counted: page n is the one n - 1 PageDowns reach, the last one End's.
+        const Paginator::CountedPage* c = pager_.CountedPageNumbered(n);
+        r = c ? pager_.EnsureRecord(c->number, c->start, false) : nullptr;
+        if (r) r->pageNumber = c->number;
         // A number past the last page's steps shows it as End does (a tall table at its end).
+        toLast = n == kNone || (r && n >= r->pageNumber + r->steps);
+    } else if (n > 1 && pager_.PagedFromFirst()) {
+        r = pager_.WalkFromFirst(n);
         toLast = n == kNone || (r && n >= r->pageNumber + r->steps);
     } else if (PageRecord* known = n > 1 ? pager_.RecordHoldingStep(n) : nullptr) {
         // A page of a large table's views, laid out: page n is one of its views.
@@ -530,14 +535,20 @@ uint32_t PageLayout::CurrentPageEnd() {
 }
 
 uint32_t PageLayout::PageCount() {
-    uint32_t count = pager_.LastStepNumber();
+    uint32_t count = pager_.Counted() ? pager_.LastStepNumber() : kNone;
     // A short text is counted by paging it: the count holds while reading.
+    if (count == kNone && pager_.CountPages(kCountAtOnce)) count = pager_.LastStepNumber();
+    if (count == kNone) count = pager_.LastStepNumber();
     if (count == kNone && pager_.PagedFromFirst() && pager_.WalkFromFirst(kNone))
         count = pager_.LastStepNumber();
     if (count == kNone) count = EstimatePageNumber(TextLength());
     // An estimate never counts fewer pages than the number shown.
     const uint32_t shown = ShownPageNumber();
     return shown != kNone ? std::max(count, shown) : count;
+}
+
+bool PageLayout::CountSomePages() {
+    return pager_.CountPages(kCountSlice);
 }
 
 bool PageLayout::CurrentPageEndsWithBreak() {

@@ -607,6 +607,12 @@ public:
         checkpoints_.ForgetNearby();
     }
 
+    // A short text's pages are counted a few at a time after each paint (true once they all
+    // are), and all at once when a number is needed first.
+    bool CountSomePages();
+    static constexpr int32_t kCountSlice = 12;
+    static constexpr int32_t kCountAtOnce = 1 << 20;
+
     // --- What the paginator asks of the composer of one page ---------------------------------
     // Lays the record's page into the slot (the content layout's, when one is set); counted.
     bool ComposePage(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,

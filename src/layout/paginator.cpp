@@ -446,6 +446,9 @@ void Paginator::HideCurrent() {
 
 void Paginator::MakeCurrent(PageRecord* record, PageMarkIndex mark) {
     current_ = record->start;
+    // Counted: every page shown takes the number paging forward gives it.
+    if (const uint32_t n = CountedNumber(record->start); n != kNone && record != &first_)
+        record->pageNumber = std::max<uint32_t>(2, n);
     record->markIndex = mark == kNoPageMark ? -1 : static_cast<int32_t>(mark);
     record->useStamp = NextStamp();
 }

@@ -317,6 +317,30 @@ public:
     const KnownPage* KnownPageAt(uint32_t start) const;
     size_t KnownPageCount() const { return map_.size(); }
 
+    // --- Counting the pages of a short text (page_count.cpp) --------------------------------
+    // A text this long or shorter, in one section, is paged from its first page once.
+    static constexpr uint32_t kCountableLength = 1u << 20;
+    bool Countable();
+    // Test hook: texts longer than this are not counted.
+    void SetCountLimit(uint32_t positions) {
+        countLimit_ = positions;
+        ForgetCount();
+    }
+    // Counts up to `most` more pages; true once every page is counted (the last page is then
+    // known).
+    bool CountPages(int32_t most);
+    bool Counted() const { return countDone_; }
+    struct CountedPage {
+        uint32_t start;
+        uint32_t number;
+        uint32_t steps;
+    };
+    // The counted page that holds the position, or whose steps hold page n; null until counted.
+    const CountedPage* CountedHolding(uint32_t position) const;
+    const CountedPage* CountedPageNumbered(uint32_t n) const;
+    // The number paging forward gives a page starting at `start`; kNone until counted.
+    uint32_t CountedNumber(uint32_t start) const;
+
     // --- Maintenance -----------------------------------------------------------------------
     // Every laid-out page and every record but the current one dropped; ends and links
     // forgotten (they were measured at the old size).
@@ -400,6 +424,14 @@ private:
     uint32_t gridTo_ = kNone;
     // A search is laying pages out to look at them: they are not pages shown.
     bool probing_ = false;
+    // The count: the pages counted so far, the record of the next one and its number.
+    void ForgetCount();
+    std::vector<CountedPage> counted_;
+    PageRecord count_;
+    uint32_t countNumber_ = 1;
+    bool countDone_ = false;
+    bool countFailed_ = false;
+    uint32_t countLimit_ = kCountableLength;
 
     PageLayout& layout_;
 

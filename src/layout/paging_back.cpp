@@ -271,6 +271,7 @@ void Paginator::ForgetKnownLines() {
     map_.clear();
     breakStarts_.clear();
     ForgetGrid();
+    ForgetCount();
 }
 
 // --- Laying pages out for a search ----------------------------------------------------------------
@@ -341,7 +342,9 @@ bool Paginator::StartLineRecord(int32_t line, PageRecord& record) {
         layout_.ReleaseSourceBuffers();
         if (getenv("FOLIVANT_DEBUG_PAGING"))
             fprintf(stderr, "cut line %u from page %u gives %u\n", start, page->start, next.start);
-        if (ok && more && next.start > page->start && next.start <= start) {
+        // (A cut that starts elsewhere than the line, before what shows nothing, is not
+        // taken: the page is started at the line itself, as from any other page.)
+        if (ok && more && next.start == start) {
             record.Reset();
             record.MoveFrom(next);
             record.used = true;
@@ -457,15 +460,11 @@ bool Paginator::WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page
     page.pageNumber = kNone;
     if (!layout_.LayoutPageFrom(lo, page, true)) return false;
     if (page.start >= target) {
-        // A token longer than the reach (a long listing) holds the target: read from before it.
-        const uint32_t earlier = lo - best > reach ? lo - reach : best;
+        // A token longer than the reach (a long listing) holds the target: the page starts
+        // inside it.
         page.Reset();
         page.pageNumber = kNone;
-        if (earlier >= lo || !layout_.LayoutPageFrom(earlier, page, true) || page.start >= target) {
-            page.Reset();
-            page.pageNumber = kNone;
-            if (!layout_.LayoutPageFrom(lo, page, false)) return false;
-        }
+        if (!layout_.LayoutPageFrom(lo, page, false)) return false;
     }
     // (A grid extended back only needs lines: its first paragraph, farthest from the target,
     // may wrap otherwise, and is not read again for its start.)

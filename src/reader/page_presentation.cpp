@@ -208,8 +208,10 @@ void PagePresentation::Paint() {
     if (view_) view_->TakePlace();
     layout_->PaintCurrentPage(true);
     if (view_) view_->RepaintFocus();
-    // The next page is laid out ahead, so that PageDown shows it at once.
+    // The next page is laid out ahead, so that PageDown shows it at once; a short text's pages
+    // are counted a few at a time meanwhile, so that its numbers are paging's own.
     if (layout_->CanStepForward()) layout_->PrerenderAhead();
+    layout_->CountSomePages();
 }
 
 void PagePresentation::LayOutIn(const Rect& r) {

@@ -330,6 +330,8 @@ TEST(PagingBackChain, PagesGoingBackAreTheLongest) {
     for (int p = 0; text.size() < 120000; ++p)
         text += Words(r, 1 + p % 5 * 9) + std::u16string(1 + p % 3 + (p % 7 == 0), u'\n');
     OpenBook b(text, true, true);
+    // The search itself, not the pages of a count from the first page.
+    b.layout.Pages().SetCountLimit(1000);
     // The start of the last line shown on the current page.
     auto lastLine = [&]() {
         for (int32_t s = 0; s < 2; ++s) {
@@ -369,6 +371,8 @@ TEST(PagingBackChain, PagesGoingBackAreTheLongest) {
         const uint32_t from = lastLines[k + 1];
         ASSERT_NE(from, PageRecord::kNone);
         ASSERT_LT(from, starts[k]);
+        // A blank line starts no page: paging forward never starts one there.
+        if (text[from] == u'\n') continue;
         ASSERT_TRUE(check.layout.GoToPositionAsPageStart(from));
         ASSERT_TRUE(check.Show());
         ASSERT_EQ(check.Start(), from);

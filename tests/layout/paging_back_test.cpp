@@ -447,7 +447,8 @@ struct OpenedTextFile {
 };
 
 // A plain text opens no elements, so a late page is started where it lies: End, and reopening
-// at a saved late page, read nothing near the text's start. An HTML file is replayed.
+// at a saved late page, read nothing near the text's start (in a text too long to count its
+// pages). An HTML file is replayed.
 TEST_F(PagingBack, APlainTextFileIsNotReplayed) {
     std::string text;
     for (int line = 0; text.size() < 300000; ++line)
@@ -460,6 +461,7 @@ TEST_F(PagingBack, APlainTextFileIsNotReplayed) {
     {
         OpenedTextFile o(u"\\long.txt", 1);
         ASSERT_TRUE(o.layout.Start());
+        o.layout.Pages().SetCountLimit(1000);
         o.doc.lowest = 0xFFFFFFFFu;
         ASSERT_TRUE(o.layout.GoToPage(PageLayout::kNone));
         ASSERT_TRUE(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
@@ -472,6 +474,7 @@ TEST_F(PagingBack, APlainTextFileIsNotReplayed) {
     {
         OpenedTextFile o(u"\\long.txt", 1);
         ASSERT_TRUE(o.layout.Start());
+        o.layout.Pages().SetCountLimit(1000);
         o.doc.lowest = 0xFFFFFFFFu;
         state.SetReadPosition(0);
         ASSERT_TRUE(o.layout.RestorePageState(number, start, state));
