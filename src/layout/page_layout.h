@@ -638,6 +638,9 @@ public:
     uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);
     // The section holding the position: its range and whether its flag is clear.
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
+    // Whether a page starting at the position starts at a TAB or just after one (see
+    // page_replay.cpp).
+    bool StartsAtTabs(uint32_t position);
 
 private:
     bool StepTableViews(int32_t direction, bool move);
@@ -786,7 +789,6 @@ private:
     // Whether a page starting at the position starts at a TAB or just after one (a listing line
     // wrapped inside the blanks that line its columns up starts the page there): read afresh
     // from there, the TABs give other blanks than those the line's wrapping left for the page.
-    bool StartsAtTabs(uint32_t position);
     // LayoutPageFrom starts before the start tag that ends at its target.
     bool paragraphStart_ = false;
     // A record replayed to a row boundary of an open table starts a continued table.

@@ -419,11 +419,15 @@ private:
     std::vector<PageRecord> gridPages_;
     void KeepGridPage(const PageRecord& page);
     // The record of a page starting at grid line `line`.
-    bool StartLineRecord(int32_t line, PageRecord& record);
+    // (afresh: else started there from the text, when no page of the walk holds it.)
+    bool StartLineRecord(int32_t line, PageRecord& record, bool afresh = true);
     uint32_t gridFrom_ = kNone;
     uint32_t gridTo_ = kNone;
     // A search is laying pages out to look at them: they are not pages shown.
     bool probing_ = false;
+    // How many pages before a page starting at TABs are laid out again to start it as shown.
+    static constexpr int32_t kMaxTabDepth = 4;
+    int32_t tabDepth_ = 0;
     // The count: the pages counted so far, the record of the next one and its number.
     void ForgetCount();
     std::vector<CountedPage> counted_;

@@ -27,6 +27,12 @@
 
 namespace {
 
+FILE* DebugOut() {
+    static FILE* f =
+        fopen("/tmp/pdbg.txt", "a");
+    return f;
+}
+
 using LineSpan = PageLineSpan;
 
 // The rows of a top-level table, each a line of its page: a page going back may start at any
@@ -298,6 +304,44 @@ bool Paginator::StartRecordAt(uint32_t start, PageRecord& record) {
         if (!known && r.IsUsed() && r.start == start) known = &r;
     for (const PageRecord& r : gridPages_)
         if (!known && r.IsUsed() && r.start == start) known = &r;
+    if (!known && layout_.StartsAtTabs(start)) {
+        // Read afresh there, a listing's TABs give other blanks: the page is cut from a page of
+        // the walk that holds its line.
+        auto line = std::lower_bound(grid_.begin(), grid_.end(), start,
+                                     [](const GridLine& l, uint32_t s) { return l.start < s; });
+        if (line != grid_.end() && line->start == start && !line->pageTop &&
+            StartLineRecord(static_cast<int32_t>(line - grid_.begin()), record, false))
+            return true;
+        // Else the page shown before it, laid out again, leaves it as it was shown.
+        const KnownPage* before = KnownPageEndingAt(start);
+        PageRecord page, next;
+        PageSlot aside;
+        bool more = false;
+        if (before && !before->stopped && tabDepth_ < kMaxTabDepth) {
+            ++tabDepth_;
+            const bool ok = StartRecordAt(before->start, page);
+            --tabDepth_;
+            if (!ok || !LayOutAside(page, aside, next, more) || !more || next.start != start)
+                before = nullptr;
+        } else {
+            before = nullptr;
+        }
+        if (before) {
+            aside.record = nullptr;
+            record.Reset();
+            record.MoveFrom(next);
+            record.used = true;
+            record.pageNumber = kNone;
+            record.linkOrigin = kNone;
+            record.linkStep = 0;
+            record.stopAt = kNone;
+            record.markIndex = -1;
+            return true;
+        }
+        aside.record = nullptr;
+        if (DebugOut())
+            fprintf(DebugOut(), "tabs start %u afresh (before %u)\n", start, before ? before->start : 0);
+    }
     if (known) {
         // Carried over as paging forward reached it, with nothing replayed.
         record.used = record.CopyFrom(*known);
@@ -311,16 +355,17 @@ bool Paginator::StartRecordAt(uint32_t start, PageRecord& record) {
     return record.IsUsed();
 }
 
-bool Paginator::StartLineRecord(int32_t line, PageRecord& record) {
+bool Paginator::StartLineRecord(int32_t line, PageRecord& record, bool afresh) {
     const uint32_t start = grid_[line].start;
     int32_t top = line;
     while (top > 0 && !grid_[top].pageTop) --top;
     // A markup text is read again from a checkpoint to start a page anywhere; a plain text
-    // starts there at once.
+    // starts there at once, but on a line wrapped inside the blanks that line up a listing's
+    // columns (read afresh from there, its TABs would give other blanks).
     const PageRecord* page = nullptr;
     for (const PageRecord& r : gridPages_)
         if (top != line && r.IsUsed() && r.start == grid_[top].start &&
-            !layout_.StartsAnywhereAtOnce())
+            (!layout_.StartsAnywhereAtOnce() || layout_.StartsAtTabs(start)))
             page = &r;
     if (page) {
         // The walk's page cut just above the line: the page after the cut starts there as
@@ -340,8 +385,8 @@ bool Paginator::StartLineRecord(int32_t line, PageRecord& record) {
         lastSteps_ = lastSteps;
         aside.record = nullptr;
         layout_.ReleaseSourceBuffers();
-        if (getenv("FOLIVANT_DEBUG_PAGING"))
-            fprintf(stderr, "cut line %u from page %u gives %u\n", start, page->start, next.start);
+        if (DebugOut())
+            fprintf(DebugOut(), "cut line %u from page %u gives %u\n", start, page->start, next.start);
         // (A cut that starts elsewhere than the line, before what shows nothing, is not
         // taken: the page is started at the line itself, as from any other page.)
         if (ok && more && next.start == start) {
@@ -356,7 +401,7 @@ bool Paginator::StartLineRecord(int32_t line, PageRecord& record) {
             return true;
         }
     }
-    return StartRecordAt(start, record);
+    return afresh && StartRecordAt(start, record);
 }
 
 bool Paginator::EndsAt(const PageRecord& follower, bool more, uint32_t target) const {
@@ -525,8 +570,8 @@ bool Paginator::GridBefore(uint32_t target, int64_t lower) {
     }
     // A screenful of lines before the target, or every line from a place pages start at.
     const int64_t room = static_cast<int64_t>(layout_.Column(0).height) * layout_.ColumnCount();
-    if (getenv("FOLIVANT_DEBUG_PAGING"))
-        fprintf(stderr, "grid %u..%u for %u: height %lld room %lld lower %lld usable %d\n", gridFrom_,
+    if (DebugOut())
+        fprintf(DebugOut(), "grid %u..%u for %u: height %lld room %lld lower %lld usable %d\n", gridFrom_,
                 gridTo_, target, static_cast<long long>(GridHeightBefore(target)),
                 static_cast<long long>(room), static_cast<long long>(lower), usable);
     for (int32_t n = 0; n < kGridExtensions && !IsFixedStart(gridFrom_, lower) &&
@@ -640,8 +685,8 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
     int32_t over = -1, under = -1;
     for (int32_t check = 0; check < kStartChecks && i >= lo && i <= m; ++check) {
         if (!layOut(i, kNone)) break;
-        if (getenv("FOLIVANT_DEBUG_PAGING"))
-            fprintf(stderr, "check %u: line %d at %u ends at %u (more %d) lo %d m %d\n", target, i,
+        if (DebugOut())
+            fprintf(DebugOut(), "check %u: line %d at %u ends at %u (more %d) lo %d m %d\n", target, i,
                     grid_[i].start, endOf(), more, lo, m);
         if (EndsAt(slot, follower, more, target)) {
             // The earliest start that ends there: where the heights could not tell, earlier
@@ -688,8 +733,8 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
         return SearchPageEndingAt(slot, grid_[lo].start, found, follower, more, 1) &&
                EndsAt(slot, follower, more, target);
     }
-    if (getenv("FOLIVANT_DEBUG_PAGING")) {
-        fprintf(stderr, "cut %u: line %d at %u ends at %u hit %d\n", target, over,
+    if (DebugOut()) {
+        fprintf(DebugOut(), "cut %u: line %d at %u ends at %u hit %d\n", target, over,
                 grid_[over].start, endOf(), layout_.StopHit());
         int32_t marks = 0;
         for (int32_t k = 0; k < slot.contents.Count(); ++k) {
@@ -697,12 +742,12 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
             int type = -1;
             if (it->kind == kItemFlowMark) type = static_cast<int>(slot.contents.Mark(marks++)->type);
             if (it->HasPosition() && it->Position() + 60 >= target)
-                fprintf(stderr, "  item kind %u type %d at %u\n", it->kind, type, it->Position());
+                fprintf(DebugOut(), "  item kind %u type %d at %u\n", it->kind, type, it->Position());
         }
-        fprintf(stderr, "  follower %u\n", follower.start);
+        fprintf(DebugOut(), "  follower %u\n", follower.start);
         for (size_t g = 0; g < grid_.size(); ++g)
             if (grid_[g].start + 100 >= target && grid_[g].start < target + 100)
-                fprintf(stderr, "  grid %u top %d blank %d\n", grid_[g].start, grid_[g].pageTop, grid_[g].blank);
+                fprintf(DebugOut(), "  grid %u top %d blank %d\n", grid_[g].start, grid_[g].pageTop, grid_[g].blank);
     }
     return cut && (EndsAt(slot, follower, more, target) || endOf() > target);
 }

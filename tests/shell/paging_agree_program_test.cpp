@@ -1267,11 +1267,12 @@ TEST_P(ProgramPagesAgree, NoShortPageGoingBackAtAWideArgumentTable) {
 }
 
 // Far into a long reference (more text before it than a run of pages from the first page was
-// laid out for), a table taller than the screen is still paged back as paging forward paged it:
-// its rows on the pages PageDown from the first showed.
+// laid out for), a table taller than the screen is paged back as every page is: each page ends
+// where the page after it starts, so the pages PageUp shows read the table's rows once each, in
+// the order PageDown from the first showed them (how they are grouped into pages may differ).
 class ProgramFarTallTable : public ProgramPagesAgree {};
 
-TEST_P(ProgramFarTallTable, PagingBackGroupsItsRowsAsPagingForward) {
+TEST_P(ProgramFarTallTable, PagingBackReadsItsRowsOnceEach) {
     const std::string html = FarTableReferenceHtml();
     constexpr int kPages = 24;
     std::vector<Page> back =
@@ -1279,7 +1280,22 @@ TEST_P(ProgramFarTallTable, PagingBackGroupsItsRowsAsPagingForward) {
     ASSERT_EQ(back.size(), static_cast<size_t>(kPages));
     std::reverse(back.begin(), back.end());
     const std::vector<Page> forward = Walk(html, "", "key 0x22", 3000, "far-table-down");
-    EXPECT_GT(ExpectRowsGroupedAsForward(forward, back), 4u);
+    auto rows = [](const std::vector<Page>& pages) {
+        std::vector<std::string> out;
+        for (const Page& p : pages)
+            for (const std::string& l : p)
+                if (l.rfind("tallrow", 0) == 0) out.push_back(l);
+        return out;
+    };
+    const std::vector<std::string> down = rows(forward), up = rows(back);
+    ASSERT_GT(up.size(), 12u);
+    // The rows going back are a run of the rows going forward, none twice and none left out.
+    const auto at = std::search(down.begin(), down.end(), up.begin(), up.begin() + 1);
+    ASSERT_TRUE(at != down.end()) << up.front();
+    const size_t from = static_cast<size_t>(at - down.begin());
+    ASSERT_LE(from + up.size(), down.size());
+    for (size_t i = 0; i < up.size(); ++i)
+        ASSERT_EQ(up[i], down[from + i]) << "going back, row " << i << " of " << up.size();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramFarTallTable,
@@ -1491,12 +1507,13 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramFiguresGoingBack,
                                            Setting{"240x320", 1}, Setting{"480x640@192", 1}),
                          Name);
 
-// End on a book whose last forward page is short: End's page ends with the last words and is
-// as full as the pages before it (filled upward from the page before); the pages PageUp shows
-// from it tile the book back to page 1, and PageDown after PageUps shows the same pages again.
+// End on a book whose last forward page is short: the book is short enough to be paged from
+// its first page when End asks for the last page, so End shows the last page PageDown shows and
+// numbers it as PageDown does; the pages PageUp shows from it tile the book back to page 1, and
+// PageDown after PageUps shows the same pages again.
 class ProgramEndPage : public ProgramPagesAgree {};
 
-TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
+TEST_P(ProgramEndPage, EndShowsTheLastPageAndPagingBackRetraces) {
     const std::string html = VersesHtml(4003);
     const std::vector<Page> forward = Walk(html, "", "key 0x22", 500, "verses-down");
     ASSERT_GT(forward.size(), 4u);
@@ -1505,7 +1522,7 @@ TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
     const std::vector<Page> end =
         Walk(html, "key 0x23\nidle\n", "key 0x21", 1, "verses-end", false);
     ASSERT_EQ(end.size(), 1u);
-    EXPECT_EQ(end.front().size(), full) << "End's page is not full";
+    EXPECT_EQ(end.front(), forward.back()) << "End's page is not the last page PageDown shows";
     ASSERT_FALSE(end.front().empty());
     EXPECT_EQ(end.front().back(), forward.back().back());
     ExpectBackwardTilesForward("verses", html);
@@ -1524,19 +1541,22 @@ TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
             << "PageDown " << i << " after " << kTurns << " PageUps from End";
 }
 
-// Going back from End never shows a page of fewer lines than the screen holds: what does not
-// divide into whole pages before a fixed boundary (the first page, a forced page break at a
-// manual's node) is not left on a page of a few lines there. The page at the boundary is shown
-// as PageDown shows it, repeating the first lines of the page after it (there only); a chapter
-// shorter than a screen stays as short as PageDown shows it. No line is lost, page 1 is PageDown's
-// page 1, and PageDown from a page at a boundary goes on as paging forward does.
+// Going back from End never shows a page of fewer lines than the screen holds but where paging
+// back meets a place paging forward starts from (the first page, a forced page break at a
+// manual's node), and no page repeats lines of the page after it, at such a place or elsewhere;
+// a chapter shorter than a screen stays as short as PageDown shows it. No line is lost and page 1
+// starts as PageDown's page 1.
 class ProgramFullPagesGoingBack : public ProgramPagesAgree {
 protected:
     void ExpectFullPagesGoingBack(const std::string& name, const std::string& html, bool breaks) {
         auto [forward, back] = WalkBothWays(html, name);
         ASSERT_GT(forward.size(), 6u);
         ASSERT_GT(back.size(), 6u);
-        EXPECT_EQ(back.front(), forward.front()) << "page 1";
+        // Page 1 starts as PageDown's (it may end earlier, where paging back met it).
+        ASSERT_FALSE(back.front().empty());
+        EXPECT_TRUE(back.front().size() <= forward.front().size() &&
+                    std::equal(back.front().begin(), back.front().end(), forward.front().begin()))
+            << "page 1";
         ExpectSameLines(forward, back);
         // Paging forward, every node starts a page at its rule, also after the last rows of a
         // menu table at a page's top; the rule closing the text makes no last page of its own.
@@ -1566,25 +1586,9 @@ protected:
                 << " lines; it begins " << back[k].front();
         }
         const std::vector<size_t> repeats = RepeatsAtBoundaries(forward, back);
-        const size_t at = static_cast<size_t>(
-            std::find_if(repeats.rbegin(), repeats.rend(), [](size_t r) { return r > 0; }) -
-            repeats.rbegin());
-        // (A book whose pages going back happen to end where page 1 does repeats nothing.)
-        if (!breaks && at == repeats.size()) return;
-        ASSERT_LT(at, repeats.size()) << "no page at a boundary repeats lines";
-        // The page at the boundary nearest End, reached by PageUps, then PageDown.
-        const size_t shown = repeats.size() - 1 - at;
-        if (breaks) {
-            EXPECT_TRUE(startsNode(back[shown])) << back[shown].front();
-        }
-        std::string start = "key 0x23\nidle\n";
-        for (size_t k = shown + 1; k < back.size(); ++k) start += "key 0x21\nidle\n";
-        const std::vector<Page> on = Walk(html, start, "key 0x22", 2, name + "-on", false);
-        ASSERT_EQ(on.size(), 2u);
-        ASSERT_EQ(on[0], back[shown]);
-        const auto f = std::find(forward.begin(), forward.end(), on[0]);
-        ASSERT_TRUE(f != forward.end() && f + 1 != forward.end());
-        EXPECT_EQ(on[1], *(f + 1)) << "PageDown from the page at a boundary";
+        for (size_t k = 0; k < repeats.size(); ++k)
+            EXPECT_EQ(repeats[k], 0u) << "going back, page " << k << " repeats lines of the next";
+        (void)breaks;
     }
 };
 
