@@ -88,8 +88,10 @@ void PageLayout::ApplyStyle(const PositionRecord& style) {
     lineDescent_ = fonts_.Descent();
     // A raised or lowered run's line makes room for it.
     const int32_t shift = LayoutFonts::BaselineShift(style.style, lineAscent_ + lineDescent_);
-    if (shift < 0) lineAscent_ -= shift;
-    else lineDescent_ += shift;
+    if (shift < 0)
+        lineAscent_ -= shift;
+    else
+        lineDescent_ += shift;
 }
 
 // ---- The page ------------------------------------------------------------------------------
@@ -125,8 +127,7 @@ bool PageLayout::LayoutPageFromParagraph(uint32_t paragraph, PageRecord& record)
     return ok;
 }
 
-bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText,
-                                bool singleStep) {
+bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText, bool singleStep) {
     moreText = false;
     if (!slot.record || !source_ || &next == slot.record) return false;
     if (columns_[0].width < 1 || columns_[0].height < 1) return false;
@@ -195,7 +196,8 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         uint32_t end = slot.contents.EndPosition();
         page.end = end;
         next.start = end;
-        next.pageNumber = singleStep && page.pageNumber != 1 ? page.pageNumber : page.pageNumber + 1;
+        next.pageNumber =
+            singleStep && page.pageNumber != 1 ? page.pageNumber : page.pageNumber + 1;
         next.linkOrigin = page.start;
         next.linkStep = singleStep ? 1 : 2;
         next.end = PageRecord::kNone;
@@ -265,7 +267,8 @@ bool PageLayout::FillColumn(ColumnBox& column, BlockCursor& cursor, bool& moreTe
     if (column.Remaining() < 1) return true;
     bool firstLine = column.used == 0;
     bool ok = ColumnLoop(column, cursor, firstLine, singleStep);
-    if (cursor.Kind() == kItemFlowMark && block_->Mark(cursor.counts[kItemFlowMark])->type == kMarkTextEnd)
+    if (cursor.Kind() == kItemFlowMark &&
+        block_->Mark(cursor.counts[kItemFlowMark])->type == kMarkTextEnd)
         moreText = false;
     return ok;
 }
@@ -395,8 +398,7 @@ bool PageLayout::FlushPageEnd(BlockCursor& cursor) {
 
 // ---- Queries over laid-out blocks ----------------------------------------------------------
 
-bool PageLayout::PositionFraction(BlockContents& contents, uint32_t position,
-                                  uint32_t& fraction) {
+bool PageLayout::PositionFraction(BlockContents& contents, uint32_t position, uint32_t& fraction) {
     BlockCursor c;
     c.Init(&contents, false);
     if (position >= contents.EndPosition()) {

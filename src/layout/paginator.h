@@ -383,8 +383,7 @@ private:
     bool EndsAt(const PageRecord& follower, bool more, uint32_t target) const;
     // The same for the page laid out in the slot, whose last items past the target may show
     // nothing.
-    bool EndsAt(const PageSlot& slot, const PageRecord& follower, bool more,
-                uint32_t target) const;
+    bool EndsAt(const PageSlot& slot, const PageRecord& follower, bool more, uint32_t target) const;
     void ForgetGrid();
     // Pages laid out forward from `page` until one ends at or past `until`; their lines go to
     // `lines`, `reached` gets where the last one ends.
@@ -392,8 +391,7 @@ private:
                      uint32_t& reached);
     // Where a walk up to the target starts: the nearest known start below it, or a break the
     // document offers or a paragraph's start within kBackwardReach.
-    bool WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page,
-                         bool toParagraph = true);
+    bool WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page, bool toParagraph = true);
     int64_t GridHeightBefore(uint32_t target) const;
     bool ExtendGridBack(int64_t lower);
     // Makes the grid hold the lines before the target: a screenful, or all from a fixed start.
@@ -404,8 +402,8 @@ private:
     // Whether the page from grid line `line`, laid out aside, ends at the target.
     bool EndsAtFrom(int32_t line, uint32_t target);
     // The page shown before the target, laid out again when it still ends there.
-    bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& found,
-                           PageRecord& follower, bool& more);
+    bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& found, PageRecord& follower,
+                           bool& more);
     bool SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& found,
                             PageRecord& follower, bool& more, int32_t depth = 0);
     bool StoreFound(int32_t s, uint32_t target, uint32_t after, PageRecord& found,

@@ -19,19 +19,11 @@
 #include "layout/paginator.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "bookfiles/document_source.h"
 #include "layout/page_layout.h"
 
 namespace {
-
-FILE* DebugOut() {
-    static FILE* f =
-        fopen("/tmp/pdbg.txt", "a");
-    return f;
-}
 
 using LineSpan = PageLineSpan;
 
@@ -103,8 +95,8 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
             const LineRecord* l = contents.Line(lines++);
             if (depth == 0 && l->height > 0) {
                 if (waiting) out.pop_back();
-                out.push_back({emptyStart, l->y - columnTop, l->y + l->height - columnTop, true,
-                               true});
+                out.push_back(
+                    {emptyStart, l->y - columnTop, l->y + l->height - columnTop, true, true});
                 waiting = emptyStart == PageRecord::kNone;
                 emptyStart = PageRecord::kNone;
                 emptyWaiting = false;
@@ -174,7 +166,6 @@ bool ReachesTarget(const PageRecord& next, uint32_t target) {
     return false;
 }
 
-
 // How many layouts check the starts picked from the lines' heights before the search settles on
 // a page stopped at the target.
 constexpr int32_t kStartChecks = 4;
@@ -201,8 +192,8 @@ void Paginator::NotePage(uint32_t start, uint32_t end, bool stopped) {
     }
     if (map_.size() >= kMaxKnownPages) {
         // The page farthest from this one goes.
-        const bool dropFront = start - map_.front().start > map_.back().start - start ||
-                               start > map_.back().start;
+        const bool dropFront =
+            start - map_.front().start > map_.back().start - start || start > map_.back().start;
         const size_t index = static_cast<size_t>(at - map_.begin());
         if (dropFront) {
             map_.erase(map_.begin());
@@ -280,7 +271,8 @@ void Paginator::ForgetKnownLines() {
     ForgetCount();
 }
 
-// --- Laying pages out for a search ----------------------------------------------------------------
+// --- Laying pages out for a search
+// ----------------------------------------------------------------
 
 bool Paginator::LayOutAside(PageRecord& record, PageSlot& slot, PageRecord& follower, bool& more) {
     // A search says nothing of the last page: what is known of it stays.
@@ -339,8 +331,6 @@ bool Paginator::StartRecordAt(uint32_t start, PageRecord& record) {
             return true;
         }
         aside.record = nullptr;
-        if (DebugOut())
-            fprintf(DebugOut(), "tabs start %u afresh (before %u)\n", start, before ? before->start : 0);
     }
     if (known) {
         // Carried over as paging forward reached it, with nothing replayed.
@@ -385,8 +375,6 @@ bool Paginator::StartLineRecord(int32_t line, PageRecord& record, bool afresh) {
         lastSteps_ = lastSteps;
         aside.record = nullptr;
         layout_.ReleaseSourceBuffers();
-        if (DebugOut())
-            fprintf(DebugOut(), "cut line %u from page %u gives %u\n", start, page->start, next.start);
         // (A cut that starts elsewhere than the line, before what shows nothing, is not
         // taken: the page is started at the line itself, as from any other page.)
         if (ok && more && next.start == start) {
@@ -425,7 +413,8 @@ bool Paginator::EndsAt(const PageSlot& slot, const PageRecord& follower, bool mo
     return true;
 }
 
-// --- The grid: the lines paging forward lays out before a target ------------------------------------
+// --- The grid: the lines paging forward lays out before a target
+// ------------------------------------
 
 void Paginator::ForgetGrid() {
     grid_.clear();
@@ -480,10 +469,10 @@ bool Paginator::WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page
     // A grid begun holds the stretch the design allows; one extended back, two pages by the
     // estimate more.
     const uint32_t reach =
-        toParagraph ? kBackwardReach
-                    : static_cast<uint32_t>(std::clamp<int64_t>(
-                          2 * static_cast<int64_t>(layout_.CharsPerPageEstimate()), 256,
-                          kBackwardReach));
+        toParagraph
+            ? kBackwardReach
+            : static_cast<uint32_t>(std::clamp<int64_t>(
+                  2 * static_cast<int64_t>(layout_.CharsPerPageEstimate()), 256, kBackwardReach));
     // The nearest start known below the target: the first page, a stored record, a page shown.
     uint32_t best = first_.start;
     for (const PageRecord& r : records_)
@@ -530,8 +519,8 @@ bool Paginator::WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page
 int64_t Paginator::GridHeightBefore(uint32_t target) const {
     int64_t height = 0;
     for (size_t i = 0; i < grid_.size() && grid_[i].start < target; ++i) {
-        const bool last = i + 1 == grid_.size() || grid_[i + 1].start >= target ||
-                          grid_[i + 1].pageTop;
+        const bool last =
+            i + 1 == grid_.size() || grid_[i + 1].start >= target || grid_[i + 1].pageTop;
         height += last ? grid_[i].bottom - grid_[i].top : grid_[i + 1].top - grid_[i].top;
     }
     return height;
@@ -553,8 +542,8 @@ bool Paginator::ExtendGridBack(int64_t lower) {
 }
 
 bool Paginator::GridBefore(uint32_t target, int64_t lower) {
-    const bool usable = !grid_.empty() && quickSearch_ && gridFrom_ < target &&
-                        gridTo_ != kNone && target <= gridTo_ && grid_.size() < kMaxGridLines;
+    const bool usable = !grid_.empty() && quickSearch_ && gridFrom_ < target && gridTo_ != kNone &&
+                        target <= gridTo_ && grid_.size() < kMaxGridLines;
     if (!usable) {
         ForgetGrid();
         PageRecord page;
@@ -570,18 +559,15 @@ bool Paginator::GridBefore(uint32_t target, int64_t lower) {
     }
     // A screenful of lines before the target, or every line from a place pages start at.
     const int64_t room = static_cast<int64_t>(layout_.Column(0).height) * layout_.ColumnCount();
-    if (DebugOut())
-        fprintf(DebugOut(), "grid %u..%u for %u: height %lld room %lld lower %lld usable %d\n", gridFrom_,
-                gridTo_, target, static_cast<long long>(GridHeightBefore(target)),
-                static_cast<long long>(room), static_cast<long long>(lower), usable);
-    for (int32_t n = 0; n < kGridExtensions && !IsFixedStart(gridFrom_, lower) &&
-                        GridHeightBefore(target) <= room;
+    for (int32_t n = 0;
+         n < kGridExtensions && !IsFixedStart(gridFrom_, lower) && GridHeightBefore(target) <= room;
          ++n)
         if (!ExtendGridBack(lower)) break;
     return true;
 }
 
-// --- The search -----------------------------------------------------------------------------------
+// --- The search
+// -----------------------------------------------------------------------------------
 
 bool Paginator::RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& found,
                                   PageRecord& follower, bool& more) {
@@ -685,9 +671,6 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
     int32_t over = -1, under = -1;
     for (int32_t check = 0; check < kStartChecks && i >= lo && i <= m; ++check) {
         if (!layOut(i, kNone)) break;
-        if (DebugOut())
-            fprintf(DebugOut(), "check %u: line %d at %u ends at %u (more %d) lo %d m %d\n", target, i,
-                    grid_[i].start, endOf(), more, lo, m);
         if (EndsAt(slot, follower, more, target)) {
             // The earliest start that ends there: where the heights could not tell, earlier
             // lines are tried aside (the page found stays in the slot when none ends there).
@@ -696,7 +679,8 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
                  tight && e >= lo && (under < 0 || e > under) && EndsAtFrom(e, target);
                  e = startable(e - 1, -1))
                 earliest = e;
-            return earliest == i || (layOut(earliest, kNone) && EndsAt(slot, follower, more, target));
+            return earliest == i ||
+                   (layOut(earliest, kNone) && EndsAt(slot, follower, more, target));
         }
         int32_t next;
         if (endOf() > target) {
@@ -716,7 +700,8 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
     if (gridEnds) {
         int32_t p = m;
         while (p > lo && !grid_[p].pageTop) --p;
-        if (grid_[p].pageTop && layOut(p, kNone) && EndsAt(slot, follower, more, target)) return true;
+        if (grid_[p].pageTop && layOut(p, kNone) && EndsAt(slot, follower, more, target))
+            return true;
     }
     // No start ends exactly there: the earliest that reaches past it, stopped at the target
     // (the page of the grid that holds the target when none was seen).
@@ -732,22 +717,6 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
         // first line's words begin): the page before is the one ending at that start.
         return SearchPageEndingAt(slot, grid_[lo].start, found, follower, more, 1) &&
                EndsAt(slot, follower, more, target);
-    }
-    if (DebugOut()) {
-        fprintf(DebugOut(), "cut %u: line %d at %u ends at %u hit %d\n", target, over,
-                grid_[over].start, endOf(), layout_.StopHit());
-        int32_t marks = 0;
-        for (int32_t k = 0; k < slot.contents.Count(); ++k) {
-            const BlockItem* it = slot.contents.ItemAt(k);
-            int type = -1;
-            if (it->kind == kItemFlowMark) type = static_cast<int>(slot.contents.Mark(marks++)->type);
-            if (it->HasPosition() && it->Position() + 60 >= target)
-                fprintf(DebugOut(), "  item kind %u type %d at %u\n", it->kind, type, it->Position());
-        }
-        fprintf(DebugOut(), "  follower %u\n", follower.start);
-        for (size_t g = 0; g < grid_.size(); ++g)
-            if (grid_[g].start + 100 >= target && grid_[g].start < target + 100)
-                fprintf(DebugOut(), "  grid %u top %d blank %d\n", grid_[g].start, grid_[g].pageTop, grid_[g].blank);
     }
     return cut && (EndsAt(slot, follower, more, target) || endOf() > target);
 }
