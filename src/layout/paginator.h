@@ -397,10 +397,10 @@ private:
     // Makes the grid hold the lines before the target: a screenful, or all from a fixed start.
     bool GridBefore(uint32_t target, int64_t lower);
     // The earliest grid line from which the lines up to line m fit on one page (not before lo).
-    // `tight`: the line before it only just fails to fit (or the heights were partly guessed).
-    int32_t FitBefore(int32_t lo, int32_t m, bool& tight) const;
-    // Whether the page from grid line `line`, laid out aside, ends at the target.
-    bool EndsAtFrom(int32_t line, uint32_t target);
+    int32_t FitBefore(int32_t lo, int32_t m) const;
+    // The room a laid-out page leaves below its lines; the room grid line `line` takes.
+    int64_t RoomBelow(const PageSlot& slot) const;
+    int64_t Advance(int32_t line) const;
     // The page shown before the target, laid out again when it still ends there.
     bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& found, PageRecord& follower,
                            bool& more);

@@ -24,7 +24,6 @@
 #include "layout/page_layout.h"
 
 namespace {
-
 using LineSpan = PageLineSpan;
 
 // The rows of a top-level table, each a line of its page: a page going back may start at any
@@ -466,13 +465,8 @@ bool Paginator::WalkForward(PageRecord& page, uint32_t until, std::vector<GridLi
 
 bool Paginator::WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page,
                                 bool toParagraph) {
-    // A grid begun holds the stretch the design allows; one extended back, two pages by the
-    // estimate more.
-    const uint32_t reach =
-        toParagraph
-            ? kBackwardReach
-            : static_cast<uint32_t>(std::clamp<int64_t>(
-                  2 * static_cast<int64_t>(layout_.CharsPerPageEstimate()), 256, kBackwardReach));
+    // A grid begun or extended back holds the stretch allowed before its target.
+    const uint32_t reach = kBackwardReach;
     // The nearest start known below the target: the first page, a stored record, a page shown.
     uint32_t best = first_.start;
     for (const PageRecord& r : records_)
@@ -590,39 +584,32 @@ bool Paginator::RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& f
     return false;
 }
 
-int32_t Paginator::FitBefore(int32_t lo, int32_t m, bool& tight) const {
+int32_t Paginator::FitBefore(int32_t lo, int32_t m) const {
     const int64_t room = static_cast<int64_t>(layout_.Column(0).height) * layout_.ColumnCount();
     int64_t used = grid_[m].bottom - grid_[m].top;
     int32_t i = m;
-    // Where the lines come from two pages of the walk, the room between them is not known.
-    bool guessed = false;
-    tight = false;
     while (i > lo) {
         const GridLine& before = grid_[i - 1];
+        // Where the lines come from two pages of the walk, the line's own height stands for the
+        // room between them.
         const int64_t advance =
             grid_[i].pageTop ? before.bottom - before.top : grid_[i].top - before.top;
-        if (used + advance > room) {
-            // The line before only just fails to fit, or the heights were partly guessed:
-            // a fuller page may still end at the target.
-            const int64_t line = std::max<int64_t>(1, layout_.BaseFontSize());
-            tight = used + advance - room <= (guessed ? line : line / 2);
-            break;
-        }
-        guessed |= grid_[i].pageTop;
+        if (used + advance > room) break;
         used += advance;
         --i;
     }
     return i;
 }
 
-bool Paginator::EndsAtFrom(int32_t line, uint32_t target) {
-    PageRecord page, next;
-    PageSlot aside;
-    bool more = false;
-    if (!StartLineRecord(line, page) || page.start >= target) return false;
-    const bool ok = LayOutAside(page, aside, next, more);
-    aside.record = nullptr;
-    return ok && EndsAt(aside, next, more, target);
+int64_t Paginator::RoomBelow(const PageSlot& slot) const {
+    // The content height counts one pixel past the tallest column.
+    return static_cast<int64_t>(layout_.Column(0).height) - (slot.contentHeight - 1);
+}
+
+int64_t Paginator::Advance(int32_t line) const {
+    const GridLine& l = grid_[line];
+    const bool last = line + 1 == static_cast<int32_t>(grid_.size()) || grid_[line + 1].pageTop;
+    return last ? l.bottom - l.top : grid_[line + 1].top - l.top;
 }
 
 bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& found,
@@ -665,22 +652,23 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
     };
     int32_t last = m;
     while (last > lo && grid_[last].blank) --last;
-    bool tight = false;
-    int32_t i = startable(FitBefore(lo, last, tight), 1);
+    int32_t i = startable(FitBefore(lo, last), 1);
     if (i > m) i = startable(m, -1);
     int32_t over = -1, under = -1;
     for (int32_t check = 0; check < kStartChecks && i >= lo && i <= m; ++check) {
         if (!layOut(i, kNone)) break;
         if (EndsAt(slot, follower, more, target)) {
-            // The earliest start that ends there: where the heights could not tell, earlier
-            // lines are tried aside (the page found stays in the slot when none ends there).
-            int32_t earliest = i;
+            // The earliest start that ends there: an earlier line is tried only while the page
+            // laid out leaves room for it at its foot (the line that did not fit there still
+            // does not), and never below a start that fell short.
             for (int32_t e = startable(i - 1, -1);
-                 tight && e >= lo && (under < 0 || e > under) && EndsAtFrom(e, target);
-                 e = startable(e - 1, -1))
-                earliest = e;
-            return earliest == i ||
-                   (layOut(earliest, kNone) && EndsAt(slot, follower, more, target));
+                 e >= lo && (under < 0 || e > under) && RoomBelow(slot) >= Advance(e);
+                 e = startable(e - 1, -1)) {
+                if (!layOut(e, kNone) || !EndsAt(slot, follower, more, target))
+                    return layOut(i, kNone) && EndsAt(slot, follower, more, target);
+                i = e;
+            }
+            return true;
         }
         int32_t next;
         if (endOf() > target) {

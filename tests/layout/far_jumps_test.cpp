@@ -349,9 +349,9 @@ TEST_F(FarJumps, ABigBookRebuildsAFarPageFromTheStretchBeforeIt) {
         EXPECT_TRUE(rebuilt[i] == every[i]) << "jump " << i << " at " << every[i].start;
     const uint32_t stretchPages = PageLayout::kRebuildStretch / 4096;
     // The first session is End and three PageUps: a PageUp that needs lines before those End
-    // laid out reads a stretch before its own target too.
+    // laid out reads the stretch before them too (once for the three).
     for (size_t i = 0; i < rebuilding.size(); ++i)
-        EXPECT_LT(rebuilding[i]->JumpReads(), (i == 0 ? 7 : 4) * stretchPages) << "session " << i;
+        EXPECT_LT(rebuilding[i]->JumpReads(), (i == 0 ? 8 : 4) * stretchPages) << "session " << i;
     fvt::test::DeleteContextCanvas(canvas);
 }
 
