@@ -32,6 +32,11 @@ constexpr bool IsForwardStep(PageStepCode step) {
 constexpr bool IsBackwardStep(PageStepCode step) {
     return StepValue(step) < 0;
 }
+// One of the codes above (a number from a command or a script may be none of them).
+constexpr bool IsKnownStep(PageStepCode step) {
+    return StepValue(step) >= StepValue(PageStepCode::kThreePagesBefore) &&
+           StepValue(step) <= StepValue(PageStepCode::kThreeSingleSteps);
+}
 // A step code from a number given by a command or a script; unknown values stay unknown
 // (moves refuse them).
 constexpr PageStepCode StepFromValue(int32_t value) {

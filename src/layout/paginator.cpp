@@ -146,19 +146,24 @@ int32_t Paginator::SlotOf(uint32_t start) const {
 }
 
 PageRecord* Paginator::FindPageRecord(uint32_t position, PageStepCode code) {
-    const int32_t step = StepValue(code);
-    if (step == 3 || step == -3) {
+    // Three steps in a row are three single steps, each from the page the one before reached.
+    if (code == PageStepCode::kThreeSingleSteps || code == PageStepCode::kThreePagesBefore) {
+        const PageStepCode single = code == PageStepCode::kThreeSingleSteps
+                                        ? PageStepCode::kSingleStep
+                                        : PageStepCode::kPageBefore;
         PageRecord* r = nullptr;
         uint32_t p = position;
         for (int i = 0; i < 3; ++i) {
-            r = FindPageRecord(p, StepFromValue(step / 3));
+            r = FindPageRecord(p, single);
             if (!r) return nullptr;
             p = r->start;
         }
         return r;
     }
+    // A record's link keeps the step as its number.
+    const int32_t step = StepValue(code);
     PageRecord* found = nullptr;
-    if (firstKnown_ && step <= 0 && position <= first_.start) {
+    if (firstKnown_ && !IsForwardStep(code) && position <= first_.start) {
         found = &first_;
     } else {
         if (firstKnown_ && position < first_.start) position = first_.start;
@@ -420,10 +425,10 @@ bool Paginator::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t hei
 // --- Steps ------------------------------------------------------------------------------------
 
 bool Paginator::CanStep(PageStepCode code) {
-    const int32_t step = StepValue(code);
-    if (step == 0 || step < -3 || step > 3) return true;
+    // Codes past the known ones (a command's number) are not refused here.
+    if (code == PageStepCode::kSamePage || !IsKnownStep(code)) return true;
     PageRecord* cur = CurrentRecord();
-    if (step < 0) {
+    if (IsBackwardStep(code)) {
         if (!cur) return false;
         if (firstKnown_ && cur->start <= first_.start) {
             // Whether a section comes before the first page; a cover does not count.
@@ -454,9 +459,8 @@ void Paginator::MakeCurrent(PageRecord* record, PageMarkIndex mark) {
 }
 
 PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, PageMarkIndex mark) {
-    const int32_t step = StepValue(code);
-    if (!CanStep(code)) return nullptr;
-    if (step < -3 || step > 3) return nullptr;
+    if (!CanStep(code) || !IsKnownStep(code)) return nullptr;
+    const bool back = IsBackwardStep(code), on = IsForwardStep(code);
     const PageRecord* from = CurrentRecord();
     const uint32_t fromNumber = from ? from->pageNumber : kNone;
     HideCurrent();
@@ -514,19 +518,19 @@ PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, Page
         }
     }
     // A move must go the way it was asked to; a page that does not is refused, never looped on.
-    if (r && ((step > 0 && r->start <= position) || (step < 0 && r->start >= position)))
+    if (r && ((on && r->start <= position) || (back && r->start >= position)))
         r = nullptr;
     if (!r) {
         layout_.ShowCurrentPage();
         return nullptr;
     }
-    if (step < 0) NumberPageBefore(*r, fromNumber);
+    if (back) NumberPageBefore(*r, fromNumber);
     // Pages shown one after the other: PageUp goes back over them as they were shown.
     if (code == PageStepCode::kNextPage) KeepTrail(position, r->start);
     if (code == PageStepCode::kPageEndingHere || code == PageStepCode::kPageBefore)
         KeepTrail(r->start, position);
     MakeCurrent(r, mark);
-    layout_.ShowTableViews(step < 0 ? kNone : 0);
+    layout_.ShowTableViews(back ? kNone : 0);
     return r;
 }
 
