@@ -415,7 +415,8 @@ private:
     // starts from it cut above the line, with nothing replayed.
     static constexpr size_t kMaxGridPages = 24;
     std::vector<PageRecord> gridPages_;
-    void KeepGridPage(const PageRecord& page);
+    // Takes the record over (the page is left reset).
+    void KeepGridPage(PageRecord& page);
     // The record of a page starting at grid line `line`.
     // (afresh: else started there from the text, when no page of the walk holds it.)
     bool StartLineRecord(int32_t line, PageRecord& record, bool afresh = true);

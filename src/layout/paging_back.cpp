@@ -421,16 +421,16 @@ void Paginator::ForgetGrid() {
     gridFrom_ = gridTo_ = kNone;
 }
 
-void Paginator::KeepGridPage(const PageRecord& page) {
+void Paginator::KeepGridPage(PageRecord& page) {
     for (const PageRecord& r : gridPages_)
         if (r.start == page.start) return;
     if (gridPages_.size() >= kMaxGridPages) gridPages_.erase(gridPages_.begin());
-    PageRecord copy;
-    copy.used = copy.CopyFrom(page);
-    if (!copy.used) return;
-    copy.tables.clear();
-    copy.stopAt = kNone;
-    gridPages_.push_back(std::move(copy));
+    PageRecord kept;
+    kept.MoveFrom(page);
+    kept.used = true;
+    kept.tables.clear();
+    kept.stopAt = kNone;
+    gridPages_.push_back(std::move(kept));
 }
 
 bool Paginator::WalkForward(PageRecord& page, uint32_t until, std::vector<GridLine>& lines,
@@ -442,7 +442,6 @@ bool Paginator::WalkForward(PageRecord& page, uint32_t until, std::vector<GridLi
         PageRecord next;
         bool more = false;
         page.stopAt = kNone;
-        KeepGridPage(page);
         const bool ok = LayOutAside(page, aside, next, more);
         aside.record = nullptr;
         if (!ok) return false;
@@ -455,7 +454,10 @@ bool Paginator::WalkForward(PageRecord& page, uint32_t until, std::vector<GridLi
             top = false;
         }
         reached = more ? next.start : layout_.TextLength();
-        if (!more || next.start <= page.start || next.start >= until) return true;
+        const uint32_t start = page.start;
+        // Kept (moved, as laying it out left it) for starting pages inside it.
+        KeepGridPage(page);
+        if (!more || next.start <= start || next.start >= until) return true;
         page.Reset();
         page.MoveFrom(next);
         page.used = true;
