@@ -17,7 +17,13 @@ bool Paginator::Countable() {
 
 bool Paginator::CountPages(int32_t most) {
     if (countDone_) return true;
-    if (countFailed_ || !Countable()) return false;
+    if (countFailed_) return false;
+    // Asked after every paint: a text that cannot be counted is not asked about again until
+    // the settings change (which forgets the count).
+    if (!Countable()) {
+        countFailed_ = true;
+        return false;
+    }
     if (counted_.empty() && lastStart_ == first_.start && lastNumber_ == 1) {
         // One page, laid out already.
         counted_.push_back({first_.start, 1, std::max<uint32_t>(1, first_.steps)});

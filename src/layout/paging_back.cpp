@@ -175,6 +175,20 @@ constexpr size_t kMaxGridLines = 16384;
 // How many pages' worth of text (by the estimate) End lays out from the start.
 constexpr int64_t kEndFromStartPages = 48;
 
+// The record of the page after a page laid out (`next`) taken as a page start of its own:
+// nothing links it to the page it came from yet, and it is numbered when it is stored.
+bool TakeAsStart(PageRecord& next, PageRecord& record) {
+    record.Reset();
+    record.MoveFrom(next);
+    record.used = true;
+    record.pageNumber = PageRecord::kNone;
+    record.linkOrigin = PageRecord::kNone;
+    record.linkStep = 0;
+    record.stopAt = PageRecord::kNone;
+    record.markIndex = -1;
+    return true;
+}
+
 }  // namespace
 
 // --- The page map -------------------------------------------------------------------------------
@@ -317,19 +331,8 @@ bool Paginator::StartRecordAt(uint32_t start, PageRecord& record) {
         } else {
             before = nullptr;
         }
-        if (before) {
-            aside.record = nullptr;
-            record.Reset();
-            record.MoveFrom(next);
-            record.used = true;
-            record.pageNumber = kNone;
-            record.linkOrigin = kNone;
-            record.linkStep = 0;
-            record.stopAt = kNone;
-            record.markIndex = -1;
-            return true;
-        }
         aside.record = nullptr;
+        if (before) return TakeAsStart(next, record);
     }
     if (known) {
         // Carried over as paging forward reached it, with nothing replayed.
@@ -364,29 +367,13 @@ bool Paginator::StartLineRecord(int32_t line, PageRecord& record, bool afresh) {
         bool more = false;
         cut.used = cut.CopyFrom(*page);
         cut.stopAt = kNone;
-        const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, lastSteps = lastSteps_;
-        const bool wasProbing = probing_;
-        probing_ = true;
+        // (A page cut short leaves what is known of the last page, and notes no page.)
         const bool ok = cut.used && LayoutSlotCapped(cut, aside, grid_[line].top, next, more);
-        probing_ = wasProbing;
-        lastNumber_ = lastNumber;
-        lastStart_ = lastStart;
-        lastSteps_ = lastSteps;
         aside.record = nullptr;
         layout_.ReleaseSourceBuffers();
         // (A cut that starts elsewhere than the line, before what shows nothing, is not
         // taken: the page is started at the line itself, as from any other page.)
-        if (ok && more && next.start == start) {
-            record.Reset();
-            record.MoveFrom(next);
-            record.used = true;
-            record.pageNumber = kNone;
-            record.linkOrigin = kNone;
-            record.linkStep = 0;
-            record.stopAt = kNone;
-            record.markIndex = -1;
-            return true;
-        }
+        if (ok && more && next.start == start) return TakeAsStart(next, record);
     }
     return afresh && StartRecordAt(start, record);
 }
