@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <vector>
@@ -414,7 +415,7 @@ private:
     // The records of the walk's pages (the latest kMaxGridPages): a page from a line of one
     // starts from it cut above the line, with nothing replayed.
     static constexpr size_t kMaxGridPages = 24;
-    std::vector<PageRecord> gridPages_;
+    std::deque<PageRecord> gridPages_;
     // Takes the record over (the page is left reset).
     void KeepGridPage(PageRecord& page);
     // The record of a page starting at grid line `line`.

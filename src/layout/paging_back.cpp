@@ -411,7 +411,7 @@ void Paginator::ForgetGrid() {
 void Paginator::KeepGridPage(PageRecord& page) {
     for (const PageRecord& r : gridPages_)
         if (r.start == page.start) return;
-    if (gridPages_.size() >= kMaxGridPages) gridPages_.erase(gridPages_.begin());
+    if (gridPages_.size() >= kMaxGridPages) gridPages_.pop_front();
     PageRecord kept;
     kept.MoveFrom(page);
     kept.used = true;
