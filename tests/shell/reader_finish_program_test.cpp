@@ -47,6 +47,61 @@ std::string ShortBook(int paragraphs) {
     return html + "</body></html>";
 }
 
+// The number in " (n)" at the end of a list row; -1 without one.
+int PageOfRow(const std::string& row) {
+    const size_t open = row.rfind(" ("), close = row.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return -1;
+    return std::atoi(row.substr(open + 2, close - open - 2).c_str());
+}
+
+// A bookmark on every page, each page reached by PageDown from the first: the list gives each
+// the number of the page it was made on, as Go to page and the reader number them.
+TEST(AnnotationPages, EveryPageOfAShortBookIsListedAsTheReaderNumbersIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteHtmlBook(device, "short.prc", ShortBook(6));
+    const std::string o = device.outside() + "/";
+    std::string steps = "idle\n";
+    for (int i = 0; i < 6; ++i)
+        steps += "pagetext " + o + "p" + std::to_string(i) + ".txt\nmenu 40079\nidle\nkey 0x22\nidle\n";
+    steps += "pagetext " + o + "p6.txt\nmenu 40076\nidle\nlisttext " + o + "rows.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\short.prc"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    // Six pages, the last one repeated by the last PageDown.
+    std::vector<std::string> pages;
+    for (int i = 0; i < 6; ++i) {
+        const std::string text = ReadFile(o + "p" + std::to_string(i) + ".txt");
+        ASSERT_TRUE(pages.empty() || text != pages.back()) << "page " << i + 1 << " repeats";
+        pages.push_back(text);
+    }
+    ASSERT_EQ(ReadFile(o + "p6.txt"), pages.back()) << "more than six pages";
+    std::vector<int> listed;
+    for (const std::string& row : ReadLines(o + "rows.txt"))
+        if (PageOfRow(row) > 0) listed.push_back(PageOfRow(row));
+    std::vector<int> expected;
+    for (size_t i = 0; i < pages.size(); ++i) expected.push_back(static_cast<int>(i) + 1);
+    EXPECT_EQ(listed, expected) << ReadFile(o + "rows.txt");
+}
+
+// In a longer book, bookmarks on pages 3 and 30 (reached by PageDown) are listed on 3 and 30.
+TEST(AnnotationPages, PagesFarIntoALongerBookAreListedAsTheReaderNumbersThem) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteHtmlBook(device, "longer.prc", ShortBook(60));
+    const std::string o = device.outside() + "/";
+    std::string steps = "idle\n";
+    for (int page = 1; page <= 30; ++page) {
+        if (page == 3 || page == 30) steps += "menu 40079\nidle\n";
+        steps += "key 0x22\nidle\n";
+    }
+    steps += "menu 40076\nidle\nlisttext " + o + "rows.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\longer.prc"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    std::vector<int> listed;
+    for (const std::string& row : ReadLines(o + "rows.txt")) listed.push_back(PageOfRow(row));
+    EXPECT_EQ(listed, (std::vector<int>{3, 30})) << ReadFile(o + "rows.txt");
+}
+
 // ---- A cover's menu --------------------------------------------------------------------------
 
 // A book that opens on its cover (a grey picture), then a few pages of text.
