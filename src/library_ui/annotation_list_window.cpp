@@ -96,7 +96,8 @@ int32_t LayoutAnnotationPages::EstimatePage(uint32_t position) {
         // Else the estimate Go to page goes by: page n starts at PositionOfPage(n), so the
         // position lies on the last page whose estimated start is at or before it.
         page = layout->EstimatePageNumber(position);
-        for (int i = 0; i < kEstimateSteps && page > 1 && layout->PositionOfPage(page) > position; ++i)
+        for (int i = 0; i < kEstimateSteps && page > 1 && layout->PositionOfPage(page) > position;
+             ++i)
             --page;
         for (int i = 0; i < kEstimateSteps && layout->PositionOfPage(page + 1) <= position; ++i)
             ++page;

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -63,7 +63,8 @@ TEST(AnnotationPages, EveryPageOfAShortBookIsListedAsTheReaderNumbersIt) {
     const std::string o = device.outside() + "/";
     std::string steps = "idle\n";
     for (int i = 0; i < 6; ++i)
-        steps += "pagetext " + o + "p" + std::to_string(i) + ".txt\nmenu 40079\nidle\nkey 0x22\nidle\n";
+        steps +=
+            "pagetext " + o + "p" + std::to_string(i) + ".txt\nmenu 40079\nidle\nkey 0x22\nidle\n";
     steps += "pagetext " + o + "p6.txt\nmenu 40076\nidle\nlisttext " + o + "rows.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\short.prc"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
@@ -108,8 +109,8 @@ TEST(AnnotationPages, PagesFarIntoALongerBookAreListedAsTheReaderNumbersThem) {
 void WriteCoverBook(const TempDevice& device) {
     std::vector<std::uint8_t> pixels(120 * 160 * 3, 128);
     BookBuilder book;
-    const std::string html = "<html><body><p>The text after the cover.</p>" +
-                             ShortBook(4).substr(12);
+    const std::string html =
+        "<html><body><p>The text after the cover.</p>" + ShortBook(4).substr(12);
     book.text.assign(html.begin(), html.end());
     book.fullName = "Covered";
     book.resources = {WriteJpeg(120, 160, 3, pixels, 90)};
@@ -156,9 +157,10 @@ TEST(CoverMenu, GoToPageFromTheCoverShowsThePageChosenOrKeepsTheCover) {
     ASSERT_TRUE(device.ok());
     WriteCoverBook(device);
     const std::string o = device.outside() + "/";
-    const std::string steps = "idle\npagetext " + o + "cover.txt\nanswer 2\nmenu 40092\nidle\n"
-                              "pagetext " + o + "cancelled.txt\nanswer 1\nmenu 40092\nidle\n"
-                              "pagetext " + o + "chosen.txt\nshelllog " + o + "log.txt\nquit\n";
+    std::string steps = "idle\npagetext " + o + "cover.txt\n";
+    steps += "answer 2\nmenu 40092\nidle\npagetext " + o + "cancelled.txt\n";
+    steps += "answer 1\nmenu 40092\nidle\npagetext " + o + "chosen.txt\n";
+    steps += "shelllog " + o + "log.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\covered.prc"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     EXPECT_EQ(ReadFile(o + "cancelled.txt"), ReadFile(o + "cover.txt"));
@@ -216,12 +218,13 @@ std::vector<int> LineEnds(const Picture& p, int top, int bottom) {
 // The lines of a paragraph that reach within two pixels of its widest line.
 int LinesAtTheRight(const std::vector<int>& ends) {
     const int widest = ends.empty() ? 0 : *std::max_element(ends.begin(), ends.end());
-    return static_cast<int>(std::count_if(ends.begin(), ends.end(),
-                                          [widest](int e) { return e >= widest - 2; }));
+    return static_cast<int>(
+        std::count_if(ends.begin(), ends.end(), [widest](int e) { return e >= widest - 2; }));
 }
 
 // Options, Display (the list's fourth row), "Full justify text" toggled, OK, OK.
-const char kToggleJustify[] = "answer-key 0x34\nanswer-tap 20 111\nanswer 1\nanswer 508\nmenu 40041\nidle\n";
+const char kToggleJustify[] =
+    "answer-key 0x34\nanswer-tap 20 111\nanswer 1\nanswer 508\nmenu 40041\nidle\n";
 
 // Ticked by default the paragraph's lines but its last reach the right margin; unticked the
 // edge is ragged, at once and after a restart; ticked again, justified again.
