@@ -261,32 +261,50 @@ TEST(JustifiedText, TheOptionJustifiesParagraphsAtOnceAndAfterARestart) {
 
 // ---- Reading aloud ---------------------------------------------------------------------------
 
-// Back (Escape) while the book is read aloud stops the reading and does nothing else: the
-// sound written ends there, and the book stays open on its page.
-TEST(ReadingAloudStops, BackStopsTheSpeechAndLeavesTheBookOpen) {
-    TempDevice device;
-    ASSERT_TRUE(device.ok());
-    std::string html = "<html><body><p><a onclick=\"voice.read()\">READ ALOUD</a></p>";
-    for (std::uint32_t p = 0; p < 4; ++p) html += "<p>" + SampleText(240, 70 + p) + "</p>";
-    WriteHtmlBook(device, "aloud.prc", html + "</body></html>");
-    const std::string o = device.outside() + "/";
-    const std::string wav = o + "speech.wav";
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\aloud.prc"},
-                       "idle\ntap 60 44\nidle\nadvance 3000\npagetext " + o +
-                           "before.txt\nkey 0x1b\nidle\nadvance 20000\npagetext " + o +
-                           "after.txt\nlisttext " + o + "rows.txt\nquit\n",
-                       {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav})
-                  .status,
-              0)
-        << ReadFile(o + "errors.txt");
-    std::uint32_t rate = 0, channels = 0;
-    std::vector<std::int16_t> samples;
-    ASSERT_TRUE(fixtures::ReadWav(wav, &rate, &channels, &samples));
-    ASSERT_GT(rate, 0u);
-    // Some 3 s were spoken before Back; the rest of the text would take most of a minute.
-    EXPECT_LT(samples.size(), static_cast<size_t>(8 * rate * channels));
-    EXPECT_EQ(ReadFile(o + "after.txt"), ReadFile(o + "before.txt")) << "the page changed";
-    EXPECT_TRUE(ReadFile(o + "rows.txt").empty()) << "Back left the book";
+// Back (Escape), the left soft key (F1: "Library") and a tap on the bar's Menu button, each
+// pressed while the book is read aloud, stop the reading and do nothing else: the sound written
+// ends there, the book stays open on its page, no menu opens. Pressed again, each does its work.
+TEST(ReadingAloudStops, BackTheSoftKeysAndTheBarOnlyStopTheSpeech) {
+    struct Input {
+        const char* step;
+        const char* name;
+    };
+    for (const Input input : {Input{"key 0x1b", "Back"}, Input{"key 0x70", "F1"},
+                              Input{"tap 180 307", "the Menu button"}}) {
+        SCOPED_TRACE(input.name);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        std::string html = "<html><body><p><a onclick=\"voice.read()\">READ ALOUD</a></p>";
+        for (std::uint32_t p = 0; p < 4; ++p) html += "<p>" + SampleText(240, 70 + p) + "</p>";
+        WriteHtmlBook(device, "aloud.prc", html + "</body></html>");
+        const std::string o = device.outside() + "/";
+        const std::string wav = o + "speech.wav";
+        std::string steps = "idle\ntap 60 44\nidle\nadvance 3000\npagetext " + o + "before.txt\n";
+        steps += std::string(input.step) + "\nidle\nadvance 20000\npagetext " + o + "after.txt\n";
+        steps += "listtext " + o + "rows.txt\nshelllog " + o + "log.txt\n";
+        // Again, with nothing read aloud: the input does its work.
+        steps += std::string(input.step) + "\nidle\nshelllog " + o + "again.txt\nlisttext " + o +
+                 "again-rows.txt\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\aloud.prc"}, steps,
+                           {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav})
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        std::uint32_t rate = 0, channels = 0;
+        std::vector<std::int16_t> samples;
+        ASSERT_TRUE(fixtures::ReadWav(wav, &rate, &channels, &samples));
+        ASSERT_GT(rate, 0u);
+        // Some 3 s were spoken before the input; the rest of the text would take most of a
+        // minute.
+        EXPECT_LT(samples.size(), static_cast<size_t>(8 * rate * channels));
+        EXPECT_EQ(ReadFile(o + "after.txt"), ReadFile(o + "before.txt")) << "the page changed";
+        EXPECT_TRUE(ReadFile(o + "rows.txt").empty()) << "the book was left";
+        EXPECT_FALSE(Contains(ReadFile(o + "log.txt"), "menu ")) << "a menu opened";
+        if (std::string(input.step) == "tap 180 307")
+            EXPECT_TRUE(Contains(ReadFile(o + "again.txt"), "menu ")) << "the menu never opens";
+        else
+            EXPECT_FALSE(ReadFile(o + "again-rows.txt").empty()) << "the library never shows";
+    }
 }
 
 }  // namespace
