@@ -101,6 +101,10 @@ int32_t LayoutAnnotationPages::EstimatePage(uint32_t position) {
             --page;
         for (int i = 0; i < kEstimateSteps && layout->PositionOfPage(page + 1) <= position; ++i)
             ++page;
+        // Go to page starts page n + 1 at the line holding its estimated start, which may begin
+        // a little before it.
+        const uint32_t next = layout->PositionOfPage(page + 1);
+        if (next < layout->TextLength() && layout->LineStartHolding(next) <= position) ++page;
         // Past the last page the estimate would name pages the book does not have.
         if (layout->IsLastPageKnown()) page = std::min(page, layout->PageCount());
     }

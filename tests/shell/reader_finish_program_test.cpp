@@ -103,6 +103,34 @@ TEST(AnnotationPages, PagesFarIntoALongerBookAreListedAsTheReaderNumbersThem) {
     EXPECT_EQ(listed, (std::vector<int>{3, 30})) << ReadFile(o + "rows.txt");
 }
 
+// Past what is counted (a text over 1 MiB), a bookmark on the page Go to page shows as page 300
+// is listed on page 300, also when that page is no longer laid out (after a restart on the
+// first page): the list and Go to page go by the same estimate.
+TEST(AnnotationPages, PastTheCountTheListAndGoToPageAgree) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteHtmlBook(device, "large.prc", ShortBook(3800));
+    const std::string o = device.outside() + "/";
+    const std::string book = "\\storage\\eBooks\\large.prc";
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\ntext 300\nanswer 1\nmenu 40092\nidle\nshelllog " + o +
+                           "log.txt\nmenu 40079\nidle\nmenu 40076\nidle\nlisttext " + o +
+                           "shown.txt\nkey 0x1b\nidle\nkey 0x24\nidle\nquit\n")
+                  .status,
+              0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nmenu 40076\nidle\nlisttext " + o + "later.txt\nquit\n")
+                  .status,
+              0)
+        << ReadFile(o + "errors.txt");
+    const std::vector<std::string> shown = ReadLines(o + "shown.txt"),
+                                   later = ReadLines(o + "later.txt");
+    ASSERT_EQ(shown.size(), 1u) << ReadFile(o + "log.txt");
+    EXPECT_EQ(PageOfRow(shown[0]), 300) << shown[0];
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_EQ(PageOfRow(later[0]), 300) << later[0];
+}
+
 // ---- A cover's menu --------------------------------------------------------------------------
 
 // A book that opens on its cover (a grey picture), then a few pages of text.
