@@ -119,9 +119,10 @@ TEST(AnnotationPages, PastTheCountTheListAndGoToPageAgree) {
                   .status,
               0)
         << ReadFile(o + "errors.txt");
-    ASSERT_EQ(RunSteps(device, {book}, "idle\nmenu 40076\nidle\nlisttext " + o + "later.txt\nquit\n")
-                  .status,
-              0)
+    ASSERT_EQ(
+        RunSteps(device, {book}, "idle\nmenu 40076\nidle\nlisttext " + o + "later.txt\nquit\n")
+            .status,
+        0)
         << ReadFile(o + "errors.txt");
     const std::vector<std::string> shown = ReadLines(o + "shown.txt"),
                                    later = ReadLines(o + "later.txt");
