@@ -235,6 +235,9 @@ struct LayoutSettings {
     // draw time, so a change shows at once.
     uint32_t pageText = 0;
     uint32_t pageBackground = 0xFFFFFF;
+    // The alignment of a line that names none (1 left, 4 justified: the reader's "Full justify
+    // text"). Taken at draw time, as the colours are.
+    uint32_t defaultAlignment = 1;
 };
 
 class PageLayout {

@@ -373,8 +373,8 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     }
     bool continues = (line->flags & LineRecord::kContinues) != 0;
     bool framed = (line->flags & LineRecord::kFramed) != 0;
-    uint32_t mode =
-        PageDrawing::LineAlignment(line->alignment, defaultAlignment_, continues, framed);
+    uint32_t mode = PageDrawing::LineAlignment(line->alignment, layout_.Settings().defaultAlignment,
+                                               continues, framed);
     w.justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
     if (!w.justify) w.gaps = 0;
     // The line's x already holds its left indent.

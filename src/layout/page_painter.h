@@ -110,8 +110,6 @@ private:
     // BODY's colours (kNone: it names none).
     uint32_t bodyColour_ = 0xFFFFFFFFu;
     uint32_t bodyTextColour_ = 0xFFFFFFFFu;
-    // The alignment of a line that names none (left).
-    uint32_t defaultAlignment_ = 1;
     // The page's own text colour (BODY's) when it names one, else the reader's.
     uint32_t DefaultTextColour() const;
     uint32_t backgroundColour_ = 0xFFFFFF;

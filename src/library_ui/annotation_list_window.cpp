@@ -55,6 +55,8 @@ bool CountIsSingular(int32_t count) {
     return count == 1 || (french && count == 0);
 }
 constexpr uint32_t kFilterItems = 7;
+// The estimate of a page and Go to page's place of it differ by a page or two at most.
+constexpr int kEstimateSteps = 8;
 
 std::u16string Str(uint32_t id) {
     const char16_t* s = LoadResString(id);
@@ -74,9 +76,38 @@ int32_t LayoutAnnotationPages::EstimatePage(uint32_t position) {
     auto* book = dynamic_cast<BookDocumentController*>(document);
     PageLayout* layout = book ? book->Page().Layout() : nullptr;
     if (!layout) return -1;
-    uint32_t page = layout->EstimatePageNumber(position);
-    // Past the last page the estimate would name pages the book does not have.
-    if (layout->IsLastPageKnown()) page = std::min(page, layout->PageCount());
+    uint32_t page = PageLayout::kNone;
+    Paginator& pages = layout->Pages();
+    // A short text is counted, as Go to page counts it: the page paging forward shows the
+    // position on.
+    if (pages.CountPages(PageLayout::kCountAtOnce)) {
+        if (const Paginator::CountedPage* counted = pages.CountedHolding(position))
+            page = counted->number;
+    }
+    // Else a page laid out that holds it, numbered as the reader showed it.
+    auto holds = [position](const PageRecord& r) {
+        return r.IsUsed() && r.start <= position && r.end != PageLayout::kNone && position < r.end;
+    };
+    if (page == PageLayout::kNone && pages.FirstKnown() && holds(pages.First()))
+        page = pages.First().pageNumber;
+    for (const PageRecord& r : pages.Records())
+        if (page == PageLayout::kNone && holds(r)) page = r.pageNumber;
+    if (page == PageLayout::kNone) {
+        // Else the estimate Go to page goes by: page n starts at PositionOfPage(n), so the
+        // position lies on the last page whose estimated start is at or before it.
+        page = layout->EstimatePageNumber(position);
+        for (int i = 0; i < kEstimateSteps && page > 1 && layout->PositionOfPage(page) > position;
+             ++i)
+            --page;
+        for (int i = 0; i < kEstimateSteps && layout->PositionOfPage(page + 1) <= position; ++i)
+            ++page;
+        // Go to page starts page n + 1 at the line holding its estimated start, which may begin
+        // a little before it.
+        const uint32_t next = layout->PositionOfPage(page + 1);
+        if (next < layout->TextLength() && layout->LineStartHolding(next) <= position) ++page;
+        // Past the last page the estimate would name pages the book does not have.
+        if (layout->IsLastPageKnown()) page = std::min(page, layout->PageCount());
+    }
     return page > INT32_MAX ? -1 : static_cast<int32_t>(page);
 }
 

@@ -34,6 +34,7 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
     out = LayoutSettings();
     if (settings_) {
         out.baseFontSize = settings_->FontSize();
+        out.defaultAlignment = settings_->alignment;
         uint32_t colour = 0;
         // Text that names no colour is drawn in the page's text colour, so that a new colour
         // needs no new layout.

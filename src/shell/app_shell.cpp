@@ -17,6 +17,7 @@
 #include "platform/dialog/dialog.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
+#include "platform/menu/menu_bar.h"
 #include "platform/resources/device_resources.h"
 #include "platform/window/keys.h"
 #include "reader/book_document_controller.h"
@@ -320,9 +321,53 @@ int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
     return kRanLoop;
 }
 
+namespace {
+AppShell* loopShell = nullptr;
+
+bool IsUserInput(UINT message) {
+    return (message >= WM_KEYDOWN && message <= 0x108) ||
+           (message >= WM_LBUTTONDOWN && message <= 0x20A);
+}
+}  // namespace
+
+bool AppShell::TakeBargeIn(const MSG& msg) {
+    if (!IsUserInput(msg.message)) return false;
+    if (bargeRelease_.message && msg.message == bargeRelease_.message &&
+        msg.hwnd == bargeRelease_.window &&
+        (msg.message != WM_KEYUP || msg.wParam == bargeRelease_.key)) {
+        bargeRelease_ = Release();
+        return true;
+    }
+    // A new press: a release still awaited is no longer the one that ends the press taken.
+    if (msg.message == WM_LBUTTONDOWN || msg.message == WM_KEYDOWN) bargeRelease_ = Release();
+    // The frame's own input stops the speech in its window procedure.
+    if (!msg.hwnd || !window_ || msg.hwnd == window_) return false;
+    // The soft-key bar in front stands apart from the windows, its owner's all the same.
+    const HWND bar = fvt::ActiveMenuBar();
+    bool ours = false;
+    HWND w = msg.hwnd;
+    for (int depth = 0; w && !ours && depth < 32; ++depth) {
+        ours = w == window_ || w == bar;
+        HWND parent = GetParent(w);
+        w = parent ? parent : GetWindow(w, GW_OWNER);
+    }
+    if (!ours || !IsSpeaking()) return false;
+    StopSpeech();
+    if (msg.message == WM_LBUTTONDOWN)
+        bargeRelease_ = Release{msg.hwnd, WM_LBUTTONUP, 0};
+    else if (msg.message == WM_KEYDOWN)
+        bargeRelease_ = Release{msg.hwnd, WM_KEYUP, msg.wParam};
+    return true;
+}
+
+bool TakeSpeechBargeIn(const MSG& msg) {
+    return loopShell && loopShell->TakeBargeIn(msg);
+}
+
 int AppShell::MessageLoop() {
     // Read once: the object is gone by the time the loop ends.
     HWND window = window_;
+    loopShell = this;
     HACCEL table = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(kAcceleratorsId));
     const int bad = DriverScript::RunFromEnvironment();
     if (bad != 0) driverResult = bad;
@@ -336,11 +381,13 @@ int AppShell::MessageLoop() {
         if (got == -1) break;
         // Find, the modeless dialog, takes its Enter (Find next), Escape and Tab.
         if (fvt::TakeModelessDialogKey(msg)) continue;
+        if (TakeBargeIn(msg)) continue;
         if (TranslateAcceleratorW(window, table, &msg) == 0) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
+    loopShell = nullptr;
     return got;
 }
 

@@ -58,6 +58,10 @@ public:
     bool CreateCore(bool withStore);
     bool RegisterWindowClass();
     int MessageLoop();
+    // Input for a window of the reader's other than its frame (the soft-key bar and its keys
+    // F1 and F2) while the book is read aloud: the speech stops and the input is dropped, as
+    // the frame does with its own. True when the message was taken.
+    bool TakeBargeIn(const MSG& msg);
     void Destroy() override;
 
     // The makers of the reader windows' bars, list windows and text pop-ups; given before Run.
@@ -111,6 +115,13 @@ private:
     void TellLoader(void (DocumentLoader::*notice)(const Text&), const String& path);
     void CloseCore();
 
+    // The release of a press TakeBargeIn took (a bar's button acts on it): dropped as well.
+    struct Release {
+        HWND window = nullptr;
+        UINT message = 0;
+        WPARAM key = 0;
+    } bargeRelease_;
+
     std::unique_ptr<ReaderCore> core_;
     // The catalogue the loader embeds; goes before the core (its cache needs the paths).
     std::unique_ptr<EmbeddedLibrary> library_;
@@ -134,6 +145,8 @@ void ParseCommandLine(String& out);
 // The line number of the FOLIVANT_DRIVER script that could not be read or done (0: none, -1: the
 // script could not run at all); DriverScript::FailureReason() says why.
 int AppShellDriverResult();
+// AppShell::TakeBargeIn of the shell whose message loop runs (the driver's loop asks it too).
+bool TakeSpeechBargeIn(const MSG& msg);
 // The program: parses the command line, runs the shell, and returns its status (0, or 1 when
 // it could not start, the book it was given could not be opened or a file could not be saved).
 int WinMain(HINSTANCE instance, HINSTANCE previous, const char16_t* commandLine, int show);

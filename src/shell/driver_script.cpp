@@ -31,6 +31,7 @@
 #include "reader/reader_controller.h"
 #include "reader/reader_views.h"
 #include "reader/reader_window.h"
+#include "shell/app_shell.h"
 #include "shell/main_frame.h"
 #include "shell_ui/list_window.h"
 
@@ -224,6 +225,7 @@ void RunProgramUntilIdle() {
             return;
         }
         if (fvt::TakeModelessDialogKey(msg)) continue;
+        if (TakeSpeechBargeIn(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

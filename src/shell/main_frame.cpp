@@ -492,6 +492,13 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         services_->StopSpeech();
         return 1;
     }
+    // Back and the soft keys come as hot keys: pressed while the book is read aloud they too
+    // only stop the speech (the second message of the pair, the key's release, is dropped).
+    if (message == WM_HOTKEY && !(LOWORD(static_cast<DWORD_PTR>(lParam)) & MOD_KEYUP) &&
+        services_ && services_->IsSpeaking()) {
+        services_->StopSpeech();
+        return 1;
+    }
     DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
     switch (message) {
         case WM_SIZE:

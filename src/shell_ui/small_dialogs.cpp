@@ -38,8 +38,8 @@ int32_t ControlId(HWND control) {
     return control ? GetDlgCtrlID(control) : 0;
 }
 
-// The book Find searches: the one whose text or cover shows (from the cover, the text found is
-// shown on its page).
+// The book Find searches and Go to page moves in: the one whose text or cover shows (from the
+// cover, the text found or the page chosen is shown on its page).
 BookDocumentController* SearchedBook(ReaderController* controller) {
     if (BookDocumentController* book = ShownTextPage(controller)) return book;
     DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
@@ -54,7 +54,11 @@ BookDocumentController* SearchedBook(ReaderController* controller) {
 
 int32_t ControllerDialogState::CurrentPage() {
     DocumentController* document = controller_ ? controller_->GetDocumentController() : nullptr;
-    return document ? document->GetPageNumber() : 0;
+    if (!document) return 0;
+    // The layout behind a cover keeps a page, but none shows.
+    const BookDocumentController* book = SearchedBook(controller_);
+    if (book && book->CurrentView() == BookDocumentController::kCoverView) return 0;
+    return document->GetPageNumber();
 }
 
 uint32_t ControllerDialogState::GetVolume() {
@@ -81,13 +85,21 @@ int64_t ControllerDialogState::PageStart() {
 }
 
 int32_t ControllerDialogState::PageCount() {
-    BookDocumentController* book = ShownTextPage(controller_);
+    BookDocumentController* book = SearchedBook(controller_);
     return book ? static_cast<int32_t>(book->Page().Layout()->PageCount()) : 0;
 }
 
 bool ControllerDialogState::GoToPage(int32_t page) {
-    BookDocumentController* book = ShownTextPage(controller_);
+    // From the cover the page chosen replaces it.
+    BookDocumentController* book = SearchedBook(controller_);
     return book && page >= 1 && book->GoToPage(static_cast<uint32_t>(page));
+}
+
+bool ControllerDialogState::ShowCover() {
+    BookDocumentController* book = SearchedBook(controller_);
+    if (!book || !book->OpenLocation(String(u"$cover"), false, true)) return false;
+    book->Invalidate(true);
+    return book->CurrentView() == BookDocumentController::kCoverView;
 }
 
 bool ControllerDialogState::Search(const String& text, bool wholeWord, bool matchCase,
@@ -330,7 +342,12 @@ bool GoToPageDialog::Run(HWND owner, ReaderController* controller, bool leaveFul
     if (state_->PageCount() < 1) return false;
     bool ok = DialogPage::Run(owner, controller, leaveFullScreen);
     // Cancel puts the reader back where it was, when the dialog moved it.
-    if (!ok && startPage_ >= 1 && readerPage_ != startPage_) state_->GoToPage(startPage_);
+    if (!ok && readerPage_ != startPage_) {
+        if (startPage_ >= 1)
+            state_->GoToPage(startPage_);
+        else
+            state_->ShowCover();
+    }
     return ok;
 }
 
@@ -338,11 +355,14 @@ void GoToPageDialog::OnInit() {
     if (regular_) DeleteObject(regular_);
     regular_ = CreateUiFont(window_);
     count_ = state_->PageCount();
-    page_ = state_->CurrentPage();
+    const int32_t current = state_->CurrentPage();
+    page_ = current;
     if (page_ > count_) page_ = count_;
     if (page_ < 1) page_ = 1;
-    startPage_ = page_;
-    readerPage_ = page_;
+    // Opened on the cover, no page shows yet: any page chosen moves the reader, and Cancel
+    // shows the cover again.
+    startPage_ = current >= 1 ? page_ : 0;
+    readerPage_ = startPage_;
     String of = ResString(kOfString);
     of.AppendChar(u' ');
     of.AppendUnsigned(static_cast<uint32_t>(count_), 10);

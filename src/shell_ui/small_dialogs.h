@@ -19,8 +19,11 @@ public:
     virtual ~ReaderDialogState() = default;
     // 1-based; below 1 when there is no laid-out document.
     virtual int32_t PageCount() = 0;
+    // Below 1 when no page shows (the book's cover does).
     virtual int32_t CurrentPage() = 0;
     virtual bool GoToPage(int32_t page) = 0;
+    // Back to the book's cover, where Go to page was opened.
+    virtual bool ShowCover() { return false; }
     // The device volume, 0-65535.
     virtual uint32_t GetVolume() = 0;
     virtual void SetVolume(uint32_t volume) = 0;
@@ -55,6 +58,7 @@ public:
     int32_t PageCount() override;
     int32_t CurrentPage() override;
     bool GoToPage(int32_t page) override;
+    bool ShowCover() override;
     uint32_t GetVolume() override;
     void SetVolume(uint32_t volume) override;
     void ClearCurrentBlockMarks() override;

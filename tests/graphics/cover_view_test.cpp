@@ -182,6 +182,20 @@ TEST_F(CoverViewTest, CommandEventsGoToTheViewOrTheController) {
     EXPECT_FALSE(view->IsCommandEnabled(4, 0));
 }
 
+// Commands that need no page (Library, Options, Go to page, Full screen, Rotate, ...) are
+// enabled on the cover, so a menu offers them, and still go to the controller, which runs them;
+// the page's own commands stay greyed.
+TEST_F(CoverViewTest, CommandsThatNeedNoPageAreEnabledAndRunByTheController) {
+    for (uint32_t id : {0u, 1u, 6u, 9u, 15u, 20u, 55u, 74u}) {
+        EXPECT_TRUE(view->IsCommandEnabled(id, 0)) << id;
+        InputEvent e = InputEvent::Key(kKeyCommand, id);
+        EXPECT_TRUE(view->HandleEvent(e));
+    }
+    EXPECT_EQ(controller.commands, (std::vector<uint32_t>{0, 1, 6, 9, 15, 20, 55, 74}));
+    EXPECT_TRUE(document.calls.empty());
+    for (uint32_t id : {16u, 42u, 67u, 79u}) EXPECT_FALSE(view->IsCommandEnabled(id, 0)) << id;
+}
+
 TEST_F(CoverViewTest, TapOnThePictureLeavesAndOutsideDoesNothing) {
     view->SetPicture(new SolidPicture(100, 50));  // at (70, 125) .. (170, 175) in the view
     EXPECT_TRUE(view->OnTap(Point{10, 30}));

@@ -478,8 +478,9 @@ TEST_F(RecordSetProgram, AWordOnTheLastLineStaysInViewBelowItsPopup) {
             EXPECT_TRUE(screen.Read(shot));
             return screen;
         };
-        // "lamp" ends the page's last line ("trimmed it. The lamp"), around (160, 266) at 96 dpi.
-        const int tapX = 160 * k, tapY = 266 * k;
+        // "lamp" ends the page's last line ("trimmed it. The lamp"), justified to the right
+        // margin, around (200, 266) at 96 dpi.
+        const int tapX = 200 * k, tapY = 266 * k;
         const Screen plain = shoot("");
         const Screen shown = shoot("answer 50045\ntap " + std::to_string(tapX) + " " +
                                    std::to_string(tapY) + "\nidle\n");

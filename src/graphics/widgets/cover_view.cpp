@@ -1,6 +1,7 @@
 #include "graphics/widgets/cover_view.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/color.h"
 #include "graphics/core/drawing_surface.h"
@@ -11,6 +12,16 @@ constexpr uint32_t kCommandLeave = 3;
 constexpr uint32_t kCommandBack = 23;
 constexpr uint32_t kCommandNextPage = 66;
 constexpr int32_t kShadow = 5;
+
+// The reader's commands that need no page shown: the cover leaves them to the reader
+// controller, and its command test says they can act (a menu shows them enabled). Library,
+// Properties, Options, Online bookstore, Annotations, Go to page, Full screen, Rotate.
+constexpr uint32_t kPassedOn[] = {0, 1, 6, 9, 15, 20, 55, 74};
+
+// What the cover does itself: leave for the text, or go back.
+bool OwnCommand(uint32_t command) {
+    return command == kCommandLeave || command == kCommandBack || command == kCommandNextPage;
+}
 
 }  // namespace
 
@@ -152,7 +163,7 @@ bool CoverView::HandleEvent(InputEvent& event) {
         case kKeyCommand: {
             uint32_t argument = event.Command();
             if (!controller_ || argument == kNoCommand) return true;
-            if (!IsCommandEnabled(argument, 0))
+            if (!OwnCommand(argument))
                 controller_->OnCommand(argument, 0);
             else
                 ExecuteCommand(argument, 0);
@@ -163,7 +174,8 @@ bool CoverView::HandleEvent(InputEvent& event) {
 }
 
 bool CoverView::IsCommandEnabled(uint32_t command, uint32_t /*argument*/) {
-    return command == kCommandLeave || command == kCommandBack || command == kCommandNextPage;
+    return OwnCommand(command) ||
+           std::find(std::begin(kPassedOn), std::end(kPassedOn), command) != std::end(kPassedOn);
 }
 
 void CoverView::ExecuteCommand(uint32_t command, uint32_t /*argument*/) {

@@ -175,7 +175,7 @@ TEST_F(WindowKeys, EscapeClosesTheTapPopUpAndThePageStays) {
     WindowSession person(server_, device_, kBook, Readings(device_));
     ASSERT_TRUE(person.Ready()) << person.Why();
     const WindowPicture page = person.Picture();
-    ASSERT_TRUE(person.Tap(60, 60));
+    ASSERT_TRUE(person.Tap(90, 60));  // "page", the second word of the justified line
     const WindowPicture popup = person.Picture();
     const Box menu = Changed(page, popup);
     ASSERT_FALSE(menu.Empty());
