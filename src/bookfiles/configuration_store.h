@@ -59,4 +59,6 @@ protected:
 
 private:
     std::uint8_t MainByte(std::uint32_t offset) const;
+    // Whether every field the reader relies on holds a value it could have written.
+    bool FieldsInRange() const;
 };

@@ -422,3 +422,85 @@ TEST(UnusableSideFile, AFileTheUserCannotReadIsToldAsAFailedSave) {
 
 }  // namespace
 }  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+struct ConfigDamage {
+    const char* name;
+    std::uint32_t offset;  // in the settings record
+    std::uint32_t value;   // a word, or a byte when `byte`
+    bool byte;
+};
+
+// Values no reader writes, one field each: the run marker, the last book's text, settings words
+// and bytes that hide books or the last book.
+const ConfigDamage kConfigDamages[] = {
+    {"RunMarker", 300, 5, false},
+    {"LastBookTextReference", 252, 0x00FFFFF0, false},
+    {"FileTypes", 264, 0x0100000F, false},
+    {"LibraryViewKind", 296, 12u << 16, false},
+    {"Orientation", 80, 7, false},
+    {"TextColour", 20, 0x12345678, false},
+    {"Margin", 8, 0x7FFFFFFF, false},
+    {"LibraryAtStart", 31, 9, true},
+    {"HardwareKey", 259, 40, true},
+};
+
+void PrintTo(const ConfigDamage& d, std::ostream* os) {
+    *os << d.name;
+}
+
+class DamagedConfiguration : public ::testing::TestWithParam<ConfigDamage> {};
+
+// The configuration after an orderly run that read a book holds one value out of its range:
+// the file is kept aside with the settings message and the defaults are used; the library
+// lists the book. Nothing is hidden in silence.
+TEST_P(DamagedConfiguration, IsKeptAsideAndToldAndTheDefaultsUsed) {
+    const ConfigDamage& damage = GetParam();
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {"\\storage\\eBooks\\gpl3.prc"},
+                        quit)
+                  .status,
+              0);
+    std::string config = device.ReadHost("Windows/FVT_global_configuration.fvt");
+    const std::size_t main = static_cast<unsigned char>(config[78]) << 24 |
+                             static_cast<unsigned char>(config[79]) << 16 |
+                             static_cast<unsigned char>(config[80]) << 8 |
+                             static_cast<unsigned char>(config[81]);
+    const std::size_t at = main + 8 + damage.offset;
+    if (damage.byte) {
+        config[at] = static_cast<char>(damage.value);
+    } else {
+        for (int k = 0; k < 4; ++k) config[at + k] = static_cast<char>(damage.value >> (24 - 8 * k));
+    }
+    device.WriteHost("Windows/FVT_global_configuration.fvt", config);
+
+    const std::string list = device.outside() + "/list.txt";
+    const std::string script =
+        WriteFile(device.outside() + "/list-steps.txt", "idle\nlisttext " + list + "\nquit\n");
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, script);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "The settings file could not be read. It has been kept aside"))
+        << run.err;
+    EXPECT_EQ(device.ReadHost("Windows/FVT_global_configuration.fvt.damaged"), config);
+    std::ifstream in(list);
+    const std::string rows((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(rows.find("Fixture Book"), std::string::npos) << rows;
+
+    // The next start reads the new file and says nothing.
+    const Outcome again = RunReader(device.root(), device.outside() + "/again", {}, quit);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_FALSE(Contains(again.err, "settings file")) << again.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, DamagedConfiguration, ::testing::ValuesIn(kConfigDamages),
+                         [](const ::testing::TestParamInfo<ConfigDamage>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace fvt::test
