@@ -74,7 +74,6 @@ bool ConfigurationStore::FieldsInRange() const {
     auto lowByte = [](std::uint32_t v) { return v <= 0xFF; };
     auto colour = [](std::uint32_t v) { return (v >> 24) == 0 || v == 0xFF000000u; };
     auto margin = [](std::uint32_t v) { return v <= 0xFFFF || v == 0xFFFFFFFFu; };
-    auto key = [](std::uint32_t v) { return v < 32 || v == 0xFF; };
     // The run marker is 0 or 1: anything else would keep the last book shut with no word.
     if (!word(300, flag)) return false;
     for (std::uint32_t at : {16u, 20u, 24u, 72u, 76u})
@@ -89,8 +88,6 @@ bool ConfigurationStore::FieldsInRange() const {
     if (!word(296, [](std::uint32_t v) { return (v >> 16) <= 7; })) return false;
     for (std::uint32_t at : {28u, 29u, 30u, 31u, 68u, 69u, 257u, 258u})
         if (!byte(at, flag)) return false;
-    for (std::uint32_t at : {259u, 260u, 261u, 262u, 284u, 285u, 286u, 287u, 288u, 289u, 290u, 291u})
-        if (!byte(at, key)) return false;
     // Texts: a reference to nothing, a half unit or a control character is damage (the last
     // book would silently give way to the library).
     for (std::uint32_t at : {32u, 36u, 52u, 64u, 100u, 252u}) {

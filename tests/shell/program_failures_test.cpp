@@ -444,7 +444,6 @@ const ConfigDamage kConfigDamages[] = {
     {"TextColour", 20, 0x12345678, false},
     {"Margin", 8, 0x7FFFFFFF, false},
     {"LibraryAtStart", 31, 9, true},
-    {"HardwareKey", 259, 40, true},
 };
 
 void PrintTo(const ConfigDamage& d, std::ostream* os) {
