@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -500,6 +501,60 @@ INSTANTIATE_TEST_SUITE_P(Fields, DamagedConfiguration, ::testing::ValuesIn(kConf
                          [](const ::testing::TestParamInfo<ConfigDamage>& info) {
                              return std::string(info.param.name);
                          });
+
+}  // namespace
+}  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// A plain file where the storage folder or the books folder should be: the library says which
+// one it cannot read, rather than showing an empty list with no word.
+TEST(BooksFolderNotAFolder, TheLibrarySaysWhichFolderItCannotRead) {
+    for (const char* name : {"storage", "storage/eBooks"}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+        ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+        std::filesystem::remove_all(device.Host(name));
+        device.WriteHost(name, "not a folder");
+        const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, quit);
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::string folder = std::string("\\") + name;
+        std::replace(folder.begin(), folder.end(), '/', '\\');
+        int told = 0;
+        for (const std::string& line : run.Lines())
+            told += Contains(line, "The folder " + folder +
+                                       " cannot be read: the books in it are not listed.");
+        EXPECT_EQ(told, 1) << name << ": " << run.err;
+        EXPECT_EQ(device.ReadHost(name), "not a folder");
+    }
+}
+
+// The storage folder cannot be read (as another user): the library names it.
+TEST(UnreadableStorageFolder, TheLibrarySaysWhichFolderItCannotRead) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    for (const char* folder : {"", "Windows", "Temp", "My Documents", "storage/eBooks"})
+        chmod(device.Host(folder).c_str(), 0777);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(device.root()))
+        if (e.is_regular_file()) chmod(e.path().c_str(), 0666);
+    chmod(device.Host("storage").c_str(), 0);
+    chmod(device.outside().c_str(), 0777);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, quit, true);
+    chmod(device.Host("storage").c_str(), 0755);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the folder is this user's own";
+    int told = 0;
+    for (const std::string& line : run.Lines())
+        told += Contains(line, "The folder \\storage cannot be read: the books in it are "
+                               "not listed.");
+    EXPECT_EQ(told, 1) << run.err;
+}
 
 }  // namespace
 }  // namespace fvt::test
