@@ -558,3 +558,32 @@ TEST(UnreadableStorageFolder, TheLibrarySaysWhichFolderItCannotRead) {
 
 }  // namespace
 }  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// A full disk refuses the side file and the settings alike: the run names each file it could
+// not save, once, and ends with status 1.
+TEST(FullDisk, EveryFileNotSavedIsNamedOnce) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::vector<std::string> book = {"\\storage\\eBooks\\gpl3.prc"};
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", book, quit).status, 0);
+
+    const ProgramResult run =
+        RunSteps(device, book,
+                 "idle\nkey 0x22\nidle\nmenu 40079\nidle\nkey 0x22\nidle\nmenu 40079\nidle\nquit\n",
+                 {"FOLIVANT_TEST_DISK_FREE=0"});
+    EXPECT_EQ(run.status, 1) << run.Describe();
+    for (const char* file : {"\\storage\\eBooks\\gpl3.fvt", "\\Windows\\FVT_global_configuration.fvt"}) {
+        const std::string said = std::string("Could not save ") + file + ".";
+        const std::size_t at = run.err.find(said);
+        EXPECT_NE(at, std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(said, at + 1), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace fvt::test
