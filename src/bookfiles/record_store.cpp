@@ -266,6 +266,11 @@ int RecordStoreBase::OpenSalvaged(const std::uint8_t* bytes, std::size_t size) {
     return 0;
 }
 
+void RecordStoreBase::NoteUnsaved() const {
+    const std::u16string path = Wide(path_);
+    if (!path.empty()) fvt::NoteUnsavedFile(path);
+}
+
 int RecordStoreBase::Flush() {
     if (!db_ || readOnly_) return db_ ? 0 : 1;
     if (!db_->Flush()) return 1;

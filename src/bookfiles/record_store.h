@@ -37,8 +37,11 @@ public:
     // Writes the default records of a new store; false on failure.
     virtual bool InitialiseNew() = 0;
     // Writes the store back when changed; 0 or non-zero.
-    virtual int Flush();
-    virtual int Close();
+    [[nodiscard]] virtual int Flush();
+    [[nodiscard]] virtual int Close();
+
+    // Names the store's file to the user as one not saved (after a failed Flush or Close).
+    void NoteUnsaved() const;
 
     bool IsOpen() const { return db_ != nullptr; }
     bool IsReadOnly() const { return readOnly_; }

@@ -6,6 +6,7 @@
 #include "layout/page_layout.h"
 #include "paths/app_paths.h"
 #include "paths/kept_checkpoints_file.h"
+#include "platform/storage/files.h"
 
 namespace {
 
@@ -35,6 +36,13 @@ bool Load(const Text& bookPath, DocumentSource* document, PageLayout& layout) {
     return IdentityOf(bookPath, document, book) &&
            KeptCheckpointsFile::Read(bookPath, book, checkpoints) &&
            layout.LoadKeptCheckpoints(checkpoints);
+}
+
+void NoteUnsaved(const Text& bookPath) {
+    Text kept;
+    String wide;
+    if (AppPaths::KeptCheckpointsFile(bookPath, kept) && kept.ToWide(wide))
+        fvt::NoteUnsavedFile(std::u16string(wide.Data(), static_cast<size_t>(wide.Length())));
 }
 
 bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout) {

@@ -23,7 +23,9 @@ namespace KeptCheckpoints {
 bool Load(const Text& bookPath, DocumentSource* document, PageLayout& layout);
 // Writes the layout's checkpoints for the book when its replays added any; false when nothing
 // was written.
-bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout);
+// Names the book's kept-checkpoints file to the user as one not saved (after a failed Save).
+void NoteUnsaved(const Text& bookPath);
+[[nodiscard]] bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout);
 // The file kept for a book (in the data folder); false when no name can be formed.
 bool PathFor(const Text& bookPath, Text& out);
 
