@@ -48,8 +48,10 @@ void NoteUnsaved(const Text& bookPath) {
 bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout) {
     BookIdentity book;
     ByteStream checkpoints;
-    return IdentityOf(bookPath, document, book) && layout.SaveKeptCheckpoints(checkpoints) &&
-           KeptCheckpointsFile::Write(bookPath, book, checkpoints);
+    // No file behind the book, or no checkpoints its replays added: nothing to write.
+    if (!IdentityOf(bookPath, document, book) || !layout.SaveKeptCheckpoints(checkpoints))
+        return true;
+    return KeptCheckpointsFile::Write(bookPath, book, checkpoints);
 }
 
 }  // namespace KeptCheckpoints
