@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
@@ -105,15 +106,28 @@ std::u16string StoredOwner(const std::string& path) {
     return name;
 }
 
-// The salvaged record of `tag` that `ref` names; null for none.
-const RecordStoreFiles::WholeRecord* FindWhole(
-    const std::vector<RecordStoreFiles::WholeRecord>& records, std::uint32_t ref,
-    std::uint32_t tag) {
-    if (ref == RecordStoreBase::kNoRef) return nullptr;
-    for (const RecordStoreFiles::WholeRecord& r : records)
-        if (r.ref == ref && r.tag == tag) return &r;
-    return nullptr;
-}
+// The salvaged records by reference and tag, so that a salvage looks each one up at once.
+class WholeIndex {
+public:
+    explicit WholeIndex(const std::vector<RecordStoreFiles::WholeRecord>& records) {
+        byKey_.reserve(records.size());
+        // The first of a repeated reference and tag wins, as a search from the start finds.
+        for (const RecordStoreFiles::WholeRecord& r : records)
+            byKey_.emplace(Key(r.ref, r.tag), &r);
+    }
+    // The salvaged record of `tag` that `ref` names; null for none.
+    const RecordStoreFiles::WholeRecord* Find(std::uint32_t ref, std::uint32_t tag) const {
+        if (ref == RecordStoreBase::kNoRef) return nullptr;
+        auto it = byKey_.find(Key(ref, tag));
+        return it == byKey_.end() ? nullptr : it->second;
+    }
+
+private:
+    static std::uint64_t Key(std::uint32_t ref, std::uint32_t tag) {
+        return static_cast<std::uint64_t>(ref) << 32 | tag;
+    }
+    std::unordered_map<std::uint64_t, const RecordStoreFiles::WholeRecord*> byKey_;
+};
 
 // The big-endian word at `at` of a record's bytes; 0 where it would run past their end.
 std::uint32_t WordAt(const std::vector<std::uint8_t>& d, std::uint32_t at) {
@@ -255,6 +269,7 @@ std::uint32_t AnnotationFile::Salvage(const std::vector<std::uint8_t>& damaged) 
     const std::uint32_t tags[] = {kBpar, kBkmk, kData, kText, kNote, kLink, kTitl, kAuth, kCate};
     std::vector<WholeRecord> records = RecordStoreFiles::WholeRecords(
         damaged.data(), damaged.size(), tags, sizeof tags / sizeof tags[0]);
+    const WholeIndex index(records);
     std::uint32_t kept = 0;
     // The main record's fields (this book's name stays as the new file has it).
     for (const WholeRecord& r : records) {
@@ -270,7 +285,7 @@ std::uint32_t AnnotationFile::Salvage(const std::vector<std::uint8_t>& damaged) 
         if (!ReplaceData(0, main.data(), static_cast<std::uint32_t>(main.size()))) break;
         ++kept;
         for (std::uint32_t field : kMainDataFields)
-            if (const WholeRecord* sub = FindWhole(records, WordAt(r.data, field), kData))
+            if (const WholeRecord* sub = index.Find(WordAt(r.data, field), kData))
                 kept += WriteSubRecord(0, field, kData, sub->data.data(),
                                        static_cast<std::uint32_t>(sub->data.size()));
         break;
@@ -291,6 +306,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
     std::uint32_t* equal) {
     using RecordStoreFiles::WholeRecord;
     const std::uint32_t kText = Tag("TEXT"), kNote = Tag("NOTE"), kLink = Tag("LINK");
+    const WholeIndex index(records);
     // Whether an annotation of that kind already meets the range.
     auto collides = [&](const std::vector<std::uint8_t>& d) {
         const std::uint32_t kind = WordAt(d, 0) & kKindMask, start = WordAt(d, 4),
@@ -318,7 +334,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
             bool same = true;
             for (int k = 0; k < 4 && same; ++k) {
                 const std::uint32_t ours = WordAt(r.data, kSubFields[k]);
-                const WholeRecord* sub = FindWhole(records, ours, subTags[k]);
+                const WholeRecord* sub = index.Find(ours, subTags[k]);
                 const std::uint32_t ref = ReadU32(i, kSubFields[k]);
                 const std::int32_t at = ref == kNoRef ? -1 : Resolve(ref, subTags[k]);
                 ByteSpan d;
@@ -346,7 +362,37 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
         return sa != sb ? sa < sb : WordAt(a->data, 8) < WordAt(b->data, 8);
     });
     std::vector<std::pair<std::uint32_t, std::uint32_t>> newRefs;  // old ref, new ref
+    // Into a file with no annotation yet, the annotations in range order each go after the
+    // last: all of them first, then their texts and states, each file record placed once.
+    bool appendAll = !unlessColliding;
+    for (std::uint32_t i = 1; appendAll && i < RecordCount(); ++i)
+        appendAll = !IsBookmark(static_cast<std::int32_t>(i));
+    if (appendAll) {
+        std::vector<std::uint32_t> placed;  // new references, as newRefs has them
+        placed.reserve(marks.size());
+        for (const WholeRecord* r : marks) {
+            std::vector<std::uint8_t> d = r->data;
+            BigEndian::PutU32(d.data() + 24, kNoRef);
+            for (std::uint32_t field : kSubFields) BigEndian::PutU32(d.data() + field, kNoRef);
+            const std::int32_t at = WriteRecord(kBkmk, d.data(), static_cast<std::uint32_t>(d.size()));
+            placed.push_back(at < 0 ? kNoRef : RefOf(static_cast<std::uint32_t>(at)));
+            newRefs.emplace_back(r->ref, placed.back());
+            kept += at >= 0;
+        }
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            if (placed[i] == kNoRef) continue;
+            for (int k = 0; k < 4; ++k) {
+                const WholeRecord* sub = index.Find(WordAt(marks[i]->data, kSubFields[k]), subTags[k]);
+                const std::int32_t now = sub ? Resolve(placed[i], kBkmk) : -1;
+                if (now >= 0)
+                    kept += WriteSubRecord(static_cast<std::uint32_t>(now), kSubFields[k],
+                                           subTags[k], sub->data.data(),
+                                           static_cast<std::uint32_t>(sub->data.size()));
+            }
+        }
+    }
     for (const WholeRecord* r : marks) {
+        if (appendAll) break;
         std::vector<std::uint8_t> d = r->data;
         BigEndian::PutU32(d.data() + 24, kNoRef);
         for (std::uint32_t field : kSubFields) BigEndian::PutU32(d.data() + field, kNoRef);
@@ -364,7 +410,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
         const std::uint32_t ref = RefOf(static_cast<std::uint32_t>(at));
         newRefs.emplace_back(r->ref, ref);
         for (int k = 0; k < 4; ++k) {
-            const WholeRecord* sub = FindWhole(records, WordAt(r->data, kSubFields[k]), subTags[k]);
+            const WholeRecord* sub = index.Find(WordAt(r->data, kSubFields[k]), subTags[k]);
             const std::int32_t now = Resolve(ref, kBkmk);
             if (sub && now >= 0)
                 kept += WriteSubRecord(static_cast<std::uint32_t>(now), kSubFields[k], subTags[k],
@@ -372,16 +418,18 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
                                        static_cast<std::uint32_t>(sub->data.size()));
         }
     }
-    // Links between annotations, through their new references.
+    // Links between annotations, through their new references: the first annotation of an
+    // old reference that was kept.
+    std::unordered_map<std::uint32_t, std::uint32_t> renamed;
+    for (const auto& [from, to] : newRefs)
+        if (to != kNoRef) renamed.emplace(from, to);
     for (std::size_t i = 0; i < marks.size() && i < newRefs.size(); ++i) {
         const std::uint32_t linked = WordAt(marks[i]->data, 24);
         if (linked == kNoRef || newRefs[i].second == kNoRef) continue;
-        for (const auto& [from, to] : newRefs) {
-            if (from != linked || to == kNoRef) continue;
-            const std::int32_t now = Resolve(newRefs[i].second, kBkmk);
-            if (now >= 0) WriteU32(static_cast<std::uint32_t>(now), 24, to);
-            break;
-        }
+        auto to = renamed.find(linked);
+        if (to == renamed.end()) continue;
+        const std::int32_t now = Resolve(newRefs[i].second, kBkmk);
+        if (now >= 0) WriteU32(static_cast<std::uint32_t>(now), 24, to->second);
     }
     if (equal) *equal = same;
     return kept;
@@ -390,21 +438,14 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
 
 int AnnotationFile::ReplaceUnusable(const std::string& bookPath, const char* bookDatabaseName,
                                     std::size_t nameLength, bool ownOnly) {
-    std::string path;
-    std::vector<std::uint8_t> whole;
-    if (!PathForBook(bookPath, &path, nullptr, ownOnly) ||
-        DatabaseFile::ReadAll(path.c_str(), &whole) != 0)
-        return 13;
-    // Never replaced in place: the file stays whole under the name told.
-    const std::string aside = RecordStoreFiles::SetAside(path);
-    if (aside.empty()) return 13;
+    // Never replaced in place: the new file is made whole before this one is set aside, and
+    // the file stays whole under the name told.
+    remakeNewer_ = true;
     const int rc = OpenOrCreate(bookPath, bookDatabaseName, nameLength, false, true, true, ownOnly);
+    remakeNewer_ = false;
     if (rc != 0) return rc;
-    salvaged_ = Salvage(whole);
-    Flush();
-    damagedAside_ = aside;
     damagedNamed_ = false;
-    return 0;
+    return damagedAside_.empty() ? 13 : 0;
 }
 
 int AnnotationFile::OpenExisting(const std::string& bookPath, bool readOnly,

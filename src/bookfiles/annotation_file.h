@@ -41,7 +41,9 @@ public:
 
     AnnotationFile() = default;
     // The last reference closes the file (writing it back) and tells the owner.
-    ~AnnotationFile() override { Close(); }
+    ~AnnotationFile() override {
+        if (Close() != 0) NoteUnsaved();
+    }
 
     // The book's side file: "<folder>\<name without extension>.fvt", or, when that one belongs
     // to another book, "<folder>\<name with extension>.fvt". A file that names no book (made
@@ -72,8 +74,8 @@ public:
     // refused (fvt::NoteUnsavedFile). 0 or an error code.
     int OpenInMemoryFor(const std::string& bookPath, const char* bookDatabaseName,
                         std::size_t nameLength);
-    int Flush() override;
-    int Close() override;
+    [[nodiscard]] int Flush() override;
+    [[nodiscard]] int Close() override;
     bool InitialiseNew() override;
 
     void SetOwner(AnnotationFileOwner* owner) { owner_ = owner; }

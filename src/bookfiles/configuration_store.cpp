@@ -60,11 +60,53 @@ bool ConfigurationStore::InitialiseNew() {
     return WriteRecord(kGpar, main, kMainSize, 0) == 0;
 }
 
+bool ConfigurationStore::FieldsInRange() const {
+    ByteSpan d;
+    if (!GetData(0, &d)) return false;
+    // Fields beyond a short record read as their defaults, which are in range.
+    auto word = [&](std::uint32_t at, auto inRange) {
+        return !d.Holds(at, 4) || inRange(d.U32At(at));
+    };
+    auto byte = [&](std::uint32_t at, auto inRange) {
+        return !d.Holds(at, 1) || inRange(d.data[at]);
+    };
+    auto flag = [](std::uint32_t v) { return v <= 1; };
+    auto lowByte = [](std::uint32_t v) { return v <= 0xFF; };
+    auto colour = [](std::uint32_t v) { return (v >> 24) == 0 || v == 0xFF000000u; };
+    auto margin = [](std::uint32_t v) { return v <= 0xFFFF || v == 0xFFFFFFFFu; };
+    // The run marker is 0 or 1: anything else would keep the last book shut with no word.
+    if (!word(300, flag)) return false;
+    for (std::uint32_t at : {16u, 20u, 24u, 72u, 76u})
+        if (!word(at, colour)) return false;
+    for (std::uint32_t at : {0u, 4u, 268u, 272u, 308u, 312u})
+        if (!word(at, lowByte)) return false;
+    if (!word(8, margin) || !word(56, margin)) return false;
+    if (!word(80, [](std::uint32_t v) { return v <= 3; })) return false;  // orientation
+    // File types: the library's mask, read as its low byte.
+    if (!word(264, lowByte)) return false;
+    // The library's view kind is one of its eight.
+    if (!word(296, [](std::uint32_t v) { return (v >> 16) <= 7; })) return false;
+    for (std::uint32_t at : {28u, 29u, 30u, 31u, 68u, 69u, 257u, 258u})
+        if (!byte(at, flag)) return false;
+    // Texts: a reference to nothing, a half unit or a control character is damage (the last
+    // book would silently give way to the library).
+    for (std::uint32_t at : {32u, 36u, 52u, 64u, 100u, 252u}) {
+        if (!d.Holds(at, 4) || d.U32At(at) == kNoRef) continue;
+        ByteSpan text;
+        if (!ReadSubRecord(0, at, kData, &text) || text.size % 2 != 0) return false;
+        if (at == 64) continue;  // a path as bytes, whatever they hold
+        for (std::uint32_t i = 0; i < text.size; i += 2)
+            if ((text.data[i] | text.data[i + 1] << 8) < 0x20) return false;
+    }
+    return true;
+}
+
 int ConfigurationStore::Validate() {
     ByteSpan d;
     if (TagOf(0) != kGpar || !GetData(0, &d) || d.size < 4) return 10;
     std::uint32_t version = d.U32At(kVersionOffset, 0);
     if (version > kFormatVersion) return 13;
+    if (!FieldsInRange()) return 10;
     if ((d.size < kMainSize || version < kFormatVersion) && !readOnly_) {
         // An older store: keep what it holds and give the newer fields their defaults.
         std::uint8_t main[kMainSize];

@@ -41,7 +41,7 @@ public:
     int SetRunMarker(std::uint32_t value) { return SetWord(300, value); }
     // The run marker set and written at once: when the file holds what the store holds, only
     // the marker's word is written, in place; else the whole store is. 0 or non-zero.
-    int WriteRunMarker(std::uint32_t value);
+    [[nodiscard]] int WriteRunMarker(std::uint32_t value);
     bool TrustsCache() const { return static_cast<std::int32_t>(GetWord(304)) > 0; }
 
     // Reading lists: exact UTF-16 comparison, length included; index or -1.
@@ -59,4 +59,6 @@ protected:
 
 private:
     std::uint8_t MainByte(std::uint32_t offset) const;
+    // Whether every field the reader relies on holds a value it could have written.
+    bool FieldsInRange() const;
 };

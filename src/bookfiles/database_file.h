@@ -35,19 +35,19 @@ bool Exists(const char* path);
 int ReadAll(const char* path, std::vector<std::uint8_t>* out);
 // Writes the bytes to "<path>.tmp", flushes them to the disk and renames the result over
 // `path`. False on any failure, and then `path` is as it was.
-bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size);
+[[nodiscard]] bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size);
 // Replace for a Palm database, unless the file already holds the same database but for its
 // dates and change counter: then nothing is written (*written false) and the result is true.
-bool ReplaceDatabase(const char* path, const std::uint8_t* bytes, std::size_t size,
+[[nodiscard]] bool ReplaceDatabase(const char* path, const std::uint8_t* bytes, std::size_t size,
                      bool* written = nullptr);
 // Replace, unless the file already holds exactly these bytes: then nothing is written
 // (*written false) and the result is true.
-bool ReplaceIfChanged(const char* path, const std::uint8_t* bytes, std::size_t size,
+[[nodiscard]] bool ReplaceIfChanged(const char* path, const std::uint8_t* bytes, std::size_t size,
                       bool* written = nullptr);
 // Where `before` (the file's whole bytes as the caller knows them) and `after` differ, writes
 // `after` into the file in place: a few bytes rather than the whole file. False (nothing
 // written) when the file does not hold exactly `before` or the two differ in size.
-bool PatchInPlace(const char* path, const std::vector<std::uint8_t>& before,
+[[nodiscard]] bool PatchInPlace(const char* path, const std::vector<std::uint8_t>& before,
                   const std::vector<std::uint8_t>& after);
 bool Remove(const char* path);
 // Removes the temporary file that a Replace cut short by a crash left beside `path`; true when

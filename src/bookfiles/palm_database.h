@@ -48,9 +48,9 @@ public:
 
     // Writes a changed read-write database back to its file. False when that failed (the file
     // on disk is then the previous version).
-    virtual bool Flush() { return true; }
+    [[nodiscard]] virtual bool Flush() { return true; }
     // Flushes and releases; the object stays usable only for deletion.
-    virtual bool Close() { return true; }
+    [[nodiscard]] virtual bool Close() { return true; }
     // Closes without writing and deletes the file (an unfinished database); false for a
     // read-only database, whose file is kept.
     virtual bool Destroy() { return true; }

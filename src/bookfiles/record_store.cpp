@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
@@ -37,6 +40,27 @@ std::string RecordStoreFiles::SetAside(const std::string& path, const char* why)
     return std::string();
 }
 
+std::string RecordStoreFiles::LastSetAside(const std::string& path, const char* why) {
+    std::string last;
+    for (int n = 1; n < 100; ++n) {
+        std::string name = path + why + (n == 1 ? std::string() : std::to_string(n));
+        if (!Exists(name)) break;
+        last = name;
+    }
+    return last;
+}
+
+bool RecordStoreFiles::Rename(const std::string& from, const std::string& to) {
+    std::u16string a = Wide(from), b = Wide(to);
+    return !a.empty() && !b.empty() && MoveFileExW(a.c_str(), b.c_str(), 0);
+}
+
+void RecordStoreFiles::StepForTesting(const char* step) {
+    // A crash at a named point of a write, for the tests of what the next start finds.
+    const char* at = std::getenv("FOLIVANT_TEST_KILL_AT");
+    if (at && std::strcmp(at, step) == 0) std::raise(SIGKILL);
+}
+
 bool RecordStoreFiles::Exists(const std::string& path) {
     return DatabaseFile::Exists(path.c_str());
 }
@@ -49,11 +73,11 @@ std::vector<RecordStoreFiles::WholeRecord> RecordStoreFiles::WholeRecords(
     const std::size_t listMax = (size - PalmDatabase::kHeaderSize) / 8;
     const std::size_t count = std::min<std::size_t>(BigEndian::U16(bytes + 76), listMax);
     const std::size_t first = PalmDatabase::kHeaderSize + count * 8;
-    std::vector<std::size_t> taken;
+    std::unordered_set<std::size_t> taken;
     // The record at `at` when it is one of ours and whole: its end, else 0.
     auto whole = [&](std::size_t at, std::uint32_t ref) -> std::size_t {
         if (at < first || at > size - 8) return 0;
-        if (std::find(taken.begin(), taken.end(), at) != taken.end()) return 0;
+        if (taken.count(at)) return 0;
         const std::uint32_t tag = BigEndian::U32(bytes + at);
         if (std::find(tags, tags + tagCount, tag) == tags + tagCount) return 0;
         const std::uint32_t length = BigEndian::U32(bytes + at + 4);
@@ -63,7 +87,7 @@ std::vector<RecordStoreFiles::WholeRecord> RecordStoreFiles::WholeRecords(
         r.tag = tag;
         r.data.assign(bytes + at + 8, bytes + at + 8 + length);
         out.push_back(std::move(r));
-        taken.push_back(at);
+        taken.insert(at);
         return at + 8 + Padded(length);
     };
     std::size_t expected = first + 2;
@@ -112,6 +136,21 @@ int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
     } else {
         // A write cut short by a crash left its temporary file; the store itself is whole.
         DatabaseFile::RemoveLeftover(path);
+        const std::string made = path_ + kSalvagedEnding;
+        if (RecordStoreFiles::Exists(made)) {
+            DatabaseFile::RemoveLeftover(made.c_str());
+            DatabaseFile::Remove(made.c_str());
+        }
+        // A salvage cut short after setting the damaged file aside: it is made again from there.
+        if (create && !RecordStoreFiles::Exists(path_)) {
+            const std::string aside = RecordStoreFiles::LastSetAside(path_);
+            if (!aside.empty()) {
+                if (salvage.empty() && DatabaseFile::ReadAll(aside.c_str(), &salvage) != 0)
+                    salvage.clear();
+                pendingSalvage_.swap(salvage);
+                return Remake(aside, false);
+            }
+        }
         db_.reset(PalmDatabase::Open(path, create ? 23 : 11, "FOLV", type, &error));
         if (!db_ && error != 10) return error ? error : 14;
     }
@@ -129,7 +168,7 @@ int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
         // as it is on the disk.
         invalid = create && !readOnly_ && !IsWhole() ? 10 : Validate();
     }
-    if (invalid == 13) {  // a newer version's store: neither used nor replaced
+    if (invalid == 13 && !remakeNewer_) {  // a newer version's store: neither used nor replaced
         db_.reset();
         return 13;
     }
@@ -140,27 +179,56 @@ int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
         }
         db_.reset();
         // A damaged store of ours: what is still whole of it goes into the new one.
-        if (invalid == 10 && DatabaseFile::ReadAll(path, &salvage) != 0) salvage.clear();
-        setAside_ = RecordStoreFiles::SetAside(path_);
-        if (setAside_.empty()) return 14;  // never overwrite what could not be kept
-        db_.reset(PalmDatabase::Open(path, 23, "FOLV", type, &error));
-        if (!db_) return error ? error : 14;
-        fresh = true;
+        if ((invalid == 10 || invalid == 13) && DatabaseFile::ReadAll(path, &salvage) != 0)
+            salvage.clear();
+        pendingSalvage_.swap(salvage);
+        return Remake(path_, true);
     }
-    if (fresh) {
-        while (db_->GetRecordCount() > 0) db_->DeleteRecord(db_->GetRecordCount() - 1);
-        std::string name = NewStoreName();
-        db_->SetName(name.data(), name.size());
-        if (!InitialiseNew()) {
-            db_.reset();
-            return 14;
-        }
-        if (!salvage.empty()) salvaged_ = Salvage(salvage);
-        if (Flush() != 0) {
-            db_.reset();
-            return 14;
-        }
+    if (fresh) return MakeFresh(salvage) ? 0 : 14;
+    return 0;
+}
+
+bool RecordStoreBase::MakeFresh(const std::vector<std::uint8_t>& salvage) {
+    while (db_->GetRecordCount() > 0) db_->DeleteRecord(db_->GetRecordCount() - 1);
+    std::string name = NewStoreName();
+    db_->SetName(name.data(), name.size());
+    if (!InitialiseNew()) {
+        db_.reset();
+        return false;
     }
+    if (!salvage.empty()) salvaged_ = Salvage(salvage);
+    if (Flush() != 0) {
+        db_.reset();
+        return false;
+    }
+    return true;
+}
+
+int RecordStoreBase::Remake(const std::string& from, bool setAside) {
+    // The new store is written whole beside the old file before that is set aside, and takes
+    // its name last: a crash at any point leaves the old file under one name or the other.
+    std::vector<std::uint8_t> salvage;
+    salvage.swap(pendingSalvage_);
+    const std::string made = path_ + kSalvagedEnding;
+    int error = 0;
+    db_.reset(PalmDatabase::Open(made.c_str(), 23, "FOLV", StoreType(), &error));
+    if (!db_) return error ? error : 14;
+    if (!MakeFresh(salvage)) {
+        DatabaseFile::Remove(made.c_str());
+        return 14;
+    }
+    db_.reset();
+    RecordStoreFiles::StepForTesting("salvage-written");
+    setAside_ = setAside ? RecordStoreFiles::SetAside(path_) : from;
+    if (setAside_.empty()) {  // never overwrite what could not be kept
+        DatabaseFile::Remove(made.c_str());
+        salvaged_ = 0;
+        return 14;
+    }
+    RecordStoreFiles::StepForTesting("salvage-set-aside");
+    if (!RecordStoreFiles::Rename(made, path_)) return 14;
+    db_.reset(PalmDatabase::Open(path_.c_str(), 11, "FOLV", StoreType(), &error));
+    if (!db_) return error ? error : 14;
     return 0;
 }
 
@@ -196,6 +264,11 @@ int RecordStoreBase::OpenSalvaged(const std::uint8_t* bytes, std::size_t size) {
     if (rc != 0 || !bytes || size == 0) return rc;
     salvaged_ = Salvage(std::vector<std::uint8_t>(bytes, bytes + size));
     return 0;
+}
+
+void RecordStoreBase::NoteUnsaved() const {
+    const std::u16string path = Wide(path_);
+    if (!path.empty()) fvt::NoteUnsavedFile(path);
 }
 
 int RecordStoreBase::Flush() {

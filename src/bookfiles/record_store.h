@@ -37,8 +37,11 @@ public:
     // Writes the default records of a new store; false on failure.
     virtual bool InitialiseNew() = 0;
     // Writes the store back when changed; 0 or non-zero.
-    virtual int Flush();
-    virtual int Close();
+    [[nodiscard]] virtual int Flush();
+    [[nodiscard]] virtual int Close();
+
+    // Names the store's file to the user as one not saved (after a failed Flush or Close).
+    void NoteUnsaved() const;
 
     bool IsOpen() const { return db_ != nullptr; }
     bool IsReadOnly() const { return readOnly_; }
@@ -98,9 +101,20 @@ protected:
     // Whether every record can be read whole; a store opened to be written that cannot is
     // salvaged rather than used with gaps.
     virtual bool IsWhole() const { return true; }
+    // The ending of the new store's name while it is written beside the file it replaces.
+    static constexpr const char* kSalvagedEnding = ".salvaged";
+    // Makes the store afresh in place of the file `from` with what is whole of the pending
+    // bytes: written whole first, then `from` set aside (when `setAside`; else it
+    // already is), then the new file renamed in. 0 or an error code.
+    int Remake(const std::string& from, bool setAside);
+    // Fills the open, empty database as a new store with what is whole of `salvage`, and
+    // writes it; false on failure (the database is then closed).
+    bool MakeFresh(const std::vector<std::uint8_t>& salvage);
     // Bytes of a file set aside before the open, to salvage when the new store is made.
     std::vector<std::uint8_t> pendingSalvage_;
     void MarkDirty() { dirty_ = true; }
+    // A store of a newer version is set aside and made afresh like a damaged one.
+    bool remakeNewer_ = false;
 
     std::unique_ptr<PalmDatabase> db_;
     std::string path_;
@@ -118,6 +132,12 @@ inline constexpr const char* kBookChanged = ".book-changed";
 // file. The new name, or empty.
 std::string SetAside(const std::string& path, const char* why = kDamaged);
 bool Exists(const std::string& path);
+// The last name SetAside gave for `path` that exists ("<path><why>", "<path><why>2", ...);
+// empty when none.
+std::string LastSetAside(const std::string& path, const char* why = kDamaged);
+bool Rename(const std::string& from, const std::string& to);
+// Test hook: the process is killed here when FOLIVANT_TEST_KILL_AT names this step.
+void StepForTesting(const char* step);
 
 // A record of a damaged store that is still whole: its unique id as the record list gives it,
 // its tag and its data.

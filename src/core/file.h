@@ -45,7 +45,7 @@ public:
     // The count read (0 at the end or on failure).
     uint32_t Read(void* buffer, uint32_t count);
     // The count written.
-    uint32_t Write(const void* bytes, uint32_t count);
+    [[nodiscard]] uint32_t Write(const void* bytes, uint32_t count);
     bool Seek(uint64_t offset);
     // The size in bytes, or -1.
     int64_t Size() const;

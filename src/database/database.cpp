@@ -26,7 +26,9 @@ int Database::MakeFileStem(const String& name, String& stem) {
 
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
+#include "core/charset.h"
 #include "core/string_pool.h"
+#include "platform/storage/files.h"
 
 namespace {
 
@@ -247,6 +249,14 @@ int Database::OpenFile(const PalmDatabase* source, Database*& out) {
     db->filePath_ = source->GetPath();
     out = db;
     return kOk;
+}
+
+void Database::NoteUnsaved() const {
+    if (readOnly_ || filePath_.empty()) return;
+    std::u16string wide(filePath_.size() + 1, u'\0');
+    const std::int32_t n = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(filePath_.data()),
+                                               filePath_.size(), wide.data(), wide.size());
+    if (n > 0) fvt::NoteUnsavedFile(wide.substr(0, static_cast<std::size_t>(n)));
 }
 
 bool Database::Save(Database* db) {

@@ -46,8 +46,8 @@ public:
     // Writes the whole database into record 0 of its file, replacing the file through a
     // temporary file (a failure leaves the old file whole). False when read-only, without a
     // file or when writing failed; true without writing when nothing changed.
-    static bool Save(Database* database);
-    bool Save() { return Save(this); }
+    [[nodiscard]] static bool Save(Database* database);
+    [[nodiscard]] bool Save() { return Save(this); }
 
     // The database when the resource is one, else null.
     static Database* FromResource(Resource* resource);
@@ -60,6 +60,9 @@ public:
     const String& Name() const { return name_; }
     void SetName(const String& name) { name_.Assign(name); }
     const std::string& FilePath() const { return filePath_; }
+    // Names the database's file to the user as one not saved (after a failed Save); nothing
+    // for a database that has no file or is only read.
+    void NoteUnsaved() const;
     void SetFilePath(const std::string& path) { filePath_ = path; }
 
     // Tables. CreateTable answers the new index, or -1 for an empty or existing name (or a

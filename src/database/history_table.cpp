@@ -51,6 +51,10 @@ bool HistoryTable::Save() {
     return db && db->Save();
 }
 
+void HistoryTable::NoteUnsaved() const {
+    if (const Database* db = db_.Get()) db->NoteUnsaved();
+}
+
 bool HistoryTable::GetRow(int32_t row, String& book, uint32_t& table, uint32_t& entry) const {
     // Columns may have been removed by a script since opening.
     if (!table_ || table_->FindColumn(Ascii("ent")) != entCol_ ||

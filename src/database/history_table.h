@@ -38,7 +38,9 @@ public:
     bool IsOpen() const { return table_ != nullptr; }
     Database* GetDatabase() const { return db_.Get(); }
     // Saves the database when it is open.
-    bool Save();
+    [[nodiscard]] bool Save();
+    // Names the history's file to the user as one not saved (after a failed Save).
+    void NoteUnsaved() const;
 
     // Appends (book, table, entry). A row equal to the last one changes nothing; an equal older
     // row moves to the end; the oldest rows go while there are more than 100.

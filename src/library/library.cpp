@@ -10,6 +10,7 @@
 #include "library/library_cache.h"
 #include "library/library_scan.h"
 #include "library/library_text.h"
+#include "paths/app_paths.h"
 #include "paths/kept_checkpoints_file.h"
 #include "platform/storage/files.h"
 
@@ -51,7 +52,10 @@ Text NormaliseLocationPath(const Text& path) {
 Library::Library(LibraryHost* owner) : owner_(owner) {}
 
 Library::~Library() {
-    SaveCache();
+    Text cache;
+    const AppPaths* paths = Paths();
+    if (!SaveCache() && paths && cacheMerged_ && paths->CacheFile(cache))
+        fvt::NoteUnsavedFile(library_text::Wide(cache));
 }
 
 uint32_t Library::PathHash(const Text& path) {
@@ -352,7 +356,9 @@ bool Library::MoveBookToLocation(LibraryBook* book, int32_t location, BookReleas
     if (!Storage::MoveBookToEbooks(path, locations_[static_cast<size_t>(location)].path, releaser))
         return false;
     // The checkpoints kept for the book's far jumps follow it.
-    KeptCheckpointsFile::Move(book->GetPath(), path);
+    Text kept;
+    if (!KeptCheckpointsFile::Move(book->GetPath(), path) && AppPaths::KeptCheckpointsFile(path, kept))
+        fvt::NoteUnsavedFile(library_text::Wide(kept));
     // The entry follows its file: new path, new bucket, new location, the file's times.
     Unbucket(book);
     book->SetPath(path);

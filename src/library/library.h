@@ -178,7 +178,7 @@ public:
 
     // Writes the cache file from the entries. Only a catalogue that merged the previous cache
     // writes it (a temporary catalogue would lose what it never read); false when not written.
-    bool SaveCache();
+    [[nodiscard]] bool SaveCache();
     // Reads the cache of the previous run into the catalogue (once per object).
     void MergeCache();
 

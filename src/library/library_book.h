@@ -99,7 +99,7 @@ public:
     bool ClearCategories(bool save);
     // Writes the names, each but the last followed by U+0000, as the side file's list (the side
     // file is made when missing). False when it cannot be opened or written.
-    bool SaveCategories();
+    [[nodiscard]] bool SaveCategories();
     // The names from a side file's list text (empty pieces skipped). Not registered globally:
     // a list deleted while a card was out must not come back with the card.
     void LoadCategories(const char16_t* text, uint32_t length);

@@ -76,6 +76,32 @@ bool Readable(const Text& folder) {
     return GetLastError() != ERROR_ACCESS_DENIED;
 }
 
+// The books folder must be there to be listed: the first folder on its way that is no folder
+// (a plain file at its name) or that cannot be listed; empty when the way is clear (or the
+// folder is merely missing, which a scan finds empty).
+Text FolderAtFault(const Text& folder) {
+    String wide;
+    if (folder.IsEmpty() || !folder.ToWide(wide)) return Text();
+    const std::u16string path(wide.Data(), static_cast<size_t>(wide.Length()));
+    Text fault;
+    size_t end = 0;
+    while (end < path.size()) {
+        end = path.find(u'\\', end + 1);
+        if (end == std::u16string::npos) end = path.size();
+        const std::u16string part = path.substr(0, end);
+        const DWORD attributes = GetFileAttributesW(part.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            // A folder above that cannot be searched hides this one; else it is just missing.
+            if (GetLastError() == ERROR_ACCESS_DENIED) return fault;
+            return !fault.IsEmpty() && !Readable(fault) ? fault : Text();
+        }
+        fault.FromWide(part.data(), static_cast<int32_t>(part.size()));
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return fault;
+        if (end == path.size() && !Readable(fault)) return fault;
+    }
+    return Text();
+}
+
 }  // namespace
 
 bool ListScanFolders(const Text* locationPath, std::vector<ScanFolderEntry>& out) {
@@ -118,8 +144,16 @@ int ScanBookFolders(const AppPaths* paths, Library* library, const Text* locatio
     }
     // What HTML pages brought along is theirs, not a book of its own.
     const std::vector<std::u16string> linked = LinkedPages::Read();
+    Text books;
+    AppPaths::BooksFolder(books);
+    books = WithoutTrailingBackslash(books);
     for (const ScanFolderEntry& folder : folders) {
-        if (!Readable(folder.path)) library->NoteUnreadableFolder(folder.path);
+        if (folder.path.EqualsDefault(books)) {
+            const Text fault = FolderAtFault(folder.path);
+            if (!fault.IsEmpty()) library->NoteUnreadableFolder(fault);
+        } else if (!Readable(folder.path)) {
+            library->NoteUnreadableFolder(folder.path);
+        }
         LibraryScan scan;
         Text path = folder.path;
         bool first = true;

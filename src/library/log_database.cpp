@@ -5,7 +5,7 @@
 #include "paths/app_paths.h"
 
 LogDatabase::~LogDatabase() {
-    store_.Close();
+    if (store_.Close() != 0) store_.NoteUnsaved();
 }
 
 std::unique_ptr<LogDatabase> LogDatabase::OpenDefault(const AppPaths& paths) {

@@ -723,7 +723,7 @@ void LibraryView::SaveViewState() {
     for (int32_t k = 0; k < 6; ++k)
         if (kKeyOfSortKind[k] == sortKey) sortKind = k;
     settings->SetLibraryPosition(kind, sortKind, ascending != 0, name);
-    settings->Save();
+    if (!settings->Save()) settings->NoteUnsaved();
 }
 
 void LibraryView::RestoreViewState() {
@@ -813,7 +813,7 @@ void LibraryView::ToggleFileType(uint32_t bit) {
     ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
     if (settings) {
         settings->fileTypes = fileTypes;
-        settings->Save();
+        if (!settings->Save()) settings->NoteUnsaved();
     }
     Refill(filter);
 }

@@ -134,12 +134,13 @@ bool Move(const Text& from, const Text& to) {
     BookIdentity book;
     String fromPath;
     // What was kept for the old path, now naming the new one.
+    bool written = true;
     if (from.ToWide(fromPath) && ReadFile(oldFile, in) && Parse(in, book, checkpoints) &&
         book.path == fromPath && to.ToWide(book.path) && book.path.Length() > 0)
-        Write(to, book, checkpoints);
-    if (AppPaths::KeptCheckpointsFile(to, newFile) && newFile.EqualsDefault(oldFile)) return true;
+        written = Write(to, book, checkpoints);
+    if (AppPaths::KeptCheckpointsFile(to, newFile) && newFile.EqualsDefault(oldFile)) return written;
     // The old path's file names a book no longer there.
-    return RemoveFile(oldFile);
+    return RemoveFile(oldFile) && written;
 }
 
 }  // namespace KeptCheckpointsFile

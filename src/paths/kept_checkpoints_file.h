@@ -27,9 +27,9 @@ struct BookIdentity {
 bool Read(const Text& bookPath, const BookIdentity& book, ByteStream& checkpoints);
 // Writes the file for the book at `bookPath` (making the folder when needed); false when nothing
 // was written.
-bool Write(const Text& bookPath, const BookIdentity& book, const ByteStream& checkpoints);
+[[nodiscard]] bool Write(const Text& bookPath, const BookIdentity& book, const ByteStream& checkpoints);
 // A book moved from `from` to `to`: its file is named for the new path and names it. A file
 // that does not read as the old path's goes. True when no file of the old path is left.
-bool Move(const Text& from, const Text& to);
+[[nodiscard]] bool Move(const Text& from, const Text& to);
 
 }  // namespace KeptCheckpointsFile

@@ -128,12 +128,12 @@ bool BookDocumentController::Start(bool documentGiven) {
         bool lastRunEnded = runStore_ && runStore_->GetRunMarker() == 0;
         bool libraryWanted = settings_ && settings_->libraryAtStart != 0;
         // Marked before the reopen: a book that crashes the reader is not reopened next time.
-        if (runStore_) runStore_->WriteRunMarker(1);
+        if (runStore_ && runStore_->WriteRunMarker(1) != 0) runStore_->NoteUnsaved();
         // Quietly, as from the library: a last book gone since leaves the library shown.
         if ((lastRunEnded || !runStore_) && !libraryWanted) opened = ReopenLastBook();
         if (!opened) opened = ActivateLink(String(u"oeb:library"));
     }
-    if (runStore_) runStore_->WriteRunMarker(1);
+    if (runStore_ && runStore_->WriteRunMarker(1) != 0) runStore_->NoteUnsaved();
     return opened;
 }
 
@@ -141,7 +141,7 @@ void BookDocumentController::Shutdown() {
     listPopup_.reset();
     if (runStore_) {
         // An orderly end: the next start may reopen the book.
-        runStore_->WriteRunMarker(0);
+        if (runStore_->WriteRunMarker(0) != 0) runStore_->NoteUnsaved();
         runStore_ = nullptr;
     }
     frames_.Destroy();
@@ -249,7 +249,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
         // Stored at once: after a crash the settings still name the book last opened.
         if (location_.ToString(text, true) && !(text == settings_->LastBook())) {
             settings_->SetLastBook(text);
-            settings_->Save();
+            if (!settings_->Save()) settings_->NoteUnsaved();
         }
     }
     // The book script's queries read the tables of the document shown.
@@ -283,7 +283,8 @@ void BookDocumentController::CloseDocument() {
     SaveReadingPosition(true);
     Text bookPath;
     if (page_.Layout() && KeptCheckpointsPath(bookPath))
-        KeptCheckpoints::Save(bookPath, resource_->GetDocument(), *page_.Layout());
+        if (!KeptCheckpoints::Save(bookPath, resource_->GetDocument(), *page_.Layout()))
+            KeptCheckpoints::NoteUnsaved(bookPath);
     // This document's forms go (persistent ones stay); their values are in the side file.
     forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
     views_.LeaveCover();

@@ -55,7 +55,7 @@ public:
     // The form values' block; false without one or with one that is not ours.
     bool ReadFormBlock(ByteStream& out) const;
     bool WriteFormBlock(const ByteStream& block);
-    bool Flush();
+    [[nodiscard]] bool Flush();
 
     // The annotation before the page start (else the book's last) and the first past the page
     // (else the book's first): -1 when there is none. pageStart < 0: no page.

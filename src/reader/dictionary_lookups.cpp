@@ -704,7 +704,7 @@ bool DictionaryLookups::OpenIndexEntry(uint32_t entry, Point anchor,
     if (opened) {
         // Saved at once: nothing else writes the history's database back to its file.
         if (HistoryTable* history = SearchHistory()) {
-            if (history->AddEntry(book, tableId, entry)) history->Save();
+            if (history->AddEntry(book, tableId, entry) && !history->Save()) history->NoteUnsaved();
         }
     }
     return opened;

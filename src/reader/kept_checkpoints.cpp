@@ -6,6 +6,7 @@
 #include "layout/page_layout.h"
 #include "paths/app_paths.h"
 #include "paths/kept_checkpoints_file.h"
+#include "platform/storage/files.h"
 
 namespace {
 
@@ -37,11 +38,20 @@ bool Load(const Text& bookPath, DocumentSource* document, PageLayout& layout) {
            layout.LoadKeptCheckpoints(checkpoints);
 }
 
+void NoteUnsaved(const Text& bookPath) {
+    Text kept;
+    String wide;
+    if (AppPaths::KeptCheckpointsFile(bookPath, kept) && kept.ToWide(wide))
+        fvt::NoteUnsavedFile(std::u16string(wide.Data(), static_cast<size_t>(wide.Length())));
+}
+
 bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout) {
     BookIdentity book;
     ByteStream checkpoints;
-    return IdentityOf(bookPath, document, book) && layout.SaveKeptCheckpoints(checkpoints) &&
-           KeptCheckpointsFile::Write(bookPath, book, checkpoints);
+    // No file behind the book, or no checkpoints its replays added: nothing to write.
+    if (!IdentityOf(bookPath, document, book) || !layout.SaveKeptCheckpoints(checkpoints))
+        return true;
+    return KeptCheckpointsFile::Write(bookPath, book, checkpoints);
 }
 
 }  // namespace KeptCheckpoints

@@ -21,9 +21,11 @@ namespace KeptCheckpoints {
 // Gives the layout the checkpoints kept for the book at `bookPath`; false when there are none
 // that are this book's (the layout then has none).
 bool Load(const Text& bookPath, DocumentSource* document, PageLayout& layout);
-// Writes the layout's checkpoints for the book when its replays added any; false when nothing
-// was written.
-bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout);
+// Names the book's kept-checkpoints file to the user as one not saved (after a failed Save).
+void NoteUnsaved(const Text& bookPath);
+// Writes the layout's checkpoints for the book when its replays added any; false when they
+// could not be written (true when there was nothing to write).
+[[nodiscard]] bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout);
 // The file kept for a book (in the data folder); false when no name can be formed.
 bool PathFor(const Text& bookPath, Text& out);
 

@@ -191,7 +191,8 @@ void LookupListPages::LeaveListPage() {
 
 void LookupListPages::AddSearchHistory(const String& book, uint32_t table, uint32_t entry) {
     HistoryTable* history = reader_ ? reader_->Lookups().SearchHistory() : nullptr;
-    if (history && history->AddEntry(book, table, entry)) history->Save();
+    if (history && history->AddEntry(book, table, entry) && !history->Save())
+        history->NoteUnsaved();
 }
 
 bool LookupListPages::ExecuteCommand(int32_t id) {

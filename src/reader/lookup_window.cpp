@@ -268,7 +268,8 @@ WordListWindow::WordListWindow(DocumentController* document, ReaderController* r
 
 WordListWindow::~WordListWindow() {
     // Every change was saved when it was made; this is the last chance for one that failed.
-    if (DbTable* table = Table()) Database::Save(table->Owner());
+    if (DbTable* table = Table())
+        if (Database* db = table->Owner(); db && !Database::Save(db)) db->NoteUnsaved();
 }
 
 DbTable* WordListWindow::Table() const {
@@ -508,7 +509,7 @@ bool SearchHistoryWindow::RunCommand(int32_t id) {
     if (id != Cmd::kClearSearchHistory) return LookupWindow::RunCommand(id);
     if (history_) {
         history_->Clear();
-        history_->Save();
+        if (!history_->Save()) history_->NoteUnsaved();
     }
     status_.SetEmpty();
     SetRecordSet(set_, RecordPosition::At(RecordPosition::kBeforeFirst));

@@ -464,7 +464,7 @@ public:
         if (own_.OpenExisting(utf8, false) == 0) file_ = &own_;
     }
     ~SideFileHandle() {
-        if (file_ == &own_) own_.Close();
+        if (file_ == &own_ && own_.Close() != 0) own_.NoteUnsaved();
     }
     AnnotationFile* Get() const { return file_; }
     bool Private() const { return file_ == &own_; }

@@ -140,6 +140,10 @@ bool ReaderSettings::Load(bool defaultsOnly) {
     return true;
 }
 
+void ReaderSettings::NoteUnsaved() const {
+    if (store_) store_->NoteUnsaved();
+}
+
 bool ReaderSettings::Save() {
     if (!store_ || !store_->IsOpen() || store_->IsReadOnly()) return false;
     ConfigurationStore& s = *store_;

@@ -95,11 +95,13 @@ public:
     void SetDrawingSurface(DrawingSurface* surface) { surface_ = surface; }
     void SetDocumentController(DocumentController* controller) { document_ = controller; }
     ConfigurationStore* Store() const { return store_; }
+    // Names the settings file to the user as one not saved (after a failed Save).
+    void NoteUnsaved() const;
 
     // defaultsOnly: the interface metrics only, true. Otherwise false without a store.
     bool Load(bool defaultsOnly);
     // False without a store, on a read-only store, or when a write or the flush fails.
-    bool Save();
+    [[nodiscard]] bool Save();
 
     uint8_t GetProfileMode() const { return displayMode_; }
     uint32_t GetTextColour(uint32_t& out) const { return out = textColour_; }

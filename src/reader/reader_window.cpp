@@ -29,7 +29,7 @@ ReaderWindow::~ReaderWindow() {
     if (settings_) {
         settings_->SetReaderController(nullptr);
         // Only the main window writes the global record.
-        if (IsMain()) settings_->Save();
+        if (IsMain() && !settings_->Save()) settings_->NoteUnsaved();
         settings_.reset();
     }
     if (core_) core_->RemoveWindow(this);

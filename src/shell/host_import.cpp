@@ -12,6 +12,7 @@
 #include "core/string.h"
 #include "core/text.h"
 #include "library/linked_pages.h"
+#include "platform/kernel/wide.h"
 #include "platform/storage/files.h"
 
 namespace {
@@ -344,6 +345,15 @@ Result CopyBook(const std::string& hostPath) {
         const std::u16string destinationFolder = Joined(parts, parts.size());
         const std::u16string destination = destinationFolder + u"\\" + tail.back();
         if (destination == target) continue;
+        // The device tells names apart only by more than case: a file whose name is another's
+        // in another case would land on it, the book itself or a file brought before.
+        if (fvt::EqualsNoCase(destination, target) ||
+            std::any_of(brought.begin(), brought.end(), [&](const LinkedPages::Brought& b) {
+                return fvt::EqualsNoCase(destination, b.path);
+            })) {
+            result.clashing.push_back(source);
+            continue;
+        }
         ++copied;
         Text folderText, destinationText;
         const bool existed = ToText(destination, destinationText) && Files::Exists(destinationText);

@@ -25,6 +25,9 @@ std::vector<std::string> LinkedFiles(std::string_view html);
 struct Result {
     std::u16string devicePath;           // the book's device path; empty when it was not copied
     std::vector<std::string> notCopied;  // host paths of linked files that could not be copied
+    // Host paths of linked files not brought since the device already holds a file of that
+    // name in another case (the page itself or a file brought before): that file stays.
+    std::vector<std::string> clashing;
 };
 
 // Copies the host file into the books folder (and, for an HTML page, the linked files in its

@@ -86,6 +86,11 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "folivant: cannot copy %s into the device\n", file.c_str());
                 linkedFailed = true;
             }
+            for (const std::string& file : copy.clashing)
+                std::fprintf(stderr,
+                             "folivant: %s not brought into the device: a file brought there "
+                             "has its name in another case\n",
+                             file.c_str());
             device = copy.devicePath;
         } else {
             device = FromUtf8(arg);

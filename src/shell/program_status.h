@@ -7,7 +7,7 @@
 void NoteProgramFailure();
 // 0 while nothing failed, else 1.
 int ProgramStatus();
-// When a file could not be written since the last look, the run has failed; the first such file
-// is named to the user (once per run: later failures of a device that stays read-only would
-// only repeat it). What is on screen stays in memory.
+// When a file could not be written since the last look, the run has failed; each such file is
+// named to the user (once per run: later failures of a device that stays read-only would only
+// repeat it). What is on screen stays in memory.
 void ReportWriteFailures(HWND owner);

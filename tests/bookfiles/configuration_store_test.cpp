@@ -275,3 +275,45 @@ TEST_F(ConfigurationStoreTest, TheRunMarkerIsNotPatchedIntoAFileThatChanged) {
 }
 
 }  // namespace
+
+namespace {
+
+// Texts the reader could not have written (a control character, half a unit) are damage: the
+// store is refused, and with the create flag set aside and made afresh; values at the edges of
+// what the reader writes are kept.
+TEST_F(ConfigurationStoreTest, TextsAndWordsOutOfTheirRangesAreDamage) {
+    {
+        ConfigurationStore s;
+        ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+        EXPECT_EQ(0, s.SetText(252, u"\\storage\\eBooks\\a.prc", 21));
+        EXPECT_EQ(0, s.SetWord(300, 1));
+        EXPECT_EQ(0, s.SetWord(264, 8));
+        EXPECT_EQ(0, s.SetWord(296, 7u << 16 | 0xFFFF));
+        EXPECT_EQ(0, s.SetWord(80, 3));
+        EXPECT_EQ(0, s.SetWord(20, 0xFF000000u));
+        ASSERT_EQ(0, s.Flush());
+    }
+    {
+        ConfigurationStore s;
+        ASSERT_EQ(0, s.OpenDefault(kPath, 0));
+        EXPECT_EQ(1u, s.GetRunMarker());
+    }
+    for (const char16_t* text : {u"a\u0001b", u"a\u0000b"}) {
+        {
+            ConfigurationStore s;
+            ASSERT_EQ(0, s.OpenDefault(kPath, 0));
+            EXPECT_EQ(0, s.SetText(252, text, 3));
+            ASSERT_EQ(0, s.Flush());
+        }
+        ConfigurationStore s;
+        EXPECT_EQ(10, s.OpenDefault(kPath, 0));
+        ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+        EXPECT_FALSE(s.SetAsidePath().empty());
+        std::u16string last;
+        s.GetText252(&last);
+        EXPECT_EQ(std::u16string(ConfigurationStore::kDefaultBookLocation), last);
+        std::filesystem::remove(device_.Host(s.SetAsidePath().substr(1)));
+    }
+}
+
+}  // namespace

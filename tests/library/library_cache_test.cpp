@@ -376,7 +376,7 @@ TEST_F(LibraryRestartTest, ATrustedCacheIsNotScanned) {
     EXPECT_TRUE(Find(second, u"\\eBooks\\t.txt")->IsPresent());
     second.Rescan();
     EXPECT_NE(Find(second, u"\\eBooks\\new.prc"), nullptr);
-    store.Close();
+    EXPECT_EQ(store.Close(), 0);
 }
 
 TEST_F(LibraryRestartTest, BooksOfACardAwayAtExitComeBackWithIt) {

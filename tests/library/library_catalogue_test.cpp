@@ -377,7 +377,7 @@ protected:
         a = Find(library, u"\\eBooks\\a.prc");
         b = Find(library, u"\\storage\\eBooks\\b.prc");
     }
-    void TearDown() override { store.Close(); }
+    void TearDown() override { EXPECT_EQ(store.Close(), 0); }
     ConfigurationStore store;
     LibraryBook* a = nullptr;
     LibraryBook* b = nullptr;

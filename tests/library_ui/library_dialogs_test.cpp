@@ -39,7 +39,7 @@ protected:
         AnnotationFile f;
         if (f.OpenExisting(bookPath, 1) != 0) return u"<none>";
         std::u16string text = fvt::test::TextOf(f, &AnnotationFile::GetCategories);
-        f.Close();
+        if (f.Close() != 0) return u"<not closed>";
         for (auto& c : text)
             if (c == 0) c = u'|';
         return text;

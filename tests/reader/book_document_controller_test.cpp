@@ -87,7 +87,7 @@ struct DocumentControllerTest : ::testing::Test {
         const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
         ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
         ASSERT_EQ(side.Flush(), 0);
-        side.Close();
+        ASSERT_EQ(side.Close(), 0);
         NewController();
     }
     // The covered book read to its third page, then its cover shown; start is that page's.

@@ -727,7 +727,7 @@ struct FormsTest : CommandsTest {
         ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
         ASSERT_EQ(side.SetFormState(bytes, size), 0);
         ASSERT_EQ(side.Flush(), 0);
-        side.Close();
+        ASSERT_EQ(side.Close(), 0);
     }
     std::vector<uint8_t> StoredBlock() {
         AnnotationFile side;

@@ -179,7 +179,7 @@ TEST_F(ReaderAnnotationsTest, DeletingByPathReachesTheFileOnDisk) {
     AnnotationFile check;
     ASSERT_EQ(0, check.OpenExisting(kBook, 1));
     EXPECT_EQ(check.BookmarkCount(), 1u);
-    check.Close();
+    EXPECT_EQ(check.Close(), 0);
     EXPECT_TRUE(controller_.DeleteAllAnnotations(String(u"\\book.prc")));
     ASSERT_EQ(0, check.OpenExisting(kBook, 1));
     EXPECT_EQ(check.BookmarkCount(), 0u);

@@ -465,8 +465,8 @@ TEST_F(ReaderSettingsTest, FailedSaveKeepsThePreviousFile) {
         EXPECT_EQ(before.tapAction, 3u) << budget;
         uint32_t c = 0;
         EXPECT_EQ(before.GetTextColour(c), 0u) << budget;
-        store.Close();
-        other.Close();
+        EXPECT_EQ(store.Close(), 0) << budget;
+        EXPECT_EQ(other.Close(), 0) << budget;
         // The changes wait in memory and reach the file with the next good flush.
         ReaderSettings after;
         ConfigurationStore again;

@@ -164,3 +164,49 @@ TEST(CopyIntoDevice, ALargePageIsCopiedWholeWithTheLinksNearItsEnd) {
 
 }  // namespace
 }  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// A manual folder holding names that differ only by case, which the device cannot tell apart:
+// the book keeps its own bytes, the first file brought keeps its own, and the run names each
+// file it did not bring.
+TEST(CopyIntoDevice, NamesDifferingOnlyByCaseNeverReplaceTheBookOrABroughtFile) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string host = device.outside() + "/manual";
+    fs::create_directories(host);
+    auto write = [](const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    };
+    const std::string faq =
+        "<html><body><p>Frequently asked questions, answered at length.</p>"
+        "<p><a href=\"FAQ.html\">The title page</a> <a href=\"part.html\">A part</a> "
+        "<a href=\"PART.html\">Another part</a></p></body></html>";
+    write(host + "/faq.html", faq);
+    write(host + "/FAQ.html", "<html><body><p>Title page.</p></body></html>");
+    write(host + "/part.html", "<html><body><p>The first part.</p></body></html>");
+    write(host + "/PART.html", "<html><body><p>The other part.</p></body></html>");
+
+    const std::string shown = device.outside() + "/shown.txt";
+    const ProgramResult run =
+        RunSteps(device, {host + "/faq.html"}, "idle\npagetext " + shown + "\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_NE(Joined(ReadLines(shown)).find("Frequently asked"), std::string::npos)
+        << Joined(ReadLines(shown));
+    const auto books = Files(device.Host("storage/eBooks"));
+    ASSERT_EQ(books.count("faq.html"), 1u) << ::testing::PrintToString(Names(books));
+    EXPECT_EQ(books.at("faq.html"), faq);
+    EXPECT_EQ(books.count("FAQ.html"), 0u);
+    ASSERT_EQ(books.count("part.html"), 1u) << ::testing::PrintToString(Names(books));
+    EXPECT_EQ(books.at("part.html"), ReadFile(host + "/part.html"));
+    EXPECT_EQ(books.count("PART.html"), 0u);
+    for (const char* name : {"/FAQ.html", "/PART.html"})
+        EXPECT_NE(run.err.find("folivant: " + host + name + " not brought into the device"),
+                  std::string::npos)
+            << run.err;
+    EXPECT_EQ(run.err.find(host + "/part.html not brought"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace fvt::test

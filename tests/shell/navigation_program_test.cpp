@@ -441,7 +441,7 @@ void AssignButton(int index, uint32_t action) {
     ASSERT_TRUE(settings.Load(false));
     settings.SetKey(index, action);
     ASSERT_TRUE(settings.Save());
-    store.Close();
+    ASSERT_EQ(store.Close(), 0);
 }
 
 // Forward goes forward in the history: after a link and Back, the button given the Forward
@@ -520,7 +520,7 @@ TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
         ASSERT_TRUE(settings.Load(false));
         settings.libraryAtStart = 1;
         ASSERT_TRUE(settings.Save());
-        store.Close();
+        ASSERT_EQ(store.Close(), 0);
     }
     ASSERT_EQ(RunSteps(device, {},
                         "idle\npagetext " + o + "start.txt\n" + back + "pagetext " + o +

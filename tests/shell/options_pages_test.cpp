@@ -338,7 +338,7 @@ TEST_F(OptionPages, GeneralOkKeepsTheStoredDictionaryWhenTheChoiceIsUntouched) {
     const uint8_t* data = store.GetBlob64(&bytes);
     ASSERT_EQ(bytes, path.size() * 2);
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(data), path.size()), path);
-    store.Close();
+    EXPECT_EQ(store.Close(), 0);
 }
 
 }  // namespace

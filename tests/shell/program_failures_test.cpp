@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -418,6 +419,170 @@ TEST(UnusableSideFile, AFileTheUserCannotReadIsToldAsAFailedSave) {
         << run.err;
     chmod(side.c_str(), 0644);
     EXPECT_EQ(device.ReadHost("storage/eBooks/gpl3.fvt"), before);
+}
+
+}  // namespace
+}  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+struct ConfigDamage {
+    const char* name;
+    std::uint32_t offset;  // in the settings record
+    std::uint32_t value;   // a word, or a byte when `byte`
+    bool byte;
+};
+
+// Values no reader writes, one field each: the run marker, the last book's text, settings words
+// and bytes that hide books or the last book.
+const ConfigDamage kConfigDamages[] = {
+    {"RunMarker", 300, 5, false},
+    {"LastBookTextReference", 252, 0x00FFFFF0, false},
+    {"FileTypes", 264, 0x0100000F, false},
+    {"LibraryViewKind", 296, 12u << 16, false},
+    {"Orientation", 80, 7, false},
+    {"TextColour", 20, 0x12345678, false},
+    {"Margin", 8, 0x7FFFFFFF, false},
+    {"LibraryAtStart", 31, 9, true},
+};
+
+void PrintTo(const ConfigDamage& d, std::ostream* os) {
+    *os << d.name;
+}
+
+class DamagedConfiguration : public ::testing::TestWithParam<ConfigDamage> {};
+
+// The configuration after an orderly run that read a book holds one value out of its range:
+// the file is kept aside with the settings message and the defaults are used; the library
+// lists the book. Nothing is hidden in silence.
+TEST_P(DamagedConfiguration, IsKeptAsideAndToldAndTheDefaultsUsed) {
+    const ConfigDamage& damage = GetParam();
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {"\\storage\\eBooks\\gpl3.prc"},
+                        quit)
+                  .status,
+              0);
+    std::string config = device.ReadHost("Windows/FVT_global_configuration.fvt");
+    const std::size_t main = static_cast<unsigned char>(config[78]) << 24 |
+                             static_cast<unsigned char>(config[79]) << 16 |
+                             static_cast<unsigned char>(config[80]) << 8 |
+                             static_cast<unsigned char>(config[81]);
+    const std::size_t at = main + 8 + damage.offset;
+    if (damage.byte) {
+        config[at] = static_cast<char>(damage.value);
+    } else {
+        for (int k = 0; k < 4; ++k) config[at + k] = static_cast<char>(damage.value >> (24 - 8 * k));
+    }
+    device.WriteHost("Windows/FVT_global_configuration.fvt", config);
+
+    const std::string list = device.outside() + "/list.txt";
+    const std::string script =
+        WriteFile(device.outside() + "/list-steps.txt", "idle\nlisttext " + list + "\nquit\n");
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, script);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "The settings file could not be read. It has been kept aside"))
+        << run.err;
+    EXPECT_EQ(device.ReadHost("Windows/FVT_global_configuration.fvt.damaged"), config);
+    std::ifstream in(list);
+    const std::string rows((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(rows.find("Fixture Book"), std::string::npos) << rows;
+
+    // The next start reads the new file and says nothing.
+    const Outcome again = RunReader(device.root(), device.outside() + "/again", {}, quit);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_FALSE(Contains(again.err, "settings file")) << again.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, DamagedConfiguration, ::testing::ValuesIn(kConfigDamages),
+                         [](const ::testing::TestParamInfo<ConfigDamage>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// A plain file where the storage folder or the books folder should be: the library says which
+// one it cannot read, rather than showing an empty list with no word.
+TEST(BooksFolderNotAFolder, TheLibrarySaysWhichFolderItCannotRead) {
+    for (const char* name : {"storage", "storage/eBooks"}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+        ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+        std::filesystem::remove_all(device.Host(name));
+        device.WriteHost(name, "not a folder");
+        const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, quit);
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::string folder = std::string("\\") + name;
+        std::replace(folder.begin(), folder.end(), '/', '\\');
+        int told = 0;
+        for (const std::string& line : run.Lines())
+            told += Contains(line, "The folder " + folder +
+                                       " cannot be read: the books in it are not listed.");
+        EXPECT_EQ(told, 1) << name << ": " << run.err;
+        EXPECT_EQ(device.ReadHost(name), "not a folder");
+    }
+}
+
+// The storage folder cannot be read (as another user): the library names it.
+TEST(UnreadableStorageFolder, TheLibrarySaysWhichFolderItCannotRead) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    for (const char* folder : {"", "Windows", "Temp", "My Documents", "storage/eBooks"})
+        chmod(device.Host(folder).c_str(), 0777);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(device.root()))
+        if (e.is_regular_file()) chmod(e.path().c_str(), 0666);
+    chmod(device.Host("storage").c_str(), 0);
+    chmod(device.outside().c_str(), 0777);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, quit, true);
+    chmod(device.Host("storage").c_str(), 0755);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the folder is this user's own";
+    int told = 0;
+    for (const std::string& line : run.Lines())
+        told += Contains(line, "The folder \\storage cannot be read: the books in it are "
+                               "not listed.");
+    EXPECT_EQ(told, 1) << run.err;
+}
+
+}  // namespace
+}  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// A full disk refuses the side file and the settings alike: the run names each file it could
+// not save, once, and ends with status 1.
+TEST(FullDisk, EveryFileNotSavedIsNamedOnce) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::vector<std::string> book = {"\\storage\\eBooks\\gpl3.prc"};
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", book, quit).status, 0);
+
+    const ProgramResult run =
+        RunSteps(device, book,
+                 "idle\nkey 0x22\nidle\nmenu 40079\nidle\nkey 0x22\nidle\nmenu 40079\nidle\nquit\n",
+                 {"FOLIVANT_TEST_DISK_FREE=0"});
+    EXPECT_EQ(run.status, 1) << run.Describe();
+    for (const char* file : {"\\storage\\eBooks\\gpl3.fvt", "\\Windows\\FVT_global_configuration.fvt"}) {
+        const std::string said = std::string("Could not save ") + file + ".";
+        const std::size_t at = run.err.find(said);
+        EXPECT_NE(at, std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(said, at + 1), std::string::npos) << run.err;
+    }
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ uint32_t SavedOrientation() {
     ReaderSettings settings;
     settings.SetConfigurationStore(&store);
     const uint32_t out = settings.Load(false) ? settings.orientation : 98;
-    store.Close();
+    if (store.Close() != 0) return 97;
     return out;
 }
 
@@ -73,7 +73,7 @@ void SetSavedOrientation(uint32_t orientation) {
     ASSERT_TRUE(settings.Load(false));
     settings.orientation = orientation;
     ASSERT_TRUE(settings.Save());
-    store.Close();
+    ASSERT_EQ(store.Close(), 0);
 }
 
 // On a screen the system cannot turn, Rotate turns the page itself: it is laid out again for

@@ -238,7 +238,7 @@ TEST(SelectingText, AHighlightIsDeletedFromTheSelectionsPopup) {
     AnnotationFile file;
     ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
     EXPECT_EQ(file.BookmarkCount(), 1u);
-    file.Close();
+    ASSERT_EQ(file.Close(), 0);
     ASSERT_EQ(RunSteps(device, {book},
                        select + Answer(Cmd::kDeleteHighlight) +
                            "key 0x0d\nidle\nadvance 300\nidle\nquit\n")

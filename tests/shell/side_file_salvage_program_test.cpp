@@ -1,14 +1,18 @@
 // Side files damaged on the device: the reader keeps every annotation whose records are still
 // whole, keeps the damaged file aside, and says so once, naming the book and the copy kept.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
 #include "program_runs.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/side_file_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -162,6 +166,114 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedSideFile, ::testing::ValuesIn(kDamages)
                          [](const ::testing::TestParamInfo<Damage>& info) {
                              return std::string(info.param.name);
                          });
+
+// A side file of bookmarks whose middle one is damaged (its tag), on a device with the book.
+void WriteBookWithDamagedSideFile(const TempDevice& device, int bookmarks) {
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    Bytes side = SideFileWithBookmarks(u"gpl3.prc", bookmarks);
+    side[SideFileRecordAt(side, 1 + static_cast<std::size_t>(bookmarks) / 2)] ^= 0x20;
+    device.WriteHost("storage/eBooks/gpl3.fvt", std::string(side.begin(), side.end()));
+}
+
+// What a start shows of the book's annotations, and whether it says the side file could not
+// all be read, naming the copy kept.
+struct Told {
+    int rows = -1;
+    bool said = false;
+};
+
+Told StartAndList(const TempDevice& device, const std::string& name,
+                  const std::vector<std::string>& env = {}) {
+    const std::string o = device.outside() + "/" + name;
+    const ProgramResult run = RunSteps(
+        device, kBook,
+        "idle\nmenu 40076\nidle\nlisttext " + o + "-list.txt\nshelllog " + o + "-log.txt\nquit\n",
+        env);
+    Told told;
+    if (!env.empty()) {
+        EXPECT_EQ(run.signal, SIGKILL) << run.Describe();
+        return told;
+    }
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    told.rows = Rows(o + "-list.txt");
+    const std::string log = ReadFile(o + "-log.txt");
+    told.said = log.find("could not all be read") != std::string::npos &&
+                log.find("\\storage\\eBooks\\gpl3.fvt.damaged") != std::string::npos;
+    return told;
+}
+
+// A salvage killed at each of its steps: the next start keeps every whole annotation, keeps
+// the damaged file aside, and says so; the start after says nothing more.
+class KilledSalvage : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(KilledSalvage, TheNextStartKeepsTheAnnotationsAndSaysSo) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBookWithDamagedSideFile(device, 5);
+    const std::string damaged = device.ReadHost("storage/eBooks/gpl3.fvt");
+    StartAndList(device, "killed", {std::string("FOLIVANT_TEST_KILL_AT=") + GetParam()});
+
+    const Told next = StartAndList(device, "next");
+    EXPECT_EQ(next.rows, 4);
+    EXPECT_TRUE(next.said);
+    EXPECT_EQ(Bookmarks(device), 4);
+    EXPECT_EQ(device.ReadHost("storage/eBooks/gpl3.fvt.damaged"), damaged);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/gpl3.fvt.damaged2"));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/gpl3.fvt.salvaged"));
+
+    const Told again = StartAndList(device, "again");
+    EXPECT_EQ(again.rows, 4);
+    EXPECT_FALSE(again.said);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, KilledSalvage,
+                         ::testing::Values("salvage-written", "salvage-set-aside"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                             return name;
+                         });
+
+// What an earlier salvage cut short left: the damaged file aside and no side file. The start
+// salvages it again and says so.
+TEST(SalvageCutShort, OnlyTheDamagedCopyLeftIsSalvagedAgainAndTold) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBookWithDamagedSideFile(device, 5);
+    const std::string damaged = device.ReadHost("storage/eBooks/gpl3.fvt");
+    std::filesystem::rename(device.Host("storage/eBooks/gpl3.fvt"),
+                            device.Host("storage/eBooks/gpl3.fvt.damaged"));
+
+    const Told next = StartAndList(device, "next");
+    EXPECT_EQ(next.rows, 4);
+    EXPECT_TRUE(next.said);
+    EXPECT_EQ(device.ReadHost("storage/eBooks/gpl3.fvt.damaged"), damaged);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/gpl3.fvt"));
+    EXPECT_FALSE(StartAndList(device, "again").said);
+}
+
+// A large side file damaged in its middle: every other annotation is kept, in order.
+TEST(LargeDamagedSideFile, KeepsEveryOtherAnnotationInOrder) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    constexpr int kMarks = 12000;
+    WriteBookWithDamagedSideFile(device, kMarks);
+    const Told told = StartAndList(device, "large");
+    EXPECT_TRUE(told.said);
+    EXPECT_EQ(told.rows, kMarks - 1);
+    AnnotationFile file;
+    ASSERT_EQ(file.OpenExisting("\\storage\\eBooks\\gpl3.prc", 1), 0);
+    ASSERT_EQ(file.BookmarkCount(), static_cast<std::uint32_t>(kMarks - 1));
+    std::uint32_t previous = 0;
+    int out = 0;
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(file.RecordCount()); ++i) {
+        std::uint32_t start = 0, end = 0, a = 0, b = 0, style = 0;
+        if (file.GetBookmarkRange(i, &start, &end, &a, &b, &style) != 0) continue;
+        if (start < previous) ++out;
+        previous = start;
+    }
+    EXPECT_EQ(out, 0);
+}
 
 }  // namespace
 }  // namespace fvt::test

@@ -164,8 +164,16 @@ namespace {
 
 struct WriteFailures {
     std::mutex lock;
-    bool failed = false;
-    std::u16string first;
+    // Each file refused since the last look, once, in the order they failed.
+    std::vector<std::u16string> files;
+
+    void Note(const std::u16string& device) {
+        // Bounded: a device that refuses everything would otherwise grow this for ever.
+        constexpr std::size_t kMost = 64;
+        if (files.size() >= kMost || std::find(files.begin(), files.end(), device) != files.end())
+            return;
+        files.push_back(device);
+    }
 };
 
 WriteFailures& Failures() {
@@ -180,9 +188,7 @@ void NoteWriteFailure(int error, const std::u16string& device) {
         return;
     WriteFailures& f = Failures();
     std::lock_guard<std::mutex> guard(f.lock);
-    if (f.failed) return;
-    f.failed = true;
-    f.first = device;
+    f.Note(device);
 }
 
 BOOL FailErrno(DWORD fallback = ERROR_GEN_FAILURE) {
@@ -915,17 +921,20 @@ extern "C" BOOL GetDiskFreeSpaceExW(LPCWSTR directoryName, PULARGE_INTEGER freeB
 void fvt::NoteUnsavedFile(const std::u16string& devicePath) {
     WriteFailures& f = Failures();
     std::lock_guard<std::mutex> guard(f.lock);
-    if (f.failed) return;
-    f.failed = true;
-    f.first = devicePath;
+    f.Note(devicePath);
 }
 
 bool fvt::TakeWriteFailure(std::u16string& devicePath) {
+    std::vector<std::u16string> files;
+    if (!TakeWriteFailures(files)) return false;
+    devicePath = files.front();
+    return true;
+}
+
+bool fvt::TakeWriteFailures(std::vector<std::u16string>& devicePaths) {
     WriteFailures& f = Failures();
     std::lock_guard<std::mutex> guard(f.lock);
-    if (!f.failed) return false;
-    devicePath = f.first;
-    f.failed = false;
-    f.first.clear();
-    return true;
+    devicePaths.swap(f.files);
+    f.files.clear();
+    return !devicePaths.empty();
 }

@@ -3,6 +3,9 @@
 // disk space.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/kernel/handles.h"
 #include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/system_time.h"
@@ -134,7 +137,10 @@ void LimitDiskForTesting(long long bytes);
 // The device path of the first file that could not be written (refused, read-only or full) since
 // the last call, and true; false when every write went through. The program tells its user.
 bool TakeWriteFailure(std::u16string& devicePath);
+// Every file that could not be written since the last call, each once, in order; false when
+// every write went through.
+bool TakeWriteFailures(std::vector<std::u16string>& devicePaths);
 // A save the program could not make though the device refused no write (a folder or another
-// kind of file holds the name): told as a refused write, the first one kept.
+// kind of file holds the name): told as a refused write.
 void NoteUnsavedFile(const std::u16string& devicePath);
 }  // namespace fvt
