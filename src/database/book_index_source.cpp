@@ -13,6 +13,24 @@ void ToString(const std::u16string& s, String& out) {
     out.AppendChars(s.data(), static_cast<int32_t>(s.size()));
 }
 
+// What key bytes sort by in the table: their weights, or the bytes themselves.
+void SortSequence(const IndexKeyOrder& order, const std::uint8_t* bytes, std::size_t length,
+                  std::vector<uint32_t>& out) {
+    if (order.flags & 1) {
+        order.Weigh(bytes, length, false, &out);
+    } else {
+        out.assign(bytes, bytes + length);
+    }
+}
+
+// The same for one character; false when the table's code page cannot hold it.
+bool CharSequence(const IndexKeyOrder& order, char16_t c, std::vector<uint32_t>& out) {
+    std::string bytes;
+    if (!Keys::Encode(order.codePage, &c, 1, &bytes)) return false;
+    SortSequence(order, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), out);
+    return true;
+}
+
 }  // namespace
 
 BookIndexSource* BookIndexSource::Open(PalmDatabase* database, uint32_t table,
@@ -63,6 +81,61 @@ int32_t BookIndexSource::LowerBound(const String& key) const {
         return -1;
     int32_t e = Table().EntryFromPosition(p);
     return e >= 0 ? e : -1;
+}
+
+bool BookIndexSource::PrefixRange(const String& prefix, int32_t& first, int32_t& end) const {
+    const IndexTable& table = Table();
+    const IndexKeyOrder& order = table.Order();
+    // A key that begins with the prefix begins, in what it sorts by, with the sequences of one
+    // of each prefix letter's cases: it lies between the lowest and the highest such start.
+    // Where a letter's cases sort by sequences of unlike lengths, the order gives no bounds.
+    std::vector<uint32_t> low, high, seq, other;
+    for (int32_t i = 0; i < prefix.Length(); ++i) {
+        const char16_t c = prefix[i];
+        char16_t variant = c;
+        if (c >= u'a' && c <= u'z') variant = static_cast<char16_t>(c - 32);
+        if (c >= u'A' && c <= u'Z') variant = static_cast<char16_t>(c + 32);
+        if (!CharSequence(order, c, seq) || !CharSequence(order, variant, other) ||
+            seq.size() != other.size())
+            return false;
+        if (other < seq) seq.swap(other);
+        low.insert(low.end(), seq.begin(), seq.end());
+        high.insert(high.end(), other.begin(), other.end());
+    }
+    const int32_t count = static_cast<int32_t>(table.GetEntryCount());
+    auto sequenceOf = [&](int32_t entry, std::vector<uint32_t>& out) {
+        IndexPosition p;
+        ByteSpan key;
+        if (!table.PositionFromEntry(static_cast<uint32_t>(entry), &p) ||
+            !table.GetEntryKeyBytes(p, &key))
+            return false;
+        SortSequence(order, key.data, key.size, out);
+        return true;
+    };
+    // The first entry not before the lowest start, then the first whose start is past the
+    // highest.
+    int32_t lo = 0, hi = count;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (!sequenceOf(mid, seq)) return false;
+        if (seq < low)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    first = lo;
+    hi = count;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (!sequenceOf(mid, seq)) return false;
+        if (seq.size() > high.size()) seq.resize(high.size());
+        if (high < seq)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    end = lo;
+    return true;
 }
 
 bool BookIndexSource::TagValues(uint32_t entry, uint32_t tag, std::vector<uint32_t>& out) const {

@@ -114,12 +114,27 @@ bool CompareScalar(const Value& a, const Value& b, SqlNode::Cmp cmp) {
     return CompareResult(SqlMatch::Compare(x.Data(), x.Length(), y.Data(), y.Length()), cmp);
 }
 
-bool StartsWithFolded(const String& key, const String& prefix) {
-    if (key.Length() < prefix.Length()) return false;
-    return SqlMatch::Compare(key.Data(), prefix.Length(), prefix.Data(), prefix.Length()) == 0;
-}
-
 }  // namespace
+
+bool IndexSource::PrefixRange(const String& prefix, int32_t& first, int32_t& end) const {
+    const int32_t count = static_cast<int32_t>(EntryCount());
+    first = LowerBound(prefix);
+    if (first < 0) first = count;
+    // The keys that begin with the prefix end at the first whose start sorts after it.
+    int32_t lo = first, hi = count;
+    String key;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (!Key(static_cast<uint32_t>(mid), key)) return false;
+        const int32_t n = key.Length() < prefix.Length() ? key.Length() : prefix.Length();
+        if (SqlMatch::Compare(key.Data(), n, prefix.Data(), prefix.Length()) > 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    end = lo;
+    return true;
+}
 
 IndexQuery::IndexQuery() = default;
 
@@ -221,9 +236,10 @@ void IndexQuery::BuildLevels() {
             int32_t len = n.op == SqlNode::kLike ? SqlMatch::LiteralPrefixLength(lit->text)
                                                  : lit->text.Length();
             if (len == 0) continue;
+            String prefix;
+            prefix.AssignSub(lit->text, 0, len);
+            if (!sources_[l.table]->PrefixRange(prefix, l.rangeStart, l.rangeEnd)) continue;
             l.ranged = true;
-            l.prefix.AssignSub(lit->text, 0, len);
-            l.rangeStart = sources_[l.table]->LowerBound(l.prefix);
             break;
         }
     }
@@ -387,15 +403,6 @@ bool IndexQuery::Eval(int32_t node, int32_t table, uint32_t entry) {
     return CompareScalar(a, b, n.cmp);
 }
 
-int32_t IndexQuery::RangeStart(const Level& l) const {
-    return l.rangeStart;
-}
-
-bool IndexQuery::InRange(const Level& l, uint32_t entry) const {
-    String key;
-    return sources_[l.table]->Key(entry, key) && StartsWithFolded(key, l.prefix);
-}
-
 int32_t IndexQuery::NextMatch(int32_t level, int32_t entry) {
     if (level < 0 || level >= static_cast<int32_t>(levels_.size()) || result_ < 0)
         return RecordPosition::kAfterLast;
@@ -412,17 +419,14 @@ int32_t IndexQuery::NextMatch(int32_t level, int32_t entry) {
             if (Matches(level, *it)) return static_cast<int32_t>(*it);
         return RecordPosition::kAfterLast;
     }
+    int64_t n = s->EntryCount();
     if (l.ranged) {
-        int32_t start = RangeStart(l);
-        if (start < 0) return RecordPosition::kAfterLast;
-        if (e < start) e = start;
+        // Outside the key range nothing can match.
+        if (e < l.rangeStart) e = l.rangeStart;
+        if (n > l.rangeEnd) n = l.rangeEnd;
     }
-    for (uint32_t n = s->EntryCount(); e < n; ++e) {
-        uint32_t ue = static_cast<uint32_t>(e);
-        // Past the key range nothing further can match.
-        if (l.ranged && !InRange(l, ue)) return RecordPosition::kAfterLast;
-        if (Matches(level, ue)) return static_cast<int32_t>(ue);
-    }
+    for (; e < n; ++e)
+        if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
     return RecordPosition::kAfterLast;
 }
 
@@ -448,16 +452,8 @@ int32_t IndexQuery::PreviousMatch(int32_t level, int32_t entry) {
     int64_t e = entry == RecordPosition::kAfterLast || entry > n ? n - 1 : int64_t{entry} - 1;
     int64_t low = 0;
     if (l.ranged) {
-        int32_t start = RangeStart(l);
-        if (start < 0) return RecordPosition::kBeforeFirst;
-        low = start;
-        // From past the range, step back to its last entry by walking it forward.
-        if (e >= low && !InRange(l, static_cast<uint32_t>(e))) {
-            int64_t last = low - 1;
-            while (last + 1 < n && last + 1 <= e && InRange(l, static_cast<uint32_t>(last + 1)))
-                ++last;
-            e = last;
-        }
+        low = l.rangeStart;
+        if (e >= l.rangeEnd) e = int64_t{l.rangeEnd} - 1;
     }
     for (; e >= low; --e)
         if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
