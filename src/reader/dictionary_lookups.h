@@ -210,6 +210,9 @@ private:
     WordListAdder* Adder();
     BookActionBridge* Bridge();
     DocumentController* Document() { return host_.Document(); }
+    // The page's selection as a look-up takes it: the language of its words (0 when the page
+    // names none) and its box on the page (empty when it has none).
+    void SelectionLanguageAndBox(uint32_t& language, Rect& box);
     // The current document's location, null when none.
     const Location* CurrentLocation();
     // A new look-up pop-up whose links this room performs; null without a surface.
