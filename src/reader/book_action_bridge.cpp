@@ -543,8 +543,8 @@ bool BookActionBridge::GoToReference(const String& name) {
     if (!document_) return false;
     // Where a '#name' link goes: the book's named references, else a NAME or ID of its markup.
     String link;
-    if (name.IsEmpty() || name[0] != u'#') link.AppendChar(u'#');
-    if (!link.Append(name)) return false;
+    const bool marked = !name.IsEmpty() && name[0] == u'#';
+    if ((!marked && !link.AppendChar(u'#')) || !link.Append(name)) return false;
     BookDocumentController* document = document_;
     return Navigate([document, link] { return document->ActivateLink(link); });
 }
