@@ -3,6 +3,7 @@
 // finds exactly the keys a match over every key finds, walked forward and back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -124,6 +125,19 @@ void Walk(IndexQuery* q, std::vector<int32_t>& forward, std::vector<int32_t>& ba
 TEST(CollatedLike, EveryPatternFindsWhatAMatchOverEveryKeyFinds) {
     CollatedBook book;
     ASSERT_TRUE(book.db);
+    {
+        // The collation puts "bâette" before "bailoir": where a scan for "ba" used to stop.
+        BookIndexSource* source = BookIndexSource::Open(book.db.get(), book.collated);
+        ASSERT_NE(source, nullptr);
+        String key;
+        std::vector<std::u16string> sorted;
+        for (uint32_t e = 0; e < source->EntryCount() && source->Key(e, key); ++e)
+            sorted.emplace_back(key.Data(), static_cast<size_t>(key.Length()));
+        source->Release();
+        const auto accented = std::find(sorted.begin(), sorted.end(), u"bâette");
+        ASSERT_NE(accented, sorted.end());
+        ASSERT_LT(accented, std::find(sorted.begin(), sorted.end(), u"bailoir"));
+    }
     const std::vector<std::u16string> patterns = {
         u"b%",    u"ba%",        u"bo%",   u"bo_uf",    u"bâ%",      u"BA%",   u"bœ%",
         u"b_i%",  u"%uf",        u"ba",    u"bâette",   u"bailoir-lau", u"bai%-%", u"é%",
@@ -156,25 +170,6 @@ TEST(CollatedLike, EveryPatternFindsWhatAMatchOverEveryKeyFinds) {
         }
         source->Release();
     }
-}
-
-// The keys the collation sorts between literal neighbours are the ones a prefix scan met
-// first: "bâette" comes before "bailoir", "bœuf" among the "boe" words.
-TEST(CollatedLike, TheFixtureSortsAccentedKeysAmongPlainOnes) {
-    CollatedBook book;
-    ASSERT_TRUE(book.db);
-    BookIndexSource* source = BookIndexSource::Open(book.db.get(), book.collated);
-    ASSERT_NE(source, nullptr);
-    int32_t accented = -1, bailoir = -1;
-    String key;
-    for (uint32_t e = 0; e < source->EntryCount(); ++e) {
-        ASSERT_TRUE(source->Key(e, key));
-        if (key == W(u"bâette")) accented = static_cast<int32_t>(e);
-        if (key == W(u"bailoir")) bailoir = static_cast<int32_t>(e);
-    }
-    ASSERT_GE(accented, 0);
-    EXPECT_LT(accented, bailoir);
-    source->Release();
 }
 
 }  // namespace
