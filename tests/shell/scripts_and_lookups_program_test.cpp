@@ -1,7 +1,8 @@
 // Book scripts and look-ups that finish, seen through the program: timers a link script starts
 // without "window." fire, `location.hash` goes where a link to the name goes, a word's language
-// is its innermost element's and ends with it, and a selection made by keys is looked up in its
-// language with its result below it. Every step is a person's: keys, taps and pop-up menus.
+// is its innermost element's and ends with it, a selection made by keys is looked up in its
+// language with its result below it, and a query over a dictionary sorted as its language sorts
+// finds what it finds over byte order. Every step is a person's: keys, taps and pop-up menus.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -222,6 +223,57 @@ TEST(KeySelections, TheirResultStandsUnderThemAsATappedWordsDoes) {
     EXPECT_FALSE(shown[0].RowsDiffer(shown[1], 0, untouched.height));
     EXPECT_FALSE(closed[0].RowsDiffer(untouched, 0, untouched.height));
     EXPECT_FALSE(closed[1].RowsDiffer(untouched, 0, untouched.height));
+}
+
+// ---- LIKE over a collated dictionary -----------------------------------------------------------
+
+// A French dictionary whose keys sort as the language does ("â" as "a", "œ" as "oe", a hyphen
+// not at all), or by their bytes; its first lines search it.
+void WriteFrenchDictionary(const TempDevice& device, bool collated) {
+    DictionarySpec spec;
+    spec.name = "Dictionnaire";
+    spec.input = spec.output = 12;
+    if (collated) {
+        spec.weights.assign(0x180, 0);
+        for (char16_t c = 0x20; c < 0x180; ++c) spec.weights[c] = static_cast<std::uint16_t>(0x100 + c);
+        spec.weights[0xE2] = spec.weights[u'a'];
+        spec.weights[u'-'] = 0;
+        spec.ligatures.push_back({u'\u0153', u'o', u'e'});
+    }
+    spec.words = {{u"b\u00e2ette", "Sorte de toile."}, {u"bailoir-lau", "Mot de patois."},
+                  {u"bateau", "Ce qui flotte."},      {u"boeuf", "Animal de trait."},
+                  {u"b\u0153uf", "Le meme animal."},  {u"cadre", "Ce qui entoure."}};
+    spec.front =
+        "<p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE orth LIKE 'ba%'&quot;,"
+        "'ba')\">SEARCH BA</a></p><p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE "
+        "orth LIKE 'bo_uf'&quot;,'bo_uf')\">SEARCH BO_UF</a></p>";
+    const Bytes book = DictionaryBook(spec);
+    ASSERT_FALSE(book.empty());
+    device.WriteHost("storage/eBooks/Dictionnaire.prc", std::string(book.begin(), book.end()));
+}
+
+// The query pages list the same entries, in the same order, whichever way the keys sort:
+// "bailoir-lau" and "bateau", then "boeuf" (the accented and joined keys match neither).
+TEST(CollatedDictionaries, AQueryPageListsWhatItListsOverKeysInByteOrder) {
+    for (const int y : {44, 69}) {
+        std::vector<Picture> pages;
+        for (const bool collated : {true, false}) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteFrenchDictionary(device, collated);
+            const std::string o = device.outside() + "/";
+            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Dictionnaire.prc"},
+                               "idle\nscreenshot " + o + "book.png\ntap 40 " +
+                                   std::to_string(y) + "\nidle\nscreenshot " + o +
+                                   "query.png\nquit\n")
+                          .status,
+                      0);
+            pages.push_back(ReadPicture(o + "query.png"));
+            ASSERT_TRUE(pages.back().RowsDiffer(ReadPicture(o + "book.png"), 0, 300))
+                << "no query page";
+        }
+        EXPECT_FALSE(pages[0].RowsDiffer(pages[1], 0, pages[0].height)) << "the link at " << y;
+    }
 }
 
 }  // namespace
