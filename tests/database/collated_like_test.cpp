@@ -63,12 +63,10 @@ void Collate(IndexWriter& w) {
 // Some 2,000 keys: words of French letters, most starting with "b", beside the ones the
 // collation puts out of literal order.
 std::vector<std::u16string> Keys() {
-    std::set<std::u16string> keys = {u"b",         u"ba",          u"BA",     u"bâ",
-                                     u"bâette",    u"bailoir",     u"bailoir-lau",
-                                     u"Bateau",    u"bâton",       u"baie",   u"bo",
-                                     u"boeuf",     u"bœuf",        u"Bœuf",   u"bo-uf",
-                                     u"éclair",    u"eclair",      u"Éloi",   u"b_a",
-                                     u"b%a",       u"bailoir_lau", u"zèbre"};
+    std::set<std::u16string> keys = {
+        u"b",      u"ba",   u"BA",  u"bâ",    u"bâette",      u"bailoir", u"bailoir-lau", u"Bateau",
+        u"bâton",  u"baie", u"bo",  u"boeuf", u"bœuf",        u"Bœuf",    u"bo-uf",       u"éclair",
+        u"eclair", u"Éloi", u"b_a", u"b%a",   u"bailoir_lau", u"zèbre"};
     const std::u16string letters = u"aaabdeeéèêfiilmnooôrstuuœ-";
     std::uint32_t seed = 89;
     auto next = [&seed](std::uint32_t n) {
@@ -117,8 +115,8 @@ void Walk(IndexQuery* q, std::vector<int32_t>& forward, std::vector<int32_t>& ba
     backward.clear();
     for (RecordPosition p = q->Next(RecordPosition::At(-1)); p.IsRow(); p = q->Next(p))
         forward.push_back(q->EntryAt(p));
-    for (RecordPosition p = q->Previous(RecordPosition::At(RecordPosition::kAfterLast));
-         p.IsRow(); p = q->Previous(p))
+    for (RecordPosition p = q->Previous(RecordPosition::At(RecordPosition::kAfterLast)); p.IsRow();
+         p = q->Previous(p))
         backward.insert(backward.begin(), q->EntryAt(p));
 }
 
@@ -139,10 +137,9 @@ TEST(CollatedLike, EveryPatternFindsWhatAMatchOverEveryKeyFinds) {
         ASSERT_LT(accented, std::find(sorted.begin(), sorted.end(), u"bailoir"));
     }
     const std::vector<std::u16string> patterns = {
-        u"b%",    u"ba%",        u"bo%",   u"bo_uf",    u"bâ%",      u"BA%",   u"bœ%",
-        u"b_i%",  u"%uf",        u"ba",    u"bâette",   u"bailoir-lau", u"bai%-%", u"é%",
-        u"e%",    u"_a%",        u"%",     u"b%r",      u"bo-%",     u"B%e",   u"bailoir%",
-        u"zè%",   u"b_a",        u"ba_",   u"bo%f"};
+        u"b%",   u"ba%",    u"bo%",         u"bo_uf",  u"bâ%", u"BA%", u"bœ%", u"b_i%", u"%uf",
+        u"ba",   u"bâette", u"bailoir-lau", u"bai%-%", u"é%",  u"e%",  u"_a%", u"%",    u"b%r",
+        u"bo-%", u"B%e",    u"bailoir%",    u"zè%",    u"b_a", u"ba_", u"bo%f"};
     for (const std::uint32_t table : {book.collated, book.byBytes}) {
         BookIndexResolver tables(book.db.get());
         tables.AddTable(table);
@@ -157,9 +154,9 @@ TEST(CollatedLike, EveryPatternFindsWhatAMatchOverEveryKeyFinds) {
                 if (SqlMatch::Like(key, W(pattern))) expected.push_back(static_cast<int32_t>(e));
             }
             IndexQuery* q = nullptr;
-            ASSERT_EQ(SqlParser::Parse(W(u"SELECT * FROM '$tableid=0' AS tab WHERE tab LIKE '" +
-                                         pattern + u"'"),
-                                       &tables, q),
+            ASSERT_EQ(SqlParser::Parse(
+                          W(u"SELECT * FROM '$tableid=0' AS tab WHERE tab LIKE '" + pattern + u"'"),
+                          &tables, q),
                       0);
             std::vector<int32_t> forward, backward;
             Walk(q, forward, backward);

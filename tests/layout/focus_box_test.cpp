@@ -230,14 +230,15 @@ TEST_F(FocusTest, LanguageIsTheOneOfTheStyleInForceAtTheText) {
 // On a laid-out page: a word takes the language of its innermost element that names one, and
 // that language ends with the element.
 TEST_F(FocusTest, AWordsLanguageIsItsInnermostElementsAndEndsWithIt) {
-    Page(u"<p>one <span lang=\"fr\">deux</span> three</p><p lang=\"fr\">quatre</p><p>five</p>"
-         u"<div lang=\"fr\"><p>six <span lang=\"en\">seven</span> huit</p></div><p>nine</p>");
+    Page(
+        u"<p>one <span lang=\"fr\">deux</span> three</p><p lang=\"fr\">quatre</p><p>five</p>"
+        u"<div lang=\"fr\"><p>six <span lang=\"en\">seven</span> huit</p></div><p>nine</p>");
     struct Word {
         const char* text;
         uint32_t language;  // 0: none named (the caller's stays)
     };
-    const Word words[] = {{"one", 0},  {"deux", 12},  {"three", 0}, {"quatre", 12}, {"five", 0},
-                          {"six", 12}, {"seven", 9}, {"huit", 12},  {"nine", 0}};
+    const Word words[] = {{"one", 0},  {"deux", 12}, {"three", 0}, {"quatre", 12}, {"five", 0},
+                          {"six", 12}, {"seven", 9}, {"huit", 12}, {"nine", 0}};
     ASSERT_TRUE(focus.MoveFocus(kFocusWordOn));
     for (const Word& w : words) {
         focus.SetRange(true, false);

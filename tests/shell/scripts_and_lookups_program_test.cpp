@@ -134,21 +134,20 @@ std::string OpenedIn(const std::string& html, const std::string& steps) {
     EXPECT_TRUE(device.ok());
     WriteDictionaries(device);
     device.WriteHost("storage/eBooks/words.html", html);
-    EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\words.html"}, "idle\n" + steps + "quit\n")
-                  .status,
-              0);
+    EXPECT_EQ(
+        RunSteps(device, {"\\storage\\eBooks\\words.html"}, "idle\n" + steps + "quit\n").status, 0);
     const std::string history = ReadFile(device.root() + "/" + kHistory);
     std::string opened;
     for (const char* name : {"EnglishWords", "MotsFrancais"})
-        if (history.find(name) != std::string::npos) opened += opened.empty() ? name : std::string(" ") + name;
+        if (history.find(name) != std::string::npos)
+            opened += opened.empty() ? name : std::string(" ") + name;
     return opened;
 }
 
 // A tap on the word at the start of the line at y, then "Lookup", the first item of its pop-up
 // menu (which stands below the word).
 std::string TapAndLookUp(int y) {
-    return "answer-tap 65 " + std::to_string(y + 22) + "\ntap 35 " + std::to_string(y) +
-           "\nidle\n";
+    return "answer-tap 65 " + std::to_string(y + 22) + "\ntap 35 " + std::to_string(y) + "\nidle\n";
 }
 
 // Each word starts its line: at 44, 63 (after the break), 88, 113, 138, 157 and 182.
@@ -235,14 +234,15 @@ void WriteFrenchDictionary(const TempDevice& device, bool collated) {
     spec.input = spec.output = 12;
     if (collated) {
         spec.weights.assign(0x180, 0);
-        for (char16_t c = 0x20; c < 0x180; ++c) spec.weights[c] = static_cast<std::uint16_t>(0x100 + c);
+        for (char16_t c = 0x20; c < 0x180; ++c)
+            spec.weights[c] = static_cast<std::uint16_t>(0x100 + c);
         spec.weights[0xE2] = spec.weights[u'a'];
         spec.weights[u'-'] = 0;
         spec.ligatures.push_back({u'\u0153', u'o', u'e'});
     }
     spec.words = {{u"b\u00e2ette", "Sorte de toile."}, {u"bailoir-lau", "Mot de patois."},
-                  {u"bateau", "Ce qui flotte."},      {u"boeuf", "Animal de trait."},
-                  {u"b\u0153uf", "Le meme animal."},  {u"cadre", "Ce qui entoure."}};
+                  {u"bateau", "Ce qui flotte."},       {u"boeuf", "Animal de trait."},
+                  {u"b\u0153uf", "Le meme animal."},   {u"cadre", "Ce qui entoure."}};
     spec.front =
         "<p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE orth LIKE 'ba%'&quot;,"
         "'ba')\">SEARCH BA</a></p><p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE "
@@ -263,9 +263,8 @@ TEST(CollatedDictionaries, AQueryPageListsWhatItListsOverKeysInByteOrder) {
             WriteFrenchDictionary(device, collated);
             const std::string o = device.outside() + "/";
             ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Dictionnaire.prc"},
-                               "idle\nscreenshot " + o + "book.png\ntap 40 " +
-                                   std::to_string(y) + "\nidle\nscreenshot " + o +
-                                   "query.png\nquit\n")
+                               "idle\nscreenshot " + o + "book.png\ntap 40 " + std::to_string(y) +
+                                   "\nidle\nscreenshot " + o + "query.png\nquit\n")
                           .status,
                       0);
             pages.push_back(ReadPicture(o + "query.png"));
