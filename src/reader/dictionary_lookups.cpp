@@ -312,18 +312,19 @@ bool DictionaryLookups::LookupCommand(int32_t id) {
     // The anchor: below the tapped word or the selection, else the top of the area the pop-ups
     // keep clear.
     Point anchor{host_.PopupRect().x, host_.PopupRect().y};
-    if (tapped_) {
-        anchor = wordBox_ ? wordAnchor_ : tapPoint_;
-    } else if (!selected.IsEmpty()) {
-        // A selection made by keys stands where a tapped word would: its result goes below it.
+    if (!selected.IsEmpty()) {
+        // A selection (made by keys) stands where a tapped word would: its result goes below.
         NoteTappedWordBox(selected);
         anchor = wordAnchor_;
+    } else if (tapped_) {
+        anchor = wordBox_ ? wordAnchor_ : tapPoint_;
     }
     // A tapped word is selected on the page before its pop-up saves the pixels beneath it.
     const bool marked = tapped_ && start == end && Document() && Document()->MarkWordAt(tapPoint_);
     const bool found = LookupSelection(word, anchor, host_.ChosenDictionary(), language, 0, id, false);
-    // The selection stays shown as long as its result does, as a tapped word does.
-    if (marked || !selected.IsEmpty()) HoldWordMark();
+    // A selection its pop-up menu lets go after the command stays shown as long as its result
+    // does, as a tapped word does.
+    if (marked || (!selected.IsEmpty() && resetQueued_)) HoldWordMark();
     return found;
 }
 
@@ -818,25 +819,24 @@ namespace {
 // The selection is let go once the command that reads it has run.
 class ResetViewCall final : public QueuedCall {
 public:
-    ResetViewCall(const DictionaryLookups& lookups, LookupHost& host)
-        : lookups_(lookups), host_(host) {}
+    ResetViewCall(DictionaryLookups& lookups, LookupHost& host) : lookups_(lookups), host_(host) {}
     void Run() override {
+        lookups_.SetResetQueued(false);
         if (lookups_.HoldsWordMark()) return;
         if (DocumentController* document = host_.Document()) document->ResetViewElement();
     }
 
 private:
-    const DictionaryLookups& lookups_;
+    DictionaryLookups& lookups_;
     LookupHost& host_;
 };
 }  // namespace
 
 void DictionaryLookups::PostCommandOnSelection(int32_t command) {
     host_.PostCommand(command);
-    if (!host_.PostCall(
-            std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this, host_))) &&
-        Document())
-        Document()->ResetViewElement();
+    resetQueued_ =
+        host_.PostCall(std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this, host_)));
+    if (!resetQueued_ && Document()) Document()->ResetViewElement();
 }
 
 void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& word,

@@ -123,6 +123,8 @@ public:
     bool ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement);
     void ReleaseWordMark();
     bool HoldsWordMark() const { return wordMarked_; }
+    // Whether the page's selection is let go once the command queued on it has run.
+    void SetResetQueued(bool queued) { resetQueued_ = queued; }
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
                          uint32_t second, int32_t id, bool quiet);
     // Whether a dictionary of that kind exists; kept until the library changes.
@@ -248,6 +250,7 @@ private:
     bool wordBox_ = false;
     // The looked-up word stays selected on the page while its pop-up shows.
     bool wordMarked_ = false;
+    bool resetQueued_ = false;
     int32_t timer_ = -1;
     std::unique_ptr<BookActionBridge> bridge_;
     BookDocumentController* bridgeDocument_ = nullptr;
