@@ -83,58 +83,76 @@ int32_t BookIndexSource::LowerBound(const String& key) const {
     return e >= 0 ? e : -1;
 }
 
-bool BookIndexSource::PrefixRange(const String& prefix, int32_t& first, int32_t& end) const {
+bool BookIndexSource::PrefixRuns(const String& prefix, EntryRuns& out) const {
+    out.clear();
     const IndexTable& table = Table();
     const IndexKeyOrder& order = table.Order();
-    // A key that begins with the prefix begins, in what it sorts by, with the sequences of one
-    // of each prefix letter's cases: it lies between the lowest and the highest such start.
-    // Where a letter's cases sort by sequences of unlike lengths, the order gives no bounds.
-    std::vector<uint32_t> low, high, seq, other;
-    for (int32_t i = 0; i < prefix.Length(); ++i) {
-        const char16_t c = prefix[i];
-        char16_t variant = c;
-        if (c >= u'a' && c <= u'z') variant = static_cast<char16_t>(c - 32);
-        if (c >= u'A' && c <= u'Z') variant = static_cast<char16_t>(c + 32);
-        if (!CharSequence(order, c, seq) || !CharSequence(order, variant, other) ||
-            seq.size() != other.size())
-            return false;
-        if (other < seq) seq.swap(other);
-        low.insert(low.end(), seq.begin(), seq.end());
-        high.insert(high.end(), other.begin(), other.end());
-    }
-    const int32_t count = static_cast<int32_t>(table.GetEntryCount());
-    auto sequenceOf = [&](int32_t entry, std::vector<uint32_t>& out) {
+    // Each prefix letter may stand in either case, and each case sorts by its own sequence (of
+    // weights, or of bytes): the keys that begin with one spelling lie together, and the runs
+    // of the spellings are found letter by letter, a run narrowed to the keys whose sequence
+    // goes on with the letter's. Spellings no key has end at once.
+    struct Run {
+        int32_t first, end;
+        std::vector<uint32_t> start;  // the sequence every key of the run begins with
+    };
+    std::vector<Run> runs = {{0, static_cast<int32_t>(table.GetEntryCount()), {}}};
+    std::vector<uint32_t> seq, letter, wanted;
+    auto sequenceOf = [&](int32_t entry, std::vector<uint32_t>& sequence) {
         IndexPosition p;
         ByteSpan key;
         if (!table.PositionFromEntry(static_cast<uint32_t>(entry), &p) ||
             !table.GetEntryKeyBytes(p, &key))
             return false;
-        SortSequence(order, key.data, key.size, out);
+        SortSequence(order, key.data, key.size, sequence);
         return true;
     };
-    // The first entry not before the lowest start, then the first whose start is past the
-    // highest.
-    int32_t lo = 0, hi = count;
-    while (lo < hi) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (!sequenceOf(mid, seq)) return false;
-        if (seq < low)
-            lo = mid + 1;
-        else
-            hi = mid;
+    // The first entry of [lo, hi) whose sequence, cut to the wanted length, is not before the
+    // wanted one (after: past it).
+    auto bound = [&](int32_t lo, int32_t hi, bool after, int32_t& at) {
+        while (lo < hi) {
+            const int32_t mid = lo + (hi - lo) / 2;
+            if (!sequenceOf(mid, seq)) return false;
+            if (seq.size() > wanted.size()) seq.resize(wanted.size());
+            if (after ? !(wanted < seq) : seq < wanted)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        at = lo;
+        return true;
+    };
+    for (int32_t i = 0; i < prefix.Length() && !runs.empty(); ++i) {
+        const char16_t c = prefix[i];
+        char16_t other = c;
+        if (c >= u'a' && c <= u'z') other = static_cast<char16_t>(c - 32);
+        if (c >= u'A' && c <= u'Z') other = static_cast<char16_t>(c + 32);
+        std::vector<std::vector<uint32_t>> spellings;
+        for (const char16_t v : {c, other}) {
+            if (!CharSequence(order, v, letter)) return false;
+            if (spellings.empty() || spellings[0] != letter) spellings.push_back(letter);
+        }
+        std::vector<Run> next;
+        for (const Run& run : runs) {
+            for (const std::vector<uint32_t>& spelling : spellings) {
+                wanted = run.start;
+                wanted.insert(wanted.end(), spelling.begin(), spelling.end());
+                int32_t first = 0, end = 0;
+                if (!bound(run.first, run.end, false, first) || !bound(first, run.end, true, end))
+                    return false;
+                if (first < end) next.push_back({first, end, wanted});
+            }
+        }
+        runs.swap(next);
     }
-    first = lo;
-    hi = count;
-    while (lo < hi) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (!sequenceOf(mid, seq)) return false;
-        if (seq.size() > high.size()) seq.resize(high.size());
-        if (high < seq)
-            hi = mid;
+    // Runs of spellings one of which begins the other's sequence may overlap: joined.
+    std::sort(runs.begin(), runs.end(),
+              [](const Run& a, const Run& b) { return a.first < b.first; });
+    for (const Run& run : runs) {
+        if (!out.empty() && run.first <= out.back().second)
+            out.back().second = std::max(out.back().second, run.end);
         else
-            lo = mid + 1;
+            out.emplace_back(run.first, run.end);
     }
-    end = lo;
     return true;
 }
 

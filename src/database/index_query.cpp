@@ -116,9 +116,10 @@ bool CompareScalar(const Value& a, const Value& b, SqlNode::Cmp cmp) {
 
 }  // namespace
 
-bool IndexSource::PrefixRange(const String& prefix, int32_t& first, int32_t& end) const {
+bool IndexSource::PrefixRuns(const String& prefix, EntryRuns& out) const {
+    out.clear();
     const int32_t count = static_cast<int32_t>(EntryCount());
-    first = LowerBound(prefix);
+    int32_t first = LowerBound(prefix);
     if (first < 0) first = count;
     // The keys that begin with the prefix end at the first whose start sorts after it.
     int32_t lo = first, hi = count;
@@ -132,7 +133,7 @@ bool IndexSource::PrefixRange(const String& prefix, int32_t& first, int32_t& end
         else
             lo = mid + 1;
     }
-    end = lo;
+    if (first < lo) out.emplace_back(first, lo);
     return true;
 }
 
@@ -238,7 +239,7 @@ void IndexQuery::BuildLevels() {
             if (len == 0) continue;
             String prefix;
             prefix.AssignSub(lit->text, 0, len);
-            if (!sources_[l.table]->PrefixRange(prefix, l.rangeStart, l.rangeEnd)) continue;
+            if (!sources_[l.table]->PrefixRuns(prefix, l.runs)) continue;
             l.ranged = true;
             break;
         }
@@ -419,13 +420,15 @@ int32_t IndexQuery::NextMatch(int32_t level, int32_t entry) {
             if (Matches(level, *it)) return static_cast<int32_t>(*it);
         return RecordPosition::kAfterLast;
     }
-    int64_t n = s->EntryCount();
     if (l.ranged) {
-        // Outside the key range nothing can match.
-        if (e < l.rangeStart) e = l.rangeStart;
-        if (n > l.rangeEnd) n = l.rangeEnd;
+        // Outside the key runs nothing can match.
+        for (const auto& [first, end] : l.runs) {
+            for (e = e < first ? first : e; e < end; ++e)
+                if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
+        }
+        return RecordPosition::kAfterLast;
     }
-    for (; e < n; ++e)
+    for (int64_t n = s->EntryCount(); e < n; ++e)
         if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
     return RecordPosition::kAfterLast;
 }
@@ -450,12 +453,14 @@ int32_t IndexQuery::PreviousMatch(int32_t level, int32_t entry) {
     }
     int64_t n = s->EntryCount();
     int64_t e = entry == RecordPosition::kAfterLast || entry > n ? n - 1 : int64_t{entry} - 1;
-    int64_t low = 0;
     if (l.ranged) {
-        low = l.rangeStart;
-        if (e >= l.rangeEnd) e = int64_t{l.rangeEnd} - 1;
+        for (auto run = l.runs.rbegin(); run != l.runs.rend(); ++run) {
+            for (e = e >= run->second ? run->second - 1 : e; e >= run->first; --e)
+                if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
+        }
+        return RecordPosition::kBeforeFirst;
     }
-    for (; e >= low; --e)
+    for (; e >= 0; --e)
         if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
     return RecordPosition::kBeforeFirst;
 }
