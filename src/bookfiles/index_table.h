@@ -48,8 +48,8 @@ public:
 
     int Compare(const std::uint8_t* a, std::size_t aLength, const std::uint8_t* b,
                 std::size_t bLength, bool foldCase) const;
-
-private:
+    // What weighted keys sort by: the characters' weights, ligatures expanded and characters
+    // of weight 0 dropped.
     void Weigh(const std::uint8_t* key, std::size_t length, bool foldCase,
                std::vector<std::uint32_t>* out) const;
 };

@@ -13,6 +13,24 @@ void ToString(const std::u16string& s, String& out) {
     out.AppendChars(s.data(), static_cast<int32_t>(s.size()));
 }
 
+// What key bytes sort by in the table: their weights, or the bytes themselves.
+void SortSequence(const IndexKeyOrder& order, const std::uint8_t* bytes, std::size_t length,
+                  std::vector<uint32_t>& out) {
+    if (order.flags & 1) {
+        order.Weigh(bytes, length, false, &out);
+    } else {
+        out.assign(bytes, bytes + length);
+    }
+}
+
+// The same for one character; false when the table's code page cannot hold it.
+bool CharSequence(const IndexKeyOrder& order, char16_t c, std::vector<uint32_t>& out) {
+    std::string bytes;
+    if (!Keys::Encode(order.codePage, &c, 1, &bytes)) return false;
+    SortSequence(order, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), out);
+    return true;
+}
+
 }  // namespace
 
 BookIndexSource* BookIndexSource::Open(PalmDatabase* database, uint32_t table,
@@ -63,6 +81,79 @@ int32_t BookIndexSource::LowerBound(const String& key) const {
         return -1;
     int32_t e = Table().EntryFromPosition(p);
     return e >= 0 ? e : -1;
+}
+
+bool BookIndexSource::PrefixRuns(const String& prefix, EntryRuns& out) const {
+    out.clear();
+    const IndexTable& table = Table();
+    const IndexKeyOrder& order = table.Order();
+    // Each prefix letter may stand in either case, and each case sorts by its own sequence (of
+    // weights, or of bytes): the keys that begin with one spelling lie together, and the runs
+    // of the spellings are found letter by letter, a run narrowed to the keys whose sequence
+    // goes on with the letter's. Spellings no key has end at once.
+    struct Run {
+        int32_t first, end;
+        std::vector<uint32_t> start;  // the sequence every key of the run begins with
+    };
+    std::vector<Run> runs = {{0, static_cast<int32_t>(table.GetEntryCount()), {}}};
+    std::vector<uint32_t> seq, letter, wanted;
+    auto sequenceOf = [&](int32_t entry, std::vector<uint32_t>& sequence) {
+        IndexPosition p;
+        ByteSpan key;
+        if (!table.PositionFromEntry(static_cast<uint32_t>(entry), &p) ||
+            !table.GetEntryKeyBytes(p, &key))
+            return false;
+        SortSequence(order, key.data, key.size, sequence);
+        return true;
+    };
+    // The first entry of [lo, hi) whose sequence, cut to the wanted length, is not before the
+    // wanted one (after: past it).
+    auto bound = [&](int32_t lo, int32_t hi, bool after, int32_t& at) {
+        while (lo < hi) {
+            const int32_t mid = lo + (hi - lo) / 2;
+            if (!sequenceOf(mid, seq)) return false;
+            if (seq.size() > wanted.size()) seq.resize(wanted.size());
+            if (after ? !(wanted < seq) : seq < wanted)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        at = lo;
+        return true;
+    };
+    for (int32_t i = 0; i < prefix.Length() && !runs.empty(); ++i) {
+        const char16_t c = prefix[i];
+        char16_t other = c;
+        if (c >= u'a' && c <= u'z') other = static_cast<char16_t>(c - 32);
+        if (c >= u'A' && c <= u'Z') other = static_cast<char16_t>(c + 32);
+        std::vector<std::vector<uint32_t>> spellings;
+        for (const char16_t v : {c, other}) {
+            if (!CharSequence(order, v, letter)) return false;
+            if (spellings.empty() || spellings[0] != letter) spellings.push_back(letter);
+        }
+        std::vector<Run> next;
+        for (const Run& run : runs) {
+            for (const std::vector<uint32_t>& spelling : spellings) {
+                wanted = run.start;
+                wanted.insert(wanted.end(), spelling.begin(), spelling.end());
+                int32_t first = 0, end = 0;
+                if (!bound(run.first, run.end, false, first) || !bound(first, run.end, true, end))
+                    return false;
+                if (first < end) next.push_back({first, end, wanted});
+            }
+        }
+        runs.swap(next);
+    }
+    // Runs of spellings one of which begins the other's sequence may overlap: joined.
+    std::sort(runs.begin(), runs.end(),
+              [](const Run& a, const Run& b) { return a.first < b.first; });
+    for (const Run& run : runs) {
+        if (!out.empty() && run.first <= out.back().second)
+            out.back().second = std::max(out.back().second, run.end);
+        else
+            out.emplace_back(run.first, run.end);
+    }
+    return true;
 }
 
 bool BookIndexSource::TagValues(uint32_t entry, uint32_t tag, std::vector<uint32_t>& out) const {

@@ -29,6 +29,8 @@ public:
     uint32_t EntryCount() const override;
     bool Key(uint32_t entry, String& out) const override;
     int32_t LowerBound(const String& key) const override;
+    // Runs in the table's own order: its weights and ligatures, or its key bytes.
+    bool PrefixRuns(const String& prefix, EntryRuns& out) const override;
     bool TagValues(uint32_t entry, uint32_t tag, std::vector<uint32_t>& out) const override;
     bool Headword(uint32_t entry, String& out) const override;
     bool Name(String& out) const override;

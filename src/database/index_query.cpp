@@ -114,12 +114,28 @@ bool CompareScalar(const Value& a, const Value& b, SqlNode::Cmp cmp) {
     return CompareResult(SqlMatch::Compare(x.Data(), x.Length(), y.Data(), y.Length()), cmp);
 }
 
-bool StartsWithFolded(const String& key, const String& prefix) {
-    if (key.Length() < prefix.Length()) return false;
-    return SqlMatch::Compare(key.Data(), prefix.Length(), prefix.Data(), prefix.Length()) == 0;
-}
-
 }  // namespace
+
+bool IndexSource::PrefixRuns(const String& prefix, EntryRuns& out) const {
+    out.clear();
+    const int32_t count = static_cast<int32_t>(EntryCount());
+    int32_t first = LowerBound(prefix);
+    if (first < 0) first = count;
+    // The keys that begin with the prefix end at the first whose start sorts after it.
+    int32_t lo = first, hi = count;
+    String key;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (!Key(static_cast<uint32_t>(mid), key)) return false;
+        const int32_t n = key.Length() < prefix.Length() ? key.Length() : prefix.Length();
+        if (SqlMatch::Compare(key.Data(), n, prefix.Data(), prefix.Length()) > 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    if (first < lo) out.emplace_back(first, lo);
+    return true;
+}
 
 IndexQuery::IndexQuery() = default;
 
@@ -221,9 +237,10 @@ void IndexQuery::BuildLevels() {
             int32_t len = n.op == SqlNode::kLike ? SqlMatch::LiteralPrefixLength(lit->text)
                                                  : lit->text.Length();
             if (len == 0) continue;
+            String prefix;
+            prefix.AssignSub(lit->text, 0, len);
+            if (!sources_[l.table]->PrefixRuns(prefix, l.runs)) continue;
             l.ranged = true;
-            l.prefix.AssignSub(lit->text, 0, len);
-            l.rangeStart = sources_[l.table]->LowerBound(l.prefix);
             break;
         }
     }
@@ -387,15 +404,6 @@ bool IndexQuery::Eval(int32_t node, int32_t table, uint32_t entry) {
     return CompareScalar(a, b, n.cmp);
 }
 
-int32_t IndexQuery::RangeStart(const Level& l) const {
-    return l.rangeStart;
-}
-
-bool IndexQuery::InRange(const Level& l, uint32_t entry) const {
-    String key;
-    return sources_[l.table]->Key(entry, key) && StartsWithFolded(key, l.prefix);
-}
-
 int32_t IndexQuery::NextMatch(int32_t level, int32_t entry) {
     if (level < 0 || level >= static_cast<int32_t>(levels_.size()) || result_ < 0)
         return RecordPosition::kAfterLast;
@@ -413,16 +421,15 @@ int32_t IndexQuery::NextMatch(int32_t level, int32_t entry) {
         return RecordPosition::kAfterLast;
     }
     if (l.ranged) {
-        int32_t start = RangeStart(l);
-        if (start < 0) return RecordPosition::kAfterLast;
-        if (e < start) e = start;
+        // Outside the key runs nothing can match.
+        for (const auto& [first, end] : l.runs) {
+            for (e = e < first ? first : e; e < end; ++e)
+                if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
+        }
+        return RecordPosition::kAfterLast;
     }
-    for (uint32_t n = s->EntryCount(); e < n; ++e) {
-        uint32_t ue = static_cast<uint32_t>(e);
-        // Past the key range nothing further can match.
-        if (l.ranged && !InRange(l, ue)) return RecordPosition::kAfterLast;
-        if (Matches(level, ue)) return static_cast<int32_t>(ue);
-    }
+    for (int64_t n = s->EntryCount(); e < n; ++e)
+        if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
     return RecordPosition::kAfterLast;
 }
 
@@ -446,20 +453,14 @@ int32_t IndexQuery::PreviousMatch(int32_t level, int32_t entry) {
     }
     int64_t n = s->EntryCount();
     int64_t e = entry == RecordPosition::kAfterLast || entry > n ? n - 1 : int64_t{entry} - 1;
-    int64_t low = 0;
     if (l.ranged) {
-        int32_t start = RangeStart(l);
-        if (start < 0) return RecordPosition::kBeforeFirst;
-        low = start;
-        // From past the range, step back to its last entry by walking it forward.
-        if (e >= low && !InRange(l, static_cast<uint32_t>(e))) {
-            int64_t last = low - 1;
-            while (last + 1 < n && last + 1 <= e && InRange(l, static_cast<uint32_t>(last + 1)))
-                ++last;
-            e = last;
+        for (auto run = l.runs.rbegin(); run != l.runs.rend(); ++run) {
+            for (e = e >= run->second ? run->second - 1 : e; e >= run->first; --e)
+                if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
         }
+        return RecordPosition::kBeforeFirst;
     }
-    for (; e >= low; --e)
+    for (; e >= 0; --e)
         if (Matches(level, static_cast<uint32_t>(e))) return static_cast<int32_t>(e);
     return RecordPosition::kBeforeFirst;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/ref_counted.h"
@@ -24,6 +25,13 @@ public:
     virtual bool Key(uint32_t entry, String& out) const = 0;
     // The first entry whose key is not before key in the table's order, or -1.
     virtual int32_t LowerBound(const String& key) const = 0;
+    // Runs of entries [first, end), in order and apart, outside which no key lies that begins
+    // with prefix as LIKE compares it (ASCII letters in either case). The table's own order
+    // decides where they lie (a collation may put "bâette" between "ba" and "bailoir", byte
+    // order puts "K" far from "k"). False when the order cannot bound them: every entry is then
+    // a candidate. The default serves a table sorted as SqlMatch::Compare sorts: one run.
+    using EntryRuns = std::vector<std::pair<int32_t, int32_t>>;
+    virtual bool PrefixRuns(const String& prefix, EntryRuns& out) const;
     // The values of a tag of the entry; false when the entry lacks it.
     virtual bool TagValues(uint32_t entry, uint32_t tag, std::vector<uint32_t>& out) const = 0;
     // The headword through the naming table; the key when there is none.
@@ -124,10 +132,9 @@ private:
     struct Level {
         std::vector<int32_t> conjuncts;  // applied at this level
         int32_t table = -1;              // FROM index
-        // Key range shortcut: entries from rangeStart whose keys begin with prefix.
+        // Key range shortcut: only entries of these runs can match, found once.
         bool ranged = false;
-        String prefix;
-        int32_t rangeStart = -1;  // the prefix's place, found once
+        IndexSource::EntryRuns runs;
         // Link shortcut: the candidates are the values of tag linkTag of the entry bound to
         // table linkFrom ("other.tagN = this").
         int32_t linkFrom = -1;
@@ -137,8 +144,6 @@ private:
     bool Matches(int32_t level, uint32_t entry);
     bool Eval(int32_t node, int32_t table, uint32_t entry);
     void ReleaseSources();
-    bool InRange(const Level& l, uint32_t entry) const;
-    int32_t RangeStart(const Level& l) const;
     void BuildLevels();
 
     SqlQuery query_;

@@ -295,18 +295,19 @@ bool TextFocus::RangeText(const BlockCursor& from, const BlockCursor& to, String
     }
     text.Trim(true, true);
     if (firstText < 0) return true;
-    // The language of the nearest style change before the text that names one.
+    // The language of the style in force at the text: that of the nearest style change before
+    // it, else the page's first. A style change carries its element's language or, at the
+    // element's end, its parent's: one that names none ends an inner element's language.
     BlockCursor c = from;
     while (c.position < firstText) c.Next();
+    const PositionRecord* style = slot_ && slot_->record ? &slot_->record->style : nullptr;
     while (c.position > 0) {
         c.Back();
         if (c.Kind() != kItemStyleChange) continue;
-        uint32_t code = block_->Style(c.counts[kItemStyleChange])->language;
-        if (code != 0) {
-            language = code;
-            break;
-        }
+        style = block_->Style(c.counts[kItemStyleChange]);
+        break;
     }
+    if (style && style->language != 0) language = style->language;
     return true;
 }
 

@@ -112,7 +112,9 @@ bool BookActionBridge::RunMarkScript(const String& text) {
     ScriptRun run(*this);
     ScriptHeap* heap = book->Heap();
     ScriptValue value = ScriptHeap::NewUndefined();
-    int code = ScriptEngine::RunWithHost(heap, &unit, &script_, &value, &error);
+    // In the book's own context, as a form's handler runs: its timers are the window's, and a
+    // plain setTimeout outlives the run.
+    int code = ScriptEngine::Run(book, &unit, nullptr, ScriptHeap::NewUndefined(), &value, &error);
     heap->Release(value);
     return code == 0;
 }
@@ -539,8 +541,12 @@ int32_t BookActionBridge::HistoryPosition() {
 
 bool BookActionBridge::GoToReference(const String& name) {
     if (!document_) return false;
+    // Where a '#name' link goes: the book's named references, else a NAME or ID of its markup.
+    String link;
+    const bool marked = !name.IsEmpty() && name[0] == u'#';
+    if ((!marked && !link.AppendChar(u'#')) || !link.Append(name)) return false;
     BookDocumentController* document = document_;
-    return Navigate([document, name] { return document->OpenReference(name); });
+    return Navigate([document, link] { return document->ActivateLink(link); });
 }
 
 void BookActionBridge::ShowScriptError() {

@@ -29,8 +29,8 @@ public:
     // Runs a form's or control's handler text with `self` as its this object (the forms' owner
     // asks); false when it did not run.
     bool RunHandler(ScriptObject* self, const String& text, String* result);
-    // Runs a page mark's script (a table's arrows, a script link) with the script face as its
-    // host; false when it does not compile or fails.
+    // Runs a page mark's script (a table's arrows, a script link) in the book's script context,
+    // whose hosts include the script face; false when it does not compile or fails.
     bool RunMarkScript(const String& text);
     // Opens a link a form asked for (a submitted query) from the command queue, after the form
     // and its controls have returned.

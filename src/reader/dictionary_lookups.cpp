@@ -301,19 +301,48 @@ bool DictionaryLookups::LookupCommand(int32_t id) {
     String word;
     uint32_t start = 0, end = 0;
     uint32_t language = 0;
+    Rect selected{};
     if (!Document() || !Document()->GetSelection(word, start, end)) {
         if (lastWord_.IsEmpty()) return false;
         word.Assign(lastWord_);
         language = lastWordLanguage_;
+    } else {
+        SelectionLanguageAndBox(language, selected);
     }
-    // The anchor: below the tapped word, else the top of the area the pop-ups keep clear.
+    // The anchor: below the tapped word or the selection, else the top of the area the pop-ups
+    // keep clear.
     Point anchor{host_.PopupRect().x, host_.PopupRect().y};
-    if (tapped_) anchor = wordBox_ ? wordAnchor_ : tapPoint_;
+    if (!selected.IsEmpty()) {
+        // A selection (made by keys) stands where a tapped word would: its result goes below.
+        NoteTappedWordBox(selected);
+        anchor = wordAnchor_;
+    } else if (tapped_) {
+        anchor = wordBox_ ? wordAnchor_ : tapPoint_;
+    }
     // A tapped word is selected on the page before its pop-up saves the pixels beneath it.
     const bool marked = tapped_ && start == end && Document() && Document()->MarkWordAt(tapPoint_);
     const bool found = LookupSelection(word, anchor, host_.ChosenDictionary(), language, 0, id, false);
-    if (marked) HoldWordMark();
+    // A selection its pop-up menu lets go after the command stays shown as long as its result
+    // does, as a tapped word does.
+    if (marked || (!selected.IsEmpty() && resetQueued_)) HoldWordMark();
     return found;
+}
+
+void DictionaryLookups::SelectionLanguageAndBox(uint32_t& language, Rect& box) {
+    language = 0;
+    box = Rect{};
+    auto* book = dynamic_cast<BookDocumentController*>(Document());
+    PositionViewElement* view = book ? book->Page().View() : nullptr;
+    if (!view) return;
+    String text;
+    if (!book->GetSelectionLanguage(text, language)) language = 0;
+    const TextFocus& focus = view->CurrentFocus();
+    Area area;
+    if (focus.GetSelectionArea(area)) {
+        area.GetBounds(box);
+    } else if (!focus.GetFocusBox(box)) {
+        box = Rect{};
+    }
 }
 
 bool DictionaryLookups::ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement) {
@@ -790,25 +819,24 @@ namespace {
 // The selection is let go once the command that reads it has run.
 class ResetViewCall final : public QueuedCall {
 public:
-    ResetViewCall(const DictionaryLookups& lookups, LookupHost& host)
-        : lookups_(lookups), host_(host) {}
+    ResetViewCall(DictionaryLookups& lookups, LookupHost& host) : lookups_(lookups), host_(host) {}
     void Run() override {
+        lookups_.SetResetQueued(false);
         if (lookups_.HoldsWordMark()) return;
         if (DocumentController* document = host_.Document()) document->ResetViewElement();
     }
 
 private:
-    const DictionaryLookups& lookups_;
+    DictionaryLookups& lookups_;
     LookupHost& host_;
 };
 }  // namespace
 
 void DictionaryLookups::PostCommandOnSelection(int32_t command) {
     host_.PostCommand(command);
-    if (!host_.PostCall(
-            std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this, host_))) &&
-        Document())
-        Document()->ResetViewElement();
+    resetQueued_ =
+        host_.PostCall(std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this, host_)));
+    if (!resetQueued_ && Document()) Document()->ResetViewElement();
 }
 
 void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& word,

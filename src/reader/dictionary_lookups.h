@@ -123,6 +123,8 @@ public:
     bool ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement);
     void ReleaseWordMark();
     bool HoldsWordMark() const { return wordMarked_; }
+    // Whether the page's selection is let go once the command queued on it has run.
+    void SetResetQueued(bool queued) { resetQueued_ = queued; }
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
                          uint32_t second, int32_t id, bool quiet);
     // Whether a dictionary of that kind exists; kept until the library changes.
@@ -210,6 +212,9 @@ private:
     WordListAdder* Adder();
     BookActionBridge* Bridge();
     DocumentController* Document() { return host_.Document(); }
+    // The page's selection as a look-up takes it: the language of its words (0 when the page
+    // names none) and its box on the page (empty when it has none).
+    void SelectionLanguageAndBox(uint32_t& language, Rect& box);
     // The current document's location, null when none.
     const Location* CurrentLocation();
     // A new look-up pop-up whose links this room performs; null without a surface.
@@ -245,6 +250,7 @@ private:
     bool wordBox_ = false;
     // The looked-up word stays selected on the page while its pop-up shows.
     bool wordMarked_ = false;
+    bool resetQueued_ = false;
     int32_t timer_ = -1;
     std::unique_ptr<BookActionBridge> bridge_;
     BookDocumentController* bridgeDocument_ = nullptr;

@@ -20,7 +20,7 @@ public:
     // The current document's "oeb:" location and its query part; false without a document.
     virtual bool CurrentLocationText(String&, String&) { return false; }
     virtual int32_t HistoryPosition() { return 0; }
-    // Moves to a reference (anchor) of the current document by name.
+    // Moves where a link to '#' and the name goes (the name may start with '#' itself).
     virtual bool GoToReference(const String&) { return false; }
     // Message 5037 "Error while parsing script" for a widget handler that does not compile.
     virtual void ShowScriptError() {}

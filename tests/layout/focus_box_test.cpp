@@ -201,26 +201,55 @@ TEST_F(FocusTest, BreaksGiveOneSpaceAndHyphensAndZeroWidthBreaksNothing) {
     EXPECT_EQ(Utf8(text), "gouvernement \u4E2D\u6587");
 }
 
-TEST_F(FocusTest, LanguageComesFromTheNearestStyleThatNamesOne) {
-    BlockContents b;
-    PositionRecord french;
-    french.language = 12;
-    PositionRecord plain;
-    ASSERT_TRUE(b.Append(french, 0));
-    ASSERT_TRUE(b.Append(plain, 0));
-    uint32_t pos = 0;
-    AddRun(b, u"\u00E9t\u00E9", pos);
-    AddMark(b, kMarkTextEnd, 0, pos);
-    b.SetEndPosition(pos);
-    TextFocus f;
-    f.BindBlock(&b);
-    ASSERT_TRUE(f.MoveFocus(kFocusWordOn));
-    f.SetRange(true, false);
-    f.SetRange(false, false);
-    String text;
-    uint32_t language = 9;
-    ASSERT_TRUE(f.GetSelectionText(1, text, language));
-    EXPECT_EQ(language, 12u);
+// The style in force at the text decides: a style that names no language (the end of a French
+// element) leaves the language the caller came with, not the French of before.
+TEST_F(FocusTest, LanguageIsTheOneOfTheStyleInForceAtTheText) {
+    for (const bool frenchLast : {true, false}) {
+        BlockContents b;
+        PositionRecord french;
+        french.language = 12;
+        PositionRecord plain;
+        ASSERT_TRUE(b.Append(frenchLast ? plain : french, 0));
+        ASSERT_TRUE(b.Append(frenchLast ? french : plain, 0));
+        uint32_t pos = 0;
+        AddRun(b, u"\u00E9t\u00E9", pos);
+        AddMark(b, kMarkTextEnd, 0, pos);
+        b.SetEndPosition(pos);
+        TextFocus f;
+        f.BindBlock(&b);
+        ASSERT_TRUE(f.MoveFocus(kFocusWordOn));
+        f.SetRange(true, false);
+        f.SetRange(false, false);
+        String text;
+        uint32_t language = 9;
+        ASSERT_TRUE(f.GetSelectionText(1, text, language));
+        EXPECT_EQ(language, frenchLast ? 12u : 9u);
+    }
+}
+
+// On a laid-out page: a word takes the language of its innermost element that names one, and
+// that language ends with the element.
+TEST_F(FocusTest, AWordsLanguageIsItsInnermostElementsAndEndsWithIt) {
+    Page(
+        u"<p>one <span lang=\"fr\">deux</span> three</p><p lang=\"fr\">quatre</p><p>five</p>"
+        u"<div lang=\"fr\"><p>six <span lang=\"en\">seven</span> huit</p></div><p>nine</p>");
+    struct Word {
+        const char* text;
+        uint32_t language;  // 0: none named (the caller's stays)
+    };
+    const Word words[] = {{"one", 0},  {"deux", 12}, {"three", 0}, {"quatre", 12}, {"five", 0},
+                          {"six", 12}, {"seven", 9}, {"huit", 12}, {"nine", 0}};
+    ASSERT_TRUE(focus.MoveFocus(kFocusWordOn));
+    for (const Word& w : words) {
+        focus.SetRange(true, false);
+        focus.SetRange(false, false);
+        String text;
+        uint32_t language = 1;
+        ASSERT_TRUE(focus.GetSelectionText(1, text, language));
+        EXPECT_EQ(Utf8(text), w.text);
+        EXPECT_EQ(language & 1023, w.language ? w.language : 1u) << w.text;
+        focus.MoveFocus(kFocusWordOn);
+    }
 }
 
 TEST_F(FocusTest, LookupTextStopsAfterFiftyWordsUnlessUnlimited) {

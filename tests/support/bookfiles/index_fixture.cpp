@@ -72,6 +72,11 @@ Bytes DictionaryBook(const DictionarySpec& spec, std::uint32_t* table) {
         dictionary.name = "words";
         dictionary.language = spec.input;
         dictionary.alphabet.assign(spec.alphabet.begin(), spec.alphabet.end());
+        if (!spec.weights.empty()) {
+            dictionary.flags = 1;
+            dictionary.weights = spec.weights;
+            dictionary.ligatures = spec.ligatures;
+        }
         for (std::size_t i = 0; i < spec.words.size(); ++i) {
             if (spec.entryText)
                 dictionary.Add(spec.words[i].first, {{1, {ranges[i].first}},

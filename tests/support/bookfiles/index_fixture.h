@@ -32,6 +32,9 @@ struct DictionarySpec {
     bool entryText = true;  // false: tag 1 only (the entry opens at its place in the book)
     std::string front = {};  // markup before the entries (a link to the index, say)
     std::u16string alphabet = {};  // letters the table proposes spellings with; empty: none
+    // The default table's sort weights and ligatures; empty: its keys sort by their bytes.
+    std::vector<std::uint16_t> weights = {};
+    std::vector<IndexKeyOrder::Ligature> ligatures = {};
 };
 // The default table's id (the number a "$fvtindex&" page link names) goes to `table`.
 Bytes DictionaryBook(const DictionarySpec& spec, std::uint32_t* table = nullptr);
