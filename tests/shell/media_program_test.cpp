@@ -1,7 +1,7 @@
 // Pictures and sound through the program: an audio book played with the WAV sink under the
 // virtual clock, pictures and covers on screen.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>

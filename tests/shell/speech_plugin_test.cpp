@@ -127,7 +127,8 @@ TEST_F(SpeechPluginTest, AnIncompleteInterfaceShowsTheMessageThenUnloads) {
     const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_FALSE(plugin.IsLoaded());
     EXPECT_TRUE(MessageShown());
-    EXPECT_NE(told.find(": You're dead!: You are using a wrong version"), std::string::npos) << told;
+    EXPECT_NE(told.find(": You're dead!: You are using a wrong version"), std::string::npos)
+        << told;
     EXPECT_EQ(fvt::LoadedPluginCount(), before);
 }
 

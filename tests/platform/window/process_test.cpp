@@ -1,6 +1,6 @@
 // Other processes: the single-instance rule on one device, and the demo program's screenshots.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
