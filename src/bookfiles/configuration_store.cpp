@@ -203,7 +203,10 @@ int ConfigurationStore::WriteRunMarker(std::uint32_t value) {
     const bool known = db_->Serialize(&before);
     if (SetRunMarker(value) != 0) return 1;
     if (known && db_->Serialize(&after) &&
-        DatabaseFile::PatchInPlace(GetPath().c_str(), before, after)) {
+        // Not flushed to the medium: a start waits for no disk. A killed reader's marker is in
+        // the system's cache all the same; only a power cut can lose it, and then the next
+        // start takes the run before as ended in order, or as not ended.
+        DatabaseFile::PatchInPlace(GetPath().c_str(), before, after, false)) {
         dirty_ = false;
         return 0;
     }

@@ -160,7 +160,7 @@ bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size) {
 }
 
 bool PatchInPlace(const char* path, const std::vector<std::uint8_t>& before,
-                  const std::vector<std::uint8_t>& after) {
+                  const std::vector<std::uint8_t>& after, bool sync) {
     if (before.size() != after.size() || before.size() > 0x7FFFFFFF) return false;
     std::size_t first = 0, last = before.size();
     while (first < before.size() && before[first] == after[first]) ++first;
@@ -174,7 +174,8 @@ bool PatchInPlace(const char* path, const std::vector<std::uint8_t>& before,
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = SetFilePointer(file, static_cast<LONG>(first), nullptr, FILE_BEGIN) !=
                   INVALID_SET_FILE_POINTER &&
-              WriteFully(file, after.data() + first, last - first) && FlushFileBuffers(file);
+              WriteFully(file, after.data() + first, last - first) &&
+              (!sync || FlushFileBuffers(file));
     return CloseHandle(file) && ok;
 }
 

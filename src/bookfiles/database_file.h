@@ -46,9 +46,11 @@ int ReadAll(const char* path, std::vector<std::uint8_t>* out);
                       bool* written = nullptr);
 // Where `before` (the file's whole bytes as the caller knows them) and `after` differ, writes
 // `after` into the file in place: a few bytes rather than the whole file. False (nothing
-// written) when the file does not hold exactly `before` or the two differ in size.
+// written) when the file does not hold exactly `before` or the two differ in size. Without
+// `sync` the bytes are left to the system's cache (a killed process loses nothing; a power cut
+// may).
 [[nodiscard]] bool PatchInPlace(const char* path, const std::vector<std::uint8_t>& before,
-                  const std::vector<std::uint8_t>& after);
+                                const std::vector<std::uint8_t>& after, bool sync = true);
 bool Remove(const char* path);
 // Removes the temporary file that a Replace cut short by a crash left beside `path`; true when
 // none is left.

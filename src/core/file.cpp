@@ -413,7 +413,8 @@ bool LibraryScan::OpenLevel() {
     }
     Text t;
     spec.ToText(t);
-    HANDLE h = FindFirstFileW(t.WideCStr(), data);
+    // Names and folders are all a walk looks at: no file is looked into while listing.
+    HANDLE h = fvt::FindFirstNamesW(t.WideCStr(), data);
     if (h == INVALID_HANDLE_VALUE) {
         std::free(data);
         return false;
@@ -529,7 +530,7 @@ bool FolderListing::Contains(std::u16string_view path) {
         std::u16string pattern(path.substr(0, slash));
         pattern += u"\\*";
         WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+        HANDLE find = fvt::FindFirstNamesW(pattern.c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
             do {
                 if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))

@@ -68,7 +68,7 @@ bool Readable(const Text& folder) {
         return true;
     const std::u16string units(pattern.Data(), static_cast<size_t>(pattern.Length()));
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(units.c_str(), &data);
+    HANDLE find = fvt::FindFirstNamesW(units.c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         FindClose(find);
         return true;

@@ -7,6 +7,7 @@
 #include "bookfiles/byte_order.h"
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/database_file.h"
+#include "platform/storage/sync_log.h"
 #include "support/bookfiles/pdb_builder.h"
 #include "support/out_text.h"
 #include "support/platform/temp_device.h"
@@ -257,6 +258,30 @@ TEST_F(ConfigurationStoreTest, TheRunMarkerIsWrittenInPlace) {
     ASSERT_EQ(0, again.OpenDefault(kPath, 0));
     EXPECT_EQ(again.GetRunMarker(), 1u);
     EXPECT_EQ(again.GetWord(264), 17u);
+}
+
+// A start waits for no disk: the marker goes to the system's cache, never flushed to the
+// medium, and reads back from the file.
+TEST_F(ConfigurationStoreTest, TheRunMarkerIsNotFlushedToTheMedium) {
+    {
+        ConfigurationStore s;
+        ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    }
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 0));
+    fvt::ClearSyncLog();
+    ASSERT_EQ(0, s.WriteRunMarker(1));
+    EXPECT_TRUE(fvt::SyncLog().empty());
+    {
+        ConfigurationStore again;
+        ASSERT_EQ(0, again.OpenDefault(kPath, 0));
+        EXPECT_EQ(again.GetRunMarker(), 1u);
+    }
+    ASSERT_EQ(0, s.WriteRunMarker(0));
+    EXPECT_TRUE(fvt::SyncLog().empty());
+    ConfigurationStore again;
+    ASSERT_EQ(0, again.OpenDefault(kPath, 0));
+    EXPECT_EQ(again.GetRunMarker(), 0u);
 }
 
 // A file changed behind the store's back is never patched: the whole store is written.

@@ -9,7 +9,9 @@
 #include "core/charset.h"
 #include "core/file.h"
 #include "core/text.h"
+#include "document/markup/attribute_value.h"
 #include "document/markup/html_tokenizer.h"
+#include "document/markup/link_target.h"
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/code_page.h"
 #include "support/document/device_files.h"
@@ -326,6 +328,41 @@ TEST(TextFileDocumentPositions, RoundTripThroughUtf8) {
         EXPECT_EQ(x, y) << p;
         EXPECT_EQ(x.find("\\u65533"), std::string::npos) << x;
     }
+}
+
+// Links live on after the tag that made them (in the open elements a replay keeps at each of
+// its checkpoints): their texts are their own, and the pages of the file they were read from
+// are let go as the reading moves on, however many links it made.
+TEST(TextFileDocumentPages, LinksReadFromPagesDoNotKeepThePages) {
+    DeviceFiles files;
+    std::string bytes = "\xEF\xBB\xBF<html><body>";
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        bytes += "<p>caf\xC3\xA9 <a href=\"#t" + n + "\" name=\"n" + n + "\">link " + n + "</a></p>\n";
+    }
+    Opened doc(files, bytes, 1252, 64);
+    HtmlTokenizer t;
+    t.Attach(&doc.doc, 0);
+    t.Start(0, false);
+    std::vector<RefPtr<LinkTarget>> links;
+    uint32_t mostLive = 0;
+    for (uint32_t kind; (kind = t.NextToken()) != kTokenEnd;) {
+        mostLive = std::max(mostLive, doc.doc.LivePageCount());
+        bool isEnd = false, isEmpty = false;
+        if (kind != kTokenTag || t.GetTag(isEnd, isEmpty) != kTagA || isEnd) continue;
+        RefPtr<LinkTarget> link;
+        ASSERT_TRUE(LinkTarget::FromElement(t, link));
+        ASSERT_TRUE(link);
+        links.push_back(link);
+    }
+    ASSERT_EQ(links.size(), 300u);
+    auto u16 = [](const String& s) {
+        return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
+    };
+    EXPECT_EQ(u16(links[0]->text), u"#t0");
+    EXPECT_EQ(u16(links[299]->name), u"n299");
+    // The file is over 300 pages of 64 positions.
+    EXPECT_LE(mostLive, 4u);
 }
 
 TEST(TextFileDocumentMetadata, TitleOnly) {

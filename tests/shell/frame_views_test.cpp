@@ -440,7 +440,10 @@ TEST_F(ShellHandOffs, ABooksTracksGoToThePlayerAndTheRecorderFollows) {
     DestroyWindow(FindWindowW(fvt::kVoiceRecorderClass, nullptr));
     // Record 2 holds no sound: the advice, and no recorder.
     fvt::ClearShellLog();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(services.PlayTracks(String(u"#2"), true));
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find(": The audio file is not available."), std::string::npos) << told;
     log = fvt::ShellLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].rfind("MessageBox : The audio file is not available.", 0), 0u);

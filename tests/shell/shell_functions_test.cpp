@@ -262,6 +262,8 @@ TEST_F(BookTracks, TracksAreWrittenAsOggFilesAndListedWithStaleOnesGone) {
 
 TEST_F(BookTracks, ATrackWithoutSoundGivesTheAdviceAndLeavesNoFiles) {
     std::u16string path;
+    // The advice nobody sees is told on standard error as well, once for each attempt.
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(WriteBookPlaylist(nullptr, book, u"story.prc", {1, 2}, path));
     EXPECT_TRUE(path.empty());
     EXPECT_FALSE(device_.HostExists("My Documents/temp1_rec1.ogg"));
@@ -272,6 +274,12 @@ TEST_F(BookTracks, ATrackWithoutSoundGivesTheAdviceAndLeavesNoFiles) {
     // Past the last record, and record 0 (the text), are missing tracks as well.
     EXPECT_FALSE(WriteBookPlaylist(nullptr, book, u"story.prc", {9}, path));
     EXPECT_FALSE(WriteBookPlaylist(nullptr, book, u"story.prc", {0}, path));
+    const std::string told = testing::internal::GetCapturedStderr();
+    size_t advice = 0;
+    for (size_t at = told.find(": The audio file is not available."); at != std::string::npos;
+         at = told.find(": The audio file is not available.", at + 1))
+        ++advice;
+    EXPECT_EQ(advice, 3u) << told;
     // A book that could not be opened was reported by its opener.
     fvt::ClearShellLog();
     EXPECT_FALSE(WriteBookPlaylist(nullptr, nullptr, u"story.prc", {1}, path));
@@ -282,7 +290,11 @@ TEST_F(BookTracks, APlaylistThatCannotBeWrittenTakesItsTracksAlong) {
     // A folder in the playlist's place.
     ASSERT_TRUE(CreateDirectoryW(u"\\My Documents\\playlist.pmp", nullptr));
     std::u16string path;
+    // The box nobody sees is told on standard error as well.
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(WriteBookPlaylist(nullptr, book, u"", {1}, path));
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find(": Error: Error while creating the playlist\n"), std::string::npos) << told;
     EXPECT_FALSE(device_.HostExists("My Documents/temp1_rec1.ogg"));
     ASSERT_EQ(fvt::ShellLog().size(), 1u);
     EXPECT_EQ(fvt::ShellLog()[0], "MessageBox Error: Error while creating the playlist => 1");
@@ -331,10 +343,15 @@ TEST_F(PopupMenus, AChosenItemGivesItsCommandAndADisabledLookupItsAdvice) {
     const auto disabled = [](int32_t command) { return command != 45; };
     fvt::QueueAnswer(fvt::Answer{50045, {}, {}});
     EXPECT_EQ(RunPopupMenu(view, 10, 10, entries, 3, false, disabled), 45);
+    // The advice nobody sees is told on standard error as well.
+    testing::internal::CaptureStderr();
     fvt::QueueAnswer(fvt::Answer{50047, {}, {}});
     EXPECT_EQ(RunPopupMenu(view, 10, 10, entries, 3, false, disabled), -1);
     fvt::QueueAnswer(fvt::Answer{50046, {}, {}});
     EXPECT_EQ(RunPopupMenu(view, 10, 10, entries, 3, false, disabled), -1);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find(": Do you have a dictionary ?!\n"), std::string::npos) << told;
+    EXPECT_NE(told.find(": Do you have a translation dictionary?\n"), std::string::npos) << told;
     // Dismissed.
     EXPECT_EQ(RunPopupMenu(view, 10, 10, entries, 3, false, disabled), -1);
     const auto log = fvt::ShellLog();

@@ -121,9 +121,14 @@ TEST_F(SpeechPluginTest, WithoutOpenSpeechItIsUnloadedSilently) {
 TEST_F(SpeechPluginTest, AnIncompleteInterfaceShowsTheMessageThenUnloads) {
     const size_t before = fvt::LoadedPluginCount();
     Install(FVT_TTS_PLUGIN_NO_READ_MODE);
+    // The box nobody sees is told on standard error as well.
+    testing::internal::CaptureStderr();
     SpeechPlugin plugin(&listener);
+    const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_FALSE(plugin.IsLoaded());
     EXPECT_TRUE(MessageShown());
+    EXPECT_NE(told.find(": You're dead!: You are using a wrong version"), std::string::npos)
+        << told;
     EXPECT_EQ(fvt::LoadedPluginCount(), before);
 }
 

@@ -112,7 +112,12 @@ TEST_F(Helpers, ShellOpenSplitsTheProgramFromItsParameters) {
 TEST_F(Helpers, MessageBoxResComesToTheFrontAndFillsIn) {
     HWND w = Make(0, 0, 50, 50);
     fvt::QueueAnswer(fvt::Answer{IDOK, {}, {}});
+    // The box nobody sees is told on standard error as well, its texts filled in.
+    testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBoxRes(w, 5405, 5404, MB_ICONINFORMATION), IDOK);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find(": Search results: Search string was not found\n"), std::string::npos)
+        << told;
     String text(u"a %s and %s");
     ASSERT_TRUE(ReplaceAll(text, u"%s", String(u"x%s")));
     EXPECT_EQ(U(text), u"a x%s and x%s");

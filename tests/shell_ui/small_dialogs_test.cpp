@@ -335,7 +335,12 @@ TEST_F(FindTest, AMissTurnsNextIntoFirstAndSaysSo) {
     state.hit = false;
     std::u16string said;
     Answer(IDOK);
+    // The box nobody sees is told on standard error as well.
+    testing::internal::CaptureStderr();
     SendMessageW(d, WM_COMMAND, 40177, 0);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find(": Search results: Search string was not found\n"), std::string::npos)
+        << told;
     EXPECT_TRUE(LogHas("MessageBox Search results: Search string was not found"));
     EXPECT_EQ(find->Direction(), FindDirection::kFirst);
     EXPECT_TRUE(state.positions.empty());

@@ -124,7 +124,17 @@ bool ElementStack::Push(TokenSource& source, const RenderState& state) {
     bool ok = records_.Append(state) >= 0 && words_.Reserve(oldWords + static_cast<int32_t>(n)) &&
               texts_.Reserve(oldTexts + static_cast<int32_t>(textCount));
     for (uint32_t i = 0; ok && i < n; ++i) ok = words_.Append(entry[i]) >= 0;
-    for (uint32_t i = 0; ok && i < textCount; ++i) ok = texts_.Append(*texts[i]) >= 0;
+    for (uint32_t i = 0; ok && i < textCount; ++i) {
+        // A value read from a page is a view of the whole page: kept as it is, the page would
+        // stay in memory for as long as the element is open, and in every stack saved from it.
+        const String& t = *texts[i];
+        if (t.IsSoleHolder()) {
+            ok = texts_.Append(t) >= 0;
+        } else {
+            String own;
+            ok = own.AssignChars(t.Data(), t.Length()) && texts_.Append(std::move(own)) >= 0;
+        }
+    }
     if (!ok) {
         Truncate(words_, oldWords);
         Truncate(texts_, oldTexts);

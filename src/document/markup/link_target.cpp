@@ -6,6 +6,15 @@
 #include "document/markup/attribute_value.h"
 #include "document/markup/token_source.h"
 
+namespace {
+// The text in a buffer of its own (kept as it is when memory runs out).
+void OwnCopy(String& text) {
+    if (text.IsSoleHolder()) return;
+    String own;
+    if (own.AssignChars(text.Data(), text.Length())) text = std::move(own);
+}
+}  // namespace
+
 LinkTarget::~LinkTarget() {
     delete[] columns_;
 }
@@ -37,6 +46,10 @@ bool LinkTarget::FromElement(TokenSource& source, RefPtr<LinkTarget>& target) {
     else
         link->text = text;
     source.GetAttributeText(kAttrName, link->name);
+    // The texts are views of the page they were read from: copies let the page go while the
+    // link lives on in saved element stacks.
+    OwnCopy(link->text);
+    OwnCopy(link->name);
     target = RefPtr<LinkTarget>::Adopt(link);
     return true;
 }

@@ -122,8 +122,18 @@ uint32_t TextFileDocument::LivePageCount() const {
 }
 
 TextFileDocument::Page* TextFileDocument::LivePageAt(uint32_t position) {
-    for (Page& p : pages_)
-        if (p.uses > 0 && position >= p.start && position - p.start < p.span) return &p;
+    // Readers ask about the page they read in over and over, while markup whose text others
+    // still hold keeps hundreds of pages live: the last page found is tried first.
+    auto holds = [position](const Page& p) {
+        return p.uses > 0 && position >= p.start && position - p.start < p.span;
+    };
+    if (lastFound_ < pages_.size() && holds(pages_[lastFound_])) return &pages_[lastFound_];
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        if (holds(pages_[i])) {
+            lastFound_ = i;
+            return &pages_[i];
+        }
+    }
     return nullptr;
 }
 

@@ -73,6 +73,7 @@ private:
     bool TrailAtBoundary(uint32_t k, const uint8_t* before);
 
     std::vector<Page> pages_;
+    size_t lastFound_ = 0;  // the page LivePageAt found last
     uint32_t pageSize_ = kPageSize;
     uint32_t mode_ = 1;
     bool ownsFile_ = false;

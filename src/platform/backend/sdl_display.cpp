@@ -27,6 +27,11 @@ SDL_Renderer* g_renderer = nullptr;
 SDL_Texture* g_texture = nullptr;
 int g_scale = 2, g_w = 0, g_h = 0;
 bool g_penDown = false;
+// What the window shows: the screen surface and its count of changes when it was last shown.
+const gdi::Surface* g_shownSurface = nullptr;
+std::uint64_t g_shownChanges = 0;
+bool g_exposed = true;  // the window system lost what the window showed
+Uint32 g_wakeEvent = 0;
 // A key that may type waits for the text the window system makes of it, so that the key and its
 // character (punctuation, a shifted key, an accented letter) reach the program as one press.
 UINT g_keyAwaitingText = 0;
@@ -154,9 +159,13 @@ void CopyToDesktop(const std::u16string& text) {
     SDL_SetClipboardText(fvt::WideToUtf8(text).c_str());
 }
 
-bool Present() {
-    auto surface = GdiScreenSurface();
+// Shows the screen when something was drawn on it since it was last shown (or `always`).
+bool Present(bool always = false) {
+    std::shared_ptr<const gdi::Surface> surface = GdiScreenSurface();
     if (!surface) return false;
+    if (!always && !g_exposed && surface.get() == g_shownSurface &&
+        surface->Changes() == g_shownChanges)
+        return true;
     if (surface->Width() != g_w || surface->Height() != g_h) {
         if (g_texture) SDL_DestroyTexture(g_texture);
         g_w = surface->Width();
@@ -170,6 +179,9 @@ bool Present() {
     SDL_RenderClear(g_renderer);
     SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
     SDL_RenderPresent(g_renderer);
+    g_shownSurface = surface.get();
+    g_shownChanges = surface->Changes();
+    g_exposed = false;
     return true;
 }
 
@@ -187,65 +199,87 @@ void FollowCaption() {
     SDL_SetWindowTitle(g_window, utf8.c_str());
 }
 
+void Handle(const SDL_Event& e) {
+    switch (e.type) {
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                e.window.event == SDL_WINDOWEVENT_SHOWN ||
+                e.window.event == SDL_WINDOWEVENT_RESTORED ||
+                e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                g_exposed = true;
+            break;
+        case SDL_QUIT:
+            PostQuitMessage(0);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            g_penDown = true;
+            fvt::PenDown(e.button.x / g_scale, e.button.y / g_scale);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            g_penDown = false;
+            fvt::PenUp(e.button.x / g_scale, e.button.y / g_scale);
+            break;
+        case SDL_MOUSEMOTION:
+            if (g_penDown) fvt::PenMove(e.motion.x / g_scale, e.motion.y / g_scale);
+            break;
+        case SDL_MOUSEWHEEL: {
+            // The wheel is the direction pad: a notch away from the person is Up.
+            int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+            // Over a list it scrolls the list.
+            if (notches && fvt::Wheel(e.wheel.mouseX / g_scale, e.wheel.mouseY / g_scale, notches))
+                break;
+            for (int n = std::abs(notches); n > 0; --n) fvt::Key(notches > 0 ? VK_UP : VK_DOWN);
+            break;
+        }
+        case SDL_TEXTINPUT:
+            TypeText(e.text.text);
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            UINT vk = MapKey(e.key.keysym.sym);
+            // A key typed without its text (none came) still goes as the device's key.
+            SendAwaitingKey(0);
+            if (!vk) break;
+            if (e.type == SDL_KEYUP) {
+                fvt::KeyUp(vk);
+                break;
+            }
+            // With Ctrl or Alt held a letter is a command (Ctrl+V, Ctrl+A), and no text comes.
+            const bool typing = SDL_IsTextInputActive() &&
+                                !(e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) &&
+                                !IsCommandKey(vk);
+            if (typing)
+                g_keyAwaitingText = vk;
+            else
+                fvt::KeyDown(vk);
+            break;
+        }
+    }
+}
+
 // Polls events and shows the screen; true while the window lives.
 bool Pump() {
     if (!g_window) return false;
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-        switch (e.type) {
-            case SDL_QUIT:
-                PostQuitMessage(0);
-                break;
-            case SDL_MOUSEBUTTONDOWN:
-                g_penDown = true;
-                fvt::PenDown(e.button.x / g_scale, e.button.y / g_scale);
-                break;
-            case SDL_MOUSEBUTTONUP:
-                g_penDown = false;
-                fvt::PenUp(e.button.x / g_scale, e.button.y / g_scale);
-                break;
-            case SDL_MOUSEMOTION:
-                if (g_penDown) fvt::PenMove(e.motion.x / g_scale, e.motion.y / g_scale);
-                break;
-            case SDL_MOUSEWHEEL: {
-                // The wheel is the direction pad: a notch away from the person is Up.
-                int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
-                // Over a list it scrolls the list.
-                if (notches &&
-                    fvt::Wheel(e.wheel.mouseX / g_scale, e.wheel.mouseY / g_scale, notches))
-                    break;
-                for (int n = std::abs(notches); n > 0; --n) fvt::Key(notches > 0 ? VK_UP : VK_DOWN);
-                break;
-            }
-            case SDL_TEXTINPUT:
-                TypeText(e.text.text);
-                break;
-            case SDL_KEYDOWN:
-            case SDL_KEYUP: {
-                UINT vk = MapKey(e.key.keysym.sym);
-                // A key typed without its text (none came) still goes as the device's key.
-                SendAwaitingKey(0);
-                if (!vk) break;
-                if (e.type == SDL_KEYUP) {
-                    fvt::KeyUp(vk);
-                    break;
-                }
-                // With Ctrl or Alt held a letter is a command (Ctrl+V, Ctrl+A), and no text comes.
-                const bool typing = SDL_IsTextInputActive() &&
-                                    !(e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) &&
-                                    !IsCommandKey(vk);
-                if (typing)
-                    g_keyAwaitingText = vk;
-                else
-                    fvt::KeyDown(vk);
-                break;
-            }
-        }
-    }
+    while (SDL_PollEvent(&e)) Handle(e);
     fvt::win::RepaintDesktopNow();
     Present();
     FollowCaption();
     return true;
+}
+
+// Sleeps in the window system's wait until an event comes, `Wake` is called or ms pass.
+void Wait(int ms) {
+    if (!g_window) return;
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, ms)) Handle(e);
+}
+
+// From any thread: ends a `Wait`.
+void Wake() {
+    SDL_Event e{};
+    e.type = g_wakeEvent;
+    SDL_PushEvent(&e);
 }
 
 }  // namespace
@@ -269,7 +303,9 @@ bool StartSdlDisplay() {
     // methods type what they type.
     SDL_StartTextInput();
     SetDesktopClipboard(CopyToDesktop);
+    g_wakeEvent = SDL_RegisterEvents(1);
     win::SetIdleHook(Pump);
+    if (g_wakeEvent != static_cast<Uint32>(-1)) win::SetDisplayWait(Wait, Wake);
     // With a window, the wave device plays to the desktop's sound.
     RegisterSdlAudioSink();
     Pump();
@@ -282,7 +318,7 @@ bool SdlDisplayActive() {
 
 // What the SDL window shows, scaled back to device pixels, as PNG.
 bool SaveSdlScreenshot(const std::string& path) {
-    if (!g_window || !Present()) return false;
+    if (!g_window || !Present(true)) return false;
     int w = g_w * g_scale, h = g_h * g_scale;
     std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
     if (SDL_RenderReadPixels(g_renderer, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(), w * 4) !=

@@ -244,6 +244,7 @@ bool Surface::DeferCopy565(const Surface& src, int srcX, int srcY, int x, int y,
         w <= 0 || h <= 0 || x < 0 || y < 0 || w > width_ - x || h > height_ - y || srcX < 0 ||
         srcY < 0 || w > src.width_ - srcX || h > src.height_ - srcY)
         return false;
+    ++changes_;
     Deferred& d = deferred_;
     // A page kept from before stays only where the new one does not cover it all; one covered
     // goes, and memory lent for it goes back to its surface.
@@ -359,6 +360,7 @@ bool Surface::RefillInked(std::uint32_t v) {
     // Memory the screen holds is left to it first, as any fill of the whole surface leaves it.
     if (deferred_.width > 0 || lent_) PrepareSlow(true);
     if (!plainKnown_ || plain_ != v) return false;
+    ++changes_;
     const bool oneByte = (v & 0xFF) == (v >> 8);
     // The rows from the top one on: their offsets step by the stride, upwards when bottom-up.
     const std::ptrdiff_t step = topDown_ ? stride_ : -stride_;

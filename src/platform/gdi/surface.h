@@ -42,6 +42,9 @@ public:
         return bits_.get();
     }
     std::size_t ByteSize() const { return static_cast<std::size_t>(stride_) * height_; }
+    // Moves on whenever the pixels may have changed (every write, and every pointer handed out
+    // to write through): a window shows the screen again only when it moved.
+    std::uint64_t Changes() const { return changes_; }
     std::uint8_t* Row(int y) {
         Prepare();
         return RawRow(y);
@@ -130,6 +133,7 @@ private:
     // refers to is left to it.
     // `whole`: the write covers the whole surface, so nothing under it needs keeping.
     void Prepare(bool whole = false) {
+        ++changes_;
         if (deferred_.width > 0 || lent_) [[unlikely]]
             PrepareSlow(whole);
         plainKnown_ = false;
@@ -178,6 +182,7 @@ private:
     mutable bool spareKnown_ = false;
     std::uint16_t sparePlain_ = 0;
     std::vector<int> spareInkEnd_;
+    std::uint64_t changes_ = 0;
     mutable std::uint32_t lastRgb_ = 0xFFFFFFFF;
     mutable int lastIndex_ = 0;
 };

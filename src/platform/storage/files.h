@@ -123,6 +123,12 @@ BOOL UnmapViewOfFile(LPCVOID baseAddress);
 }
 
 namespace fvt {
+
+// FindFirstFileW for callers that look at names and the directory and hidden attributes only:
+// a pattern's entries come from the folder's listing alone, without a stat of each (their
+// size, times and read-only attribute are 0). A plain name is found as by FindFirstFileW.
+// FindNextFileW and FindClose go on with the handle.
+HANDLE FindFirstNamesW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData);
 // Matches a name against a pattern of '*' and '?' without case ("*.*" also matches names
 // without a dot, as on the device).
 bool MatchesPattern(std::u16string_view pattern, std::u16string_view name);

@@ -83,11 +83,36 @@ bool MatchesPattern(std::u16string_view pattern, std::u16string_view name) {
     return MatchFrom(pattern, name);
 }
 
+namespace {
+
+// An entry known from the listing alone: a file or a folder by the listing's own type.
+bool FillFromListing(const dirent& e, std::u16string_view name, WIN32_FIND_DATAW& data) {
+    constexpr DWORD kHidden = 0x2, kDirectory = 0x10, kArchive = 0x20;
+    if (e.d_type != DT_REG && e.d_type != DT_DIR) return false;
+    data = WIN32_FIND_DATAW{};
+    data.dwFileAttributes = e.d_type == DT_DIR ? kDirectory : kArchive;
+    if (IsHiddenName(name)) data.dwFileAttributes |= kHidden;
+    CopyWide(name, data.cFileName, MAX_PATH);
+    return true;
+}
+
+}  // namespace
+
+HANDLE FindFirst(LPCWSTR fileName, LPWIN32_FIND_DATAW findData, bool namesOnly);
+
+HANDLE FindFirstNamesW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) {
+    return FindFirst(fileName, findData, true);
+}
+
 }  // namespace fvt
 
 using namespace fvt;
 
 extern "C" HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) {
+    return FindFirst(fileName, findData, false);
+}
+
+HANDLE fvt::FindFirst(LPCWSTR fileName, LPWIN32_FIND_DATAW findData, bool namesOnly) {
     if (!findData) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     ResolvedPath target;
     if (!ResolveDevicePath(fileName, target, true)) return INVALID_HANDLE_VALUE;
@@ -130,10 +155,15 @@ extern "C" HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) 
                 for (auto& c : cards) shadowed = shadowed || EqualsNoCase(c.name, name);
                 if (shadowed) continue;
             }
+            WIN32_FIND_DATAW data;
+            // A book folder of thousands: each file is looked at once by whoever needs more.
+            if (namesOnly && FillFromListing(*e, name, data)) {
+                find->entries.push_back(data);
+                continue;
+            }
             struct stat st;
             if (fstatat(dirfd(dir), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) continue;  // links, FIFOs, devices
-            WIN32_FIND_DATAW data;
             FillEntry(st, StatCreationFileTime(dirfd(dir), entry.c_str(), st), name, false, data);
             find->entries.push_back(data);
         }
@@ -144,16 +174,23 @@ extern "C" HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) 
                 find->entries.push_back(data);
             }
         }
-        // Host folders list in no set order; a fixed one keeps scans repeatable.
-        std::sort(find->entries.begin(), find->entries.end(),
-                  [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
-                      std::u16string_view x = a.cFileName, y = b.cFileName;
-                      for (size_t i = 0; i < x.size() && i < y.size(); ++i) {
-                          char16_t fx = FoldCase(x[i]), fy = FoldCase(y[i]);
-                          if (fx != fy) return fx < fy;
-                      }
-                      return x.size() < y.size();
-                  });
+        // Host folders list in no set order; a fixed one keeps scans repeatable. The names are
+        // folded once and sorted with their places: the entries themselves are large to move.
+        std::vector<std::pair<std::u16string, size_t>> order;
+        order.reserve(find->entries.size());
+        for (size_t i = 0; i < find->entries.size(); ++i) {
+            std::u16string folded = find->entries[i].cFileName;
+            for (char16_t& c : folded) c = FoldCase(c);
+            order.emplace_back(std::move(folded), i);
+        }
+        std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+            // Shorter first where one name begins the other; ties keep the listing's order.
+            return a.first != b.first ? a.first < b.first : a.second < b.second;
+        });
+        std::vector<WIN32_FIND_DATAW> sorted;
+        sorted.reserve(order.size());
+        for (const auto& [name, i] : order) sorted.push_back(find->entries[i]);
+        find->entries.swap(sorted);
     }
     if (find->entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     *findData = find->entries[0];

@@ -27,7 +27,7 @@ struct QueueOwner {
         for (auto& m : queue->sent) {
             m->done = true;
             m->result = 0;
-            if (m->sender) m->sender->cv.notify_all();
+            if (m->sender) Wake(*m->sender);
         }
         queue->sent.clear();
         queue->posted.clear();
@@ -58,7 +58,7 @@ void HandleSent(std::unique_lock<std::mutex>& lock, ThreadQueue& q) {
     --q.inSend;
     m->result = result;
     m->done = true;
-    if (m->sender) m->sender->cv.notify_all();
+    if (m->sender) Wake(*m->sender);
 }
 
 MSG Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -111,6 +111,19 @@ Window* NeedsPaint(ThreadQueue& q, HWND filter) {
 std::function<bool()>& IdleHook() {
     static auto* hook = new std::function<bool()>;
     return *hook;
+}
+
+// A display that can sleep until its window system has input (`wait`, given the milliseconds
+// to the next timer, -1 for none) and be woken from another thread (`wake`). Only the thread
+// that set it sleeps there; without it a thread with a display looks at it every 16 ms.
+struct DisplayWait {
+    std::function<void(int)> wait;
+    std::function<void()> wake;
+    DWORD thread = 0;
+};
+DisplayWait& DisplayWaitHooks() {
+    static auto* hooks = new DisplayWait;
+    return *hooks;
 }
 
 bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
@@ -176,7 +189,22 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
             continue;
         }
         hookRan = false;
-        if (hooked && (nextDue == 0 || !fvt::IsVirtualClock())) {
+        DisplayWait& display = DisplayWaitHooks();
+        const bool displayWaits =
+            hooked && display.wait && display.wake && display.thread == q->threadId;
+        if (displayWaits && (nextDue == 0 || !fvt::IsVirtualClock())) {
+            // Asleep until input, a post, a paint asked for or the next timer: an idle reader
+            // costs nothing.
+            const int ms = nextDue == 0 ? -1
+                                        : static_cast<int>(std::min<std::uint64_t>(
+                                              nextDue > now ? nextDue - now : 0, 1u << 30));
+            auto wait = display.wait;
+            q->waitingInDisplay = true;
+            lock.unlock();
+            wait(ms);
+            lock.lock();
+            q->waitingInDisplay = false;
+        } else if (hooked && (nextDue == 0 || !fvt::IsVirtualClock())) {
             std::uint64_t ms = nextDue == 0 ? 16 : std::min<std::uint64_t>(16, nextDue - now);
             q->cv.wait_for(lock, std::chrono::milliseconds(ms));
         } else if (nextDue == 0) {
@@ -215,9 +243,14 @@ std::shared_ptr<ThreadQueue> CurrentQueue() {
     return t_queue.queue;
 }
 
+void Wake(ThreadQueue& q) {
+    q.cv.notify_all();
+    if (q.waitingInDisplay && DisplayWaitHooks().wake) DisplayWaitHooks().wake();
+}
+
 void PostToQueue(ThreadQueue& q, const MSG& msg, bool input) {
     (input ? q.input : q.posted).push_back(msg);
-    q.cv.notify_all();
+    Wake(q);
 }
 
 bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt) {
@@ -233,6 +266,14 @@ bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt) 
 void SetIdleHook(std::function<bool()> hook) {
     std::lock_guard<std::mutex> l(Lock());
     IdleHook() = std::move(hook);
+}
+
+void SetDisplayWait(std::function<void(int)> wait, std::function<void()> wake) {
+    std::lock_guard<std::mutex> l(Lock());
+    DisplayWait& hooks = DisplayWaitHooks();
+    hooks.wait = std::move(wait);
+    hooks.wake = std::move(wake);
+    hooks.thread = GetCurrentThreadId();
 }
 
 void SetQuitHook(std::function<void()> hook) {
@@ -280,7 +321,7 @@ bool Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT limitMs, L
     std::unique_lock<std::mutex> lock(Lock());
     if (!target->alive) return true;
     target->sent.push_back(m);
-    target->cv.notify_all();
+    Wake(*target);
     while (!m->done) {
         if (!self->sent.empty()) {
             HandleSent(lock, *self);
@@ -357,7 +398,7 @@ void PostQuitMessage(int exitCode) {
     std::lock_guard<std::mutex> l(Lock());
     q->quit = true;
     q->quitCode = exitCode;
-    q->cv.notify_all();
+    Wake(*q);
 }
 
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -426,7 +467,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     t.due = fvt::NowTicks() + elapse;
     t.proc = proc;
     t.order = NextOrder();
-    if (w->queue) w->queue->cv.notify_all();
+    if (w->queue) Wake(*w->queue);
     return id ? id : 1;
 }
 

@@ -41,7 +41,21 @@ struct ThreadQueue {
     HWND active = nullptr;
     HWND focus = nullptr;
     MSG last{};  // the last message retrieved (GetMessagePos/Time)
+    // The thread sleeps in the display's own wait (input from the window system), which a
+    // condition variable cannot end: whatever is queued for it wakes the display too.
+    bool waitingInDisplay = false;
 };
+
+// Tells a queue's thread that something came for it; lock held.
+void Wake(ThreadQueue& q);
+
+// A display back end's turn (its events, showing the screen), taken before the thread waits.
+void SetIdleHook(std::function<bool()> hook);
+
+// A display back end that can sleep in its window system's own wait: `wait(ms)` returns when
+// input came, `wake()` was called (from any thread) or ms passed (-1: no limit). The calling
+// thread's queue then sleeps there instead of looking at the display every 16 ms.
+void SetDisplayWait(std::function<void(int)> wait, std::function<void()> wake);
 
 struct WindowClass {
     std::u16string name;

@@ -249,7 +249,7 @@ void ExposeScreen(const gdi::RectList& screen) {
     if (!part.empty()) g_desktopDirty = gdi::Union(g_desktopDirty, part);
     ExposeTree(d, screen);
     for (auto& slot : g_slots)
-        if (slot && slot->queue) slot->queue->cv.notify_all();
+        if (slot && slot->queue) Wake(*slot->queue);
 }
 
 void RepaintDesktopNow() {
@@ -1137,7 +1137,7 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     Window* w = Find(hwnd);
     if (!w || w->desktop) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     InvalidateLocked(w, rect, erase != 0);
-    if (w->queue) w->queue->cv.notify_all();
+    if (w->queue) Wake(*w->queue);
     return TRUE;
 }
 

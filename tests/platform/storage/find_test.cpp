@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -150,4 +151,34 @@ TEST_F(Find, TheVirtualClockShowsNoHostBirthTime) {
     const uint64_t written = fvt::FileTimeValue(data.ftLastWriteTime);
     EXPECT_EQ(written, fvt::kUnixEpochFileTime + 1769904000ULL * 10000000ULL);
     EXPECT_EQ(fvt::FileTimeValue(data.ftCreationTime), written);
+}
+
+// The listing of names alone: the same entries in the same order as the full one, folders and
+// hidden names told apart, host links left out, and nothing looked up of the files themselves.
+TEST_F(Find, NamesAloneListAsTheFullListingDoesWithoutTheFilesDetails) {
+    ASSERT_EQ(symlink("a.prc", device.Host("books/link.prc").c_str()), 0);
+    std::vector<DWORD> full, bare;
+    const Names all = List(u"\\books\\*", &full);
+    Names names;
+    WIN32_FIND_DATAW data;
+    HANDLE h = fvt::FindFirstNamesW(u"\\books\\*", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        names.emplace_back(data.cFileName);
+        bare.push_back(data.dwFileAttributes);
+        EXPECT_EQ(data.nFileSizeLow, 0u);
+        EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime | data.ftLastWriteTime.dwHighDateTime, 0u);
+    } while (FindNextFileW(h, &data));
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(h));
+    EXPECT_EQ(names, all);
+    EXPECT_EQ(std::count(names.begin(), names.end(), u"link.prc"), 0);
+    ASSERT_EQ(bare.size(), full.size());
+    constexpr DWORD kKinds = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
+    for (size_t i = 0; i < bare.size(); ++i) EXPECT_EQ(bare[i] & kKinds, full[i] & kKinds) << i;
+    // A plain name is found as the full lookup finds it, its details with it.
+    h = fvt::FindFirstNamesW(u"\\books\\B.PRC", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(data.nFileSizeLow, 2u);
+    FindClose(h);
 }

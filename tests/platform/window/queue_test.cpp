@@ -8,6 +8,7 @@
 #include "platform/kernel/kernel_sync.h"
 #include "platform/last_error.h"
 #include "platform/window/keys.h"
+#include "platform/window/window_internal.h"
 #include "support/platform/window_fixture.h"
 #include "support/platform/window_timer_host.h"
 
@@ -74,6 +75,61 @@ TEST_F(Queue, SendFromAnotherThreadRunsOnTheWindowThreadAndWaits) {
     other.join();
     EXPECT_EQ(result, 42);
     EXPECT_EQ(ranOn, ownThread);
+}
+
+// A display that can sleep in its window system's wait is left there, with no time limit while
+// no timer is due, until something comes for the thread: a post or a paint asked for from
+// another thread wakes it, and its turn (events, showing the screen) is not taken over and over.
+TEST_F(Queue, AnIdleThreadSleepsInTheDisplaysWaitUntilSomethingComes) {
+    HWND hwnd = Make(0, 26, 10, 10);
+    RunUntilIdle();
+    std::mutex m;
+    std::condition_variable cv;
+    bool woken = false, asleep = false;
+    std::vector<int> limits;
+    int turns = 0;
+    win::SetIdleHook([&] {
+        ++turns;
+        return true;
+    });
+    win::SetDisplayWait(
+        [&](int ms) {
+            std::unique_lock<std::mutex> l(m);
+            limits.push_back(ms);
+            asleep = true;
+            cv.notify_all();
+            // Bounded, so that a wake never sent fails the test rather than hangs it.
+            cv.wait_for(l, std::chrono::seconds(5), [&] { return woken; });
+            woken = asleep = false;
+        },
+        [&] {
+            std::lock_guard<std::mutex> l(m);
+            woken = true;
+            cv.notify_all();
+        });
+    auto whenAsleep = [&](std::function<void()> then) {
+        return std::thread([&, then] {
+            std::unique_lock<std::mutex> l(m);
+            cv.wait_for(l, std::chrono::seconds(5), [&] { return asleep; });
+            l.unlock();
+            then();
+        });
+    };
+    MSG msg{};
+    std::thread poster = whenAsleep([&] { PostMessageW(hwnd, WM_USER + 7, 0, 0); });
+    ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+    poster.join();
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 7));
+    std::thread painter = whenAsleep([&] { InvalidateRect(hwnd, nullptr, FALSE); });
+    ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+    painter.join();
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+    DispatchMessageW(&msg);
+    win::SetDisplayWait(nullptr, nullptr);
+    win::SetIdleHook(nullptr);
+    EXPECT_EQ(limits, (std::vector<int>{-1, -1}));
+    // One turn before each sleep, none while asleep.
+    EXPECT_EQ(turns, 2);
 }
 
 TEST_F(Queue, SendToAThreadThatEndedReturnsZero) {

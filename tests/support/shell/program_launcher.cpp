@@ -9,9 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -20,6 +23,33 @@ extern char** environ;
 namespace fvt::test {
 
 namespace {
+
+// What the failed runs of the current test said: printed when the test ends, and only when it
+// failed. A run the test means to fail, whose message it asserts, leaves the log quiet.
+std::mutex g_failedRunsLock;
+std::vector<std::string> g_failedRuns;
+
+class FailedRunsPrinter : public testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo& test) override {
+        std::vector<std::string> runs;
+        {
+            std::lock_guard<std::mutex> l(g_failedRunsLock);
+            runs.swap(g_failedRuns);
+        }
+        if (!test.result() || !test.result()->Failed()) return;
+        for (const std::string& run : runs) std::cerr << run;
+    }
+};
+
+void NoteFailedRun(std::string text) {
+    static const bool listening = [] {
+        testing::UnitTest::GetInstance()->listeners().Append(new FailedRunsPrinter);
+        return true;
+    }();
+    (void)listening;
+    std::lock_guard<std::mutex> l(g_failedRunsLock);
+    g_failedRuns.push_back(std::move(text));
+}
 
 constexpr uid_t kNobody = 65534;
 
@@ -202,9 +232,9 @@ ProgramResult LaunchedProgram::Wait() {
     result_.out = ReadAll(outFd_);
     result_.err = ReadAll(errFd_);
     // What a failed run said goes to the test's own log, where a person looks first (a
-    // sanitizer's report among it).
+    // sanitizer's report among it), when the test fails.
     if (result_.status != 0)
-        std::cerr << "[ program  ] " << description_ << ": " << result_.Describe() << "\n";
+        NoteFailedRun("[ program  ] " + description_ + ": " + result_.Describe() + "\n");
     return result_;
 }
 
