@@ -56,10 +56,12 @@ TEST(TableViews, AViewAcrossTheNextOneShowsAllOfIsNoStepOfItsOwn) {
                             Line{20, 40, {Word{10, 60, {0}}, Word{217, 300, {0, 210}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 222, -1}),
               (std::vector<int32_t>{0, 217}));
-    // A word between the edge and the words keeps the view at the edge.
+    // A word between the edge and the words: the column is a pixel wider than the view, and
+    // the view slides by that pixel to show all of it, rather than read it at the edge and
+    // again from its words.
     lines[1].words.push_back(Word{211, 215, {0, 210}});
     EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 222, -1}),
-              (std::vector<int32_t>{0, 210, 217}));
+              (std::vector<int32_t>{0, 211}));
     // The first view keeps the table's left edge, though the next one shows all it shows.
     const std::vector<Line> inset{Line{0, 20, {Word{7, 201, {0}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(inset, Frame{200, 100, 20, -1}),
