@@ -470,6 +470,12 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
             block_->Mark(stop.counts[kItemFlowMark])->type == kMarkTableEnd)
             stop.Next();
         cursor = stop;
+        // A table read view by view across: what follows it is read once, on the page after
+        // its last view, not beside each of its views.
+        if (tableDepth_ == 1 && tableWidth > column.width && !OnlyTextEndFollows(stop)) {
+            column.MarkFull();
+            return true;
+        }
         goOn = true;
         return true;
     }
