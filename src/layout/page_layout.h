@@ -481,6 +481,9 @@ public:
     // PageDowns reach from the page's top (0: their first views; kNone: their last, as a page
     // reached going back shows them, paging back retracing paging forward).
     void ShowTableViews(uint32_t step);
+    // Shows the view of the current page's table larger than its view that reads the text at
+    // the position (Find's match); false when no table of the page holds it.
+    bool ShowTableViewHolding(uint32_t position);
     // The PageDowns taken through the current page's tables since its top (0 at their first
     // views), and the number shown for the current page: its own number and those steps (each
     // view of a large table counts as a page, so the page after it is numbered past them).

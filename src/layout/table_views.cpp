@@ -10,7 +10,6 @@ namespace {
 constexpr int32_t kNoStop = std::numeric_limits<int32_t>::max();
 // However the lines lie, a table is never read in more views than this.
 constexpr size_t kMostViews = 100000;
-constexpr size_t kNoView = std::numeric_limits<size_t>::max();
 
 // Where the view across from x goes next for a word it does not show whole. Around the word,
 // the outermost cell that starts right of x is a column of its own when it starts in the
@@ -108,20 +107,14 @@ struct Index {
 };
 
 // The view a word is read in: the last one across that shows it whole, else the last one that
-// shows a part of it. A view that goes on inside a column (not `column[i]`) reads only what no
-// view before it showed whole: the words a column a few pixels wider than the view cut at its
-// side, not the column again.
-size_t HomeOf(const Word& w, const std::vector<int32_t>& stops,
-              const std::vector<size_t>& lastColumn, int32_t width) {
+// shows a part of it.
+size_t HomeOf(const Word& w, const std::vector<int32_t>& stops, int32_t width) {
     if (!Wide(w, width)) {
         // Shown whole from the views in [right - width, left].
         const size_t first = std::lower_bound(stops.begin(), stops.end(), w.right - width) -
                              stops.begin();
         const size_t end = std::upper_bound(stops.begin(), stops.end(), w.left) - stops.begin();
-        if (first < end) {
-            const size_t column = lastColumn[end - 1];
-            return column != kNoView && column >= first ? column : first;
-        }
+        if (first < end) return end - 1;
     }
     // A part of it shows in the views in (left - width, right).
     const size_t first = std::upper_bound(stops.begin(), stops.end(), w.left - width) -
@@ -144,12 +137,9 @@ size_t ObjectHomeOf(const Word& w, const std::vector<int32_t>& stops, int32_t wi
     return home;
 }
 
-// The column stops with, for each, whether it starts a column (the first view, the edge of a
-// cell, or the words of one) rather than going on inside the column of the view before.
-void Stops(const std::vector<Line>& lines, const Frame& frame, std::vector<int32_t>& stops,
-           std::vector<bool>& columns) {
+// The left offsets of the views across, from 0.
+void Stops(const std::vector<Line>& lines, const Frame& frame, std::vector<int32_t>& stops) {
     stops.assign(1, 0);
-    columns.assign(1, true);
     if (frame.largestX <= 0 || frame.width <= 0) return;
     const int32_t width = frame.width;
     const Index index(lines, width);
@@ -221,7 +211,6 @@ void Stops(const std::vector<Line>& lines, const Frame& frame, std::vector<int32
             }
         }
         stops.push_back(next);
-        columns.push_back(column);
     }
 }
 
@@ -249,18 +238,13 @@ bool WordShows(int32_t left, int32_t right, int32_t x, int32_t width) {
 
 std::vector<int32_t> ColumnStops(const std::vector<Line>& lines, const Frame& frame) {
     std::vector<int32_t> stops;
-    std::vector<bool> columns;
-    Stops(lines, frame, stops, columns);
+    Stops(lines, frame, stops);
     return stops;
 }
 
 std::vector<Point> ViewSequence(const std::vector<Line>& lines, const Frame& frame) {
     std::vector<int32_t> stops;
-    std::vector<bool> columns;
-    Stops(lines, frame, stops, columns);
-    std::vector<size_t> lastColumn(stops.size(), kNoView);
-    for (size_t i = 0; i < stops.size(); ++i)
-        lastColumn[i] = columns[i] ? i : i > 0 ? lastColumn[i - 1] : kNoView;
+    Stops(lines, frame, stops);
     // The lines read in each view across: those with a word, picture or control at home in it.
     std::vector<std::vector<const Line*>> bands(stops.size());
     std::vector<const Line*> last(stops.size(), nullptr);
@@ -270,7 +254,7 @@ std::vector<Point> ViewSequence(const std::vector<Line>& lines, const Frame& fra
             last[home] = &line;
             bands[home].push_back(&line);
         };
-        for (const Word& w : line.words) add(HomeOf(w, stops, lastColumn, frame.width));
+        for (const Word& w : line.words) add(HomeOf(w, stops, frame.width));
         for (const Word& w : line.objects) add(ObjectHomeOf(w, stops, frame.width));
     }
     std::vector<Point> views;
@@ -286,6 +270,21 @@ std::vector<Point> ViewSequence(const std::vector<Line>& lines, const Frame& fra
             views.push_back(Point{stops[i], to});
     }
     return views;
+}
+
+bool ViewReading(const std::vector<Line>& lines, const Frame& frame,
+                 const std::vector<Point>& views, const Word& word, int32_t top, size_t& view) {
+    std::vector<int32_t> stops;
+    Stops(lines, frame, stops);
+    const int32_t x = stops[HomeOf(word, stops, frame.width)];
+    bool found = false;
+    for (size_t i = 0; i < views.size(); ++i) {
+        if (views[i].x != x) continue;
+        if (found && views[i].y > top) break;
+        view = i;
+        found = true;
+    }
+    return found;
 }
 
 bool StepView(const std::vector<Point>& views, Point at, int32_t direction, Point& to) {

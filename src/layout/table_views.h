@@ -10,6 +10,7 @@
 // Everything here is in the table's content coordinates: 0, 0 is its top-left corner.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -54,6 +55,12 @@ std::vector<int32_t> ColumnStops(const std::vector<Line>& lines, const Frame& fr
 
 // Every view PageDown shows, from the table's top-left corner to its last view.
 std::vector<Point> ViewSequence(const std::vector<Line>& lines, const Frame& frame);
+
+// The view of `views` (the table's ViewSequence) that reads a word of this extent on a line
+// whose top is `top`: down the view across the word is read in, the last one that starts at
+// or above the line. False when no view holds it.
+bool ViewReading(const std::vector<Line>& lines, const Frame& frame,
+                 const std::vector<Point>& views, const Word& word, int32_t top, size_t& view);
 
 // The view after (direction > 0) or before (direction < 0) the one at `at` in the sequence;
 // false when there is none. An offset the sequence does not hold (the table was scrolled by
