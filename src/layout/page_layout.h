@@ -759,7 +759,9 @@ private:
     // the table wraps its cells alike, however the page was reached. Null when they cannot be
     // had: the page's own rows are then measured.
     static constexpr int32_t kMeasuredRows = 400;
-    const TableColumnMeasure* ColumnMeasure(const TableRecord& table, int32_t width);
+    // `read`: the widths of a walk of the page's own that read the same rows, measured instead.
+    const TableColumnMeasure* ColumnMeasure(const TableRecord& table, int32_t width,
+                                            TableWidths* read = nullptr);
     // The rows are read again from the table's start into a block of their own; the source,
     // open elements, style and page stop are left as they were.
     bool MeasureTableRows(uint32_t tableStart, int32_t width, TableColumnMeasure& out);

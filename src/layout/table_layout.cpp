@@ -288,13 +288,17 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
     return true;
 }
 
-const TableColumnMeasure* PageLayout::ColumnMeasure(const TableRecord& table, int32_t width) {
+const TableColumnMeasure* PageLayout::ColumnMeasure(const TableRecord& table, int32_t width,
+                                                     TableWidths* read) {
     if (tableDepth_ != 1 || table.start == TableRecord{}.start) return nullptr;
     auto found = tableMeasures_.find(table.start);
     if (found != tableMeasures_.end() && found->second->width == width)
         return &found->second->columns;
     std::unique_ptr<MeasuredTable> measured(new (std::nothrow) MeasuredTable());
-    if (!measured || !MeasureTableRows(table.start, width, measured->columns)) return nullptr;
+    if (!measured) return nullptr;
+    const bool ok = read ? read->MeasureColumns(measured->columns, fonts_.BaseSize(), width)
+                         : MeasureTableRows(table.start, width, measured->columns);
+    if (!ok) return nullptr;
     measured->width = width;
     std::unique_ptr<MeasuredTable>& kept = tableMeasures_[table.start];
     kept = std::move(measured);
@@ -373,10 +377,8 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     // Measuring: the rows that may fit, at the column's width, their words whole as the text
     // has them (not as a layout before this one cut them), so that the table measures the same
     // wherever the page it is on began.
-    const TableColumnMeasure* measure = ColumnMeasure(table, column.width);
     RejoinCutWords(rows);
     TableWidths widths;
-    widths.UseColumnMeasure(measure);
     int32_t room = column.Remaining();
     int32_t fitting = 0;
     bool tableEnded = false;
@@ -387,6 +389,11 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     if (fitting < 1 || !widths.Finish()) {
         return false;
     }
+    // A table of one row read whole from its start here (a page laid out in a table) is
+    // measured from this walk: the rows the measure would read again are the same.
+    const bool readWhole = tableEnded && fitting == 1 &&
+                           block_->PositionAt(tableAt) <= table.start;
+    widths.UseColumnMeasure(ColumnMeasure(table, column.width, readWhole ? &widths : nullptr));
 
     int32_t tableWidth = 0, tableHeight = 0;
     int32_t tableX = 0, tableY = 0;
