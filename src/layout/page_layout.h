@@ -907,4 +907,14 @@ private:
     };
     // By the TABLE element's position; forgotten with the pages laid out.
     std::unordered_map<uint32_t, std::unique_ptr<MeasuredTable>> tableMeasures_;
+    // A nested table's measuring walk, kept while the outermost table around it is laid out:
+    // that walk lays the cells out at the page's width whatever the cell around the table, so
+    // each walk of the tables around it (measuring, then at their widths) would repeat it alike.
+    struct NestedMeasure {
+        std::vector<TableCell> cells;  // as added, with the row entry each was added in
+        int32_t rows = 0;
+        int32_t fitting = 0;
+        bool ended = false;
+    };
+    std::unordered_map<uint32_t, NestedMeasure> nestedMeasures_;  // by the TABLE's position
 };

@@ -374,6 +374,8 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     BlockCursor rows = tableAt;
     rows.Next();
 
+    if (tableDepth_ == 1) nestedMeasures_.clear();
+    const bool nested = tableDepth_ > 1 && table.start != TableRecord{}.start;
     // Measuring: the rows that may fit, at the column's width, their words whole as the text
     // has them (not as a layout before this one cut them), so that the table measures the same
     // wherever the page it is on began.
@@ -383,9 +385,33 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     int32_t fitting = 0;
     bool tableEnded = false;
     BlockCursor stop = rows;
-    if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting, tableEnded,
-                       nullptr))
-        return false;
+    auto kept = nested ? nestedMeasures_.find(table.start) : nestedMeasures_.end();
+    bool fromKept = kept != nestedMeasures_.end();
+    if (fromKept) {
+        // Measured by an earlier walk of the tables around it.
+        for (const TableCell& cell : kept->second.cells) {
+            while (widths.RowCount() <= cell.row)
+                if (!widths.AddRow()) return false;
+            if (!widths.AddCell(cell)) return false;
+        }
+        while (widths.RowCount() < kept->second.rows)
+            if (!widths.AddRow()) return false;
+        fitting = kept->second.fitting;
+        tableEnded = kept->second.ended;
+    } else {
+        if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting, tableEnded,
+                           nullptr))
+            return false;
+        // A nested table's room is its cell's, which never stops it: kept whole.
+        if (nested && tableEnded) {
+            NestedMeasure m;
+            for (int32_t i = 0; i < widths.CellCount(); ++i) m.cells.push_back(*widths.Cell(i));
+            m.rows = widths.RowCount();
+            m.fitting = fitting;
+            m.ended = tableEnded;
+            nestedMeasures_[table.start] = std::move(m);
+        }
+    }
     if (fitting < 1 || !widths.Finish()) {
         return false;
     }
@@ -418,8 +444,21 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         bool ended = false;
         ranges.Clear();
         if (!WalkTableRows(widths, table, walk, fitting, 0x7FFFFFFF, false, tableX, done, ended,
-                           &ranges))
-            return false;
+                           &ranges)) {
+            if (!fromKept) return false;
+            // Its cells are not where they were when it was measured: measured again here.
+            fromKept = false;
+            nestedMeasures_.erase(table.start);
+            widths = TableWidths();
+            RejoinCutWords(rows);
+            stop = rows;
+            if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting,
+                               tableEnded, nullptr) ||
+                fitting < 1 || !widths.Finish())
+                return false;
+            widths.UseColumnMeasure(nullptr);
+            continue;
+        }
         if (!widths.LayoutHeight(table.attributes.height, tableHeight, base, column.height))
             return false;
         stop = walk;
