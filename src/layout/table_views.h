@@ -3,7 +3,9 @@
 // next one starts at the left edge of a column (a cell starting in the right half of the view
 // before, or beyond it) whose words the views before could not show whole, or, inside a cell
 // wider than the view or at a word cut at its side, at the first such word: no word is only
-// ever shown cut. Each of those views is read down before the next one across, over the lines
+// ever shown cut. A column whose words the view can hold, though its edges make it a few pixels
+// wider, is shown by a view slid to fit them, not read again from its cut words in a second
+// strip. Each of those views is read down before the next one across, over the lines
 // whose words belong to it: a word belongs to the last view across that shows it whole. PageUp
 // goes back over the same views.
 //
