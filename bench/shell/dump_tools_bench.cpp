@@ -180,6 +180,60 @@ std::string IndexTableHtml(std::size_t bytes) {
     return html + "</table></body></html>";
 }
 
+// An API reference's index of words, about `bytes` of HTML, as a documentation generator lays
+// out each of its pages: a menu column of fixed width in nested tables beside a body column
+// listing, for each word, the long identifiers (no break inside them) of the functions and
+// constants whose description uses it; the page repeated to the size.
+std::string ApiIndexHtml(std::size_t bytes) {
+    static const char* const kPrefixes[] = {"xslt", "xsltExt", "xmlXPath", "XSLT_", "exslt"};
+    static const char* const kParts[] = {"Format", "Number", "Conversion", "Compile", "Attr",
+                                         "Register", "Module", "Element", "Stylesheet",
+                                         "Namespace", "Transform", "Context", "Template",
+                                         "Function", "Lookup"};
+    static const char* const kWords[] = {"about", "above", "according", "added", "allocate",
+                                         "applied", "attribute", "based", "between", "called"};
+    std::uint32_t seed = 29;
+    auto pick = [&](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    std::string html;
+    for (int page = 0; html.size() < bytes; ++page) {
+        html += "<html><head><title>API Alphabetic Index</title></head><body bgcolor=\"#8b7765\">"
+                "<table border=\"0\" cellpadding=\"4\" cellspacing=\"0\" width=\"100%\">"
+                "<tr><td bgcolor=\"#8b7765\"><table border=\"0\" cellspacing=\"0\" "
+                "cellpadding=\"2\" width=\"100%\"><tr><td valign=\"top\" width=\"200\">"
+                "<table width=\"100%\" border=\"0\" cellspacing=\"1\" cellpadding=\"3\">"
+                "<tr><td bgcolor=\"#eecfa1\" align=\"center\"><b>API Indexes</b></td></tr>"
+                "<tr><td bgcolor=\"#fffacd\"><ul>";
+        for (const char* item : {"Alphabetic", "Constructors", "Functions/Types", "Modules",
+                                 "Symbols"})
+            html += std::string("<li><a href=\"API.html\">") + item + "</a></li>";
+        html += "</ul></td></tr></table></td><td valign=\"top\" bgcolor=\"#8b7765\">"
+                "<table border=\"0\" cellspacing=\"0\" cellpadding=\"1\" width=\"100%\">"
+                "<tr><td><table border=\"0\" cellspacing=\"0\" cellpadding=\"1\" "
+                "width=\"100%\" bgcolor=\"#000000\"><tr><td>"
+                "<table border=\"0\" cellpadding=\"3\" cellspacing=\"1\" width=\"100%\">"
+                "<tr><td bgcolor=\"#fffacd\">";
+        for (int letter = 0; letter < 6; ++letter) {
+            html += "<h2>Letter " + std::string(1, char('a' + letter)) + ":</h2><dl>";
+            for (int w = 0; w < 15; ++w) {
+                html += std::string("<dt>") + kWords[pick(10)] + std::to_string(page) + "</dt><dd>";
+                for (int k = 1 + pick(4); k > 0; --k) {
+                    std::string id = kPrefixes[pick(5)];
+                    for (int n = 2 + pick(3); n > 0; --n) id += kParts[pick(15)];
+                    html += "<a href=\"html/libref.html#" + id + "\">" + id + "</a><br />";
+                }
+                html += "</dd>";
+            }
+            html += "</dl>";
+        }
+        html += "</td></tr></table></td></tr></table></td></tr></table></td></tr></table></td>"
+                "</tr></table></td></tr></table></body></html>\n";
+    }
+    return html;
+}
+
 // The inputs, made once, in a folder removed at exit.
 struct Inputs {
     fixtures::TempFolder folder;
@@ -211,6 +265,8 @@ struct Inputs {
         std::ofstream(files["prose"], std::ios::binary) << ProseHtml(2300000);
         files["table"] = folder.File("index.html");
         std::ofstream(files["table"], std::ios::binary) << IndexTableHtml(850000);
+        files["api"] = folder.File("api.html");
+        std::ofstream(files["api"], std::ios::binary) << ApiIndexHtml(850000);
     }
 };
 
@@ -304,6 +360,13 @@ void BM_PagedumpTablePage(benchmark::State& state) {
     Paired(state, "table", Pagedump, "/usr/bin/w3m", W3mDump);
 }
 BENCHMARK(BM_PagedumpTablePage)->Iterations(11)->UseRealTime();
+
+// The same for an API reference's index pages (850 KB), each laid out in a table whose body
+// column lists long identifiers.
+void BM_PagedumpApiIndex(benchmark::State& state) {
+    Paired(state, "api", Pagedump, "/usr/bin/w3m", W3mDump);
+}
+BENCHMARK(BM_PagedumpApiIndex)->Iterations(11)->UseRealTime();
 
 void BM_PagedumpProseBook(benchmark::State& state) {
     Paired(state, "prose", Pagedump, "/usr/bin/w3m", W3mDump);

@@ -98,11 +98,16 @@ bool PageLayout::GoToFoundText(uint32_t position) {
             pager_.LayoutPageAt(pager_.Current(), false, &b) && b >= 0) {
             FoundLine last = LocateLine(pager_.Slot(b).contents, position);
             // The page cut above that line: the page after the cut starts on it.
-            if (last.any && StepPage(last.lastTop - viewport_.y, PageStepCode::kSamePage))
+            if (last.any && StepPage(last.lastTop - viewport_.y, PageStepCode::kSamePage)) {
+                // Inside a table read in views, the view that holds it.
+                if (ShowTableViewHolding(position) && pager_.CurrentRecord())
+                    listener_->OnPageChanged(pager_.CurrentRecord());
                 return true;
+            }
             MoveToPosition(found, PageStepCode::kSamePage);
         }
     }
+    ShowTableViewHolding(position);
     PageRecord* shown = pager_.CurrentRecord();
     if (!shown) return false;
     listener_->OnPageChanged(shown);

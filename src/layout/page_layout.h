@@ -484,6 +484,9 @@ public:
     // PageDowns reach from the page's top (0: their first views; kNone: their last, as a page
     // reached going back shows them, paging back retracing paging forward).
     void ShowTableViews(uint32_t step);
+    // Shows the view of the current page's table larger than its view that reads the text at
+    // the position (Find's match); false when no table of the page holds it.
+    bool ShowTableViewHolding(uint32_t position);
     // The PageDowns taken through the current page's tables since its top (0 at their first
     // views), and the number shown for the current page: its own number and those steps (each
     // view of a large table counts as a page, so the page after it is numbered past them).
@@ -759,7 +762,9 @@ private:
     // the table wraps its cells alike, however the page was reached. Null when they cannot be
     // had: the page's own rows are then measured.
     static constexpr int32_t kMeasuredRows = 400;
-    const TableColumnMeasure* ColumnMeasure(const TableRecord& table, int32_t width);
+    // `read`: the widths of a walk of the page's own that read the same rows, measured instead.
+    const TableColumnMeasure* ColumnMeasure(const TableRecord& table, int32_t width,
+                                            TableWidths* read = nullptr);
     // The rows are read again from the table's start into a block of their own; the source,
     // open elements, style and page stop are left as they were.
     bool MeasureTableRows(uint32_t tableStart, int32_t width, TableColumnMeasure& out);
@@ -905,4 +910,14 @@ private:
     };
     // By the TABLE element's position; forgotten with the pages laid out.
     std::unordered_map<uint32_t, std::unique_ptr<MeasuredTable>> tableMeasures_;
+    // A nested table's measuring walk, kept while the outermost table around it is laid out:
+    // that walk lays the cells out at the page's width whatever the cell around the table, so
+    // each walk of the tables around it (measuring, then at their widths) would repeat it alike.
+    struct NestedMeasure {
+        std::vector<TableCell> cells;  // as added, with the row entry each was added in
+        int32_t rows = 0;
+        int32_t fitting = 0;
+        bool ended = false;
+    };
+    std::unordered_map<uint32_t, NestedMeasure> nestedMeasures_;  // by the TABLE's position
 };

@@ -68,8 +68,19 @@ struct TableLines {
     TableViews::Frame frame;
 };
 
+// The word of a table that holds a text position (the last run starting at or before it, when
+// that run is a table's): which table, the word, and its line.
+struct WordAt {
+    uint32_t position = 0xFFFFFFFFu;
+    size_t table = 0;
+    bool found = false;
+    TableViews::Word word;
+    int32_t top = 0;
+};
+
 // The page's scrollable tables (outermost ones), their lines and words.
-void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLines>& out) {
+void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLines>& out,
+                       WordAt* at = nullptr) {
     BlockContents& c = slot.contents;
     std::vector<TableScrollEntry>* entries = CurrentTables(&slot);
     int32_t counts[kItemKindCount] = {};
@@ -81,6 +92,11 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
     for (int32_t i = 0; i < c.Count(); ++i) {
         uint32_t kind = c.ItemAt(i)->kind;
         int32_t k = counts[kind]++;
+        // Text past the position found ends the search; text before it outside the tables
+        // (or in no line shown) holds it rather than a table.
+        if (at && kind == kItemTextRun && c.ItemAt(i)->HasPosition() &&
+            c.ItemAt(i)->Position() <= at->position)
+            at->found = false;
         if (kind == kItemTable) {
             cells.push_back(0);
             if (depth++ > 0) continue;
@@ -121,6 +137,12 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
                 const int32_t left = run->x - shiftX - box.x;
                 table->lines.back().words.push_back(
                     TableViews::Word{left, left + run->width, cells});
+                if (at && c.ItemAt(i)->HasPosition() && c.ItemAt(i)->Position() <= at->position) {
+                    at->found = true;
+                    at->table = out.size() - 1;
+                    at->word = table->lines.back().words.back();
+                    at->top = table->lines.back().top;
+                }
             } else if (kind == kItemInlineBox && lineOpen) {
                 const InlineBox* b = c.Object(k);
                 if (!b || b->rect.width <= 0) continue;
@@ -208,6 +230,33 @@ bool PageLayout::StepTableViews(int32_t direction, bool move) {
             e->y = e->savedY = to.y;
         }
         return true;
+    }
+    return false;
+}
+
+bool PageLayout::ShowTableViewHolding(uint32_t position) {
+    const int32_t s = pager_.Current() == kNone ? -1 : pager_.SlotOf(pager_.Current());
+    if (s < 0) return false;
+    PageSlot& slot = pager_.Slot(s);
+    if (!slot.record || slot.contents.KindCount(kItemTable) == 0) return false;
+    std::vector<TableLines> tables;
+    WordAt at;
+    at.position = position;
+    CollectTableLines(*this, slot, tables, &at);
+    if (!at.found || !HasViews(tables[at.table])) return false;
+    // The PageDowns from the page's top: the views of the tables before it, then those of
+    // its own table up to the one that reads the word.
+    uint32_t step = 0;
+    for (const PageSlot::TableViewList& t : TableViewsOf(slot)) {
+        if (t.position == tables[at.table].position) {
+            size_t view = 0;
+            if (!TableViews::ViewReading(tables[at.table].lines, tables[at.table].frame, t.views,
+                                         at.word, at.top, view))
+                return false;
+            ShowTableViews(step + static_cast<uint32_t>(view));
+            return view > 0 || step > 0;
+        }
+        step += static_cast<uint32_t>(t.views.size()) - 1;
     }
     return false;
 }

@@ -288,13 +288,17 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
     return true;
 }
 
-const TableColumnMeasure* PageLayout::ColumnMeasure(const TableRecord& table, int32_t width) {
+const TableColumnMeasure* PageLayout::ColumnMeasure(const TableRecord& table, int32_t width,
+                                                     TableWidths* read) {
     if (tableDepth_ != 1 || table.start == TableRecord{}.start) return nullptr;
     auto found = tableMeasures_.find(table.start);
     if (found != tableMeasures_.end() && found->second->width == width)
         return &found->second->columns;
     std::unique_ptr<MeasuredTable> measured(new (std::nothrow) MeasuredTable());
-    if (!measured || !MeasureTableRows(table.start, width, measured->columns)) return nullptr;
+    if (!measured) return nullptr;
+    const bool ok = read ? read->MeasureColumns(measured->columns, fonts_.BaseSize(), width)
+                         : MeasureTableRows(table.start, width, measured->columns);
+    if (!ok) return nullptr;
     measured->width = width;
     std::unique_ptr<MeasuredTable>& kept = tableMeasures_[table.start];
     kept = std::move(measured);
@@ -370,23 +374,52 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     BlockCursor rows = tableAt;
     rows.Next();
 
+    if (tableDepth_ == 1) nestedMeasures_.clear();
+    const bool nested = tableDepth_ > 1 && table.start != TableRecord{}.start;
     // Measuring: the rows that may fit, at the column's width, their words whole as the text
     // has them (not as a layout before this one cut them), so that the table measures the same
     // wherever the page it is on began.
-    const TableColumnMeasure* measure = ColumnMeasure(table, column.width);
     RejoinCutWords(rows);
     TableWidths widths;
-    widths.UseColumnMeasure(measure);
     int32_t room = column.Remaining();
     int32_t fitting = 0;
     bool tableEnded = false;
     BlockCursor stop = rows;
-    if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting, tableEnded,
-                       nullptr))
-        return false;
+    auto kept = nested ? nestedMeasures_.find(table.start) : nestedMeasures_.end();
+    bool fromKept = kept != nestedMeasures_.end();
+    if (fromKept) {
+        // Measured by an earlier walk of the tables around it.
+        for (const TableCell& cell : kept->second.cells) {
+            while (widths.RowCount() <= cell.row)
+                if (!widths.AddRow()) return false;
+            if (!widths.AddCell(cell)) return false;
+        }
+        while (widths.RowCount() < kept->second.rows)
+            if (!widths.AddRow()) return false;
+        fitting = kept->second.fitting;
+        tableEnded = kept->second.ended;
+    } else {
+        if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting, tableEnded,
+                           nullptr))
+            return false;
+        // A nested table's room is its cell's, which never stops it: kept whole.
+        if (nested && tableEnded) {
+            NestedMeasure m;
+            for (int32_t i = 0; i < widths.CellCount(); ++i) m.cells.push_back(*widths.Cell(i));
+            m.rows = widths.RowCount();
+            m.fitting = fitting;
+            m.ended = tableEnded;
+            nestedMeasures_[table.start] = std::move(m);
+        }
+    }
     if (fitting < 1 || !widths.Finish()) {
         return false;
     }
+    // A table of one row read whole from its start here (a page laid out in a table) is
+    // measured from this walk: the rows the measure would read again are the same.
+    const bool readWhole = tableEnded && fitting == 1 &&
+                           block_->PositionAt(tableAt) <= table.start;
+    widths.UseColumnMeasure(ColumnMeasure(table, column.width, readWhole ? &widths : nullptr));
 
     int32_t tableWidth = 0, tableHeight = 0;
     int32_t tableX = 0, tableY = 0;
@@ -411,8 +444,21 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         bool ended = false;
         ranges.Clear();
         if (!WalkTableRows(widths, table, walk, fitting, 0x7FFFFFFF, false, tableX, done, ended,
-                           &ranges))
-            return false;
+                           &ranges)) {
+            if (!fromKept) return false;
+            // Its cells are not where they were when it was measured: measured again here.
+            fromKept = false;
+            nestedMeasures_.erase(table.start);
+            widths = TableWidths();
+            RejoinCutWords(rows);
+            stop = rows;
+            if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting,
+                               tableEnded, nullptr) ||
+                fitting < 1 || !widths.Finish())
+                return false;
+            widths.UseColumnMeasure(nullptr);
+            continue;
+        }
         if (!widths.LayoutHeight(table.attributes.height, tableHeight, base, column.height))
             return false;
         stop = walk;
@@ -470,6 +516,12 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
             block_->Mark(stop.counts[kItemFlowMark])->type == kMarkTableEnd)
             stop.Next();
         cursor = stop;
+        // A table read view by view across: what follows it is read once, on the page after
+        // its last view, not beside each of its views.
+        if (tableDepth_ == 1 && tableWidth > column.width && !OnlyTextEndFollows(stop)) {
+            column.MarkFull();
+            return true;
+        }
         goOn = true;
         return true;
     }

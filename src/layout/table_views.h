@@ -3,13 +3,16 @@
 // next one starts at the left edge of a column (a cell starting in the right half of the view
 // before, or beyond it) whose words the views before could not show whole, or, inside a cell
 // wider than the view or at a word cut at its side, at the first such word: no word is only
-// ever shown cut. Each of those views is read down before the next one across, over the lines
+// ever shown cut. A column whose words the view can hold, though its edges make it a few pixels
+// wider, is shown by a view slid to fit them, not read again from its cut words in a second
+// strip. Each of those views is read down before the next one across, over the lines
 // whose words belong to it: a word belongs to the last view across that shows it whole. PageUp
 // goes back over the same views.
 //
 // Everything here is in the table's content coordinates: 0, 0 is its top-left corner.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -54,6 +57,12 @@ std::vector<int32_t> ColumnStops(const std::vector<Line>& lines, const Frame& fr
 
 // Every view PageDown shows, from the table's top-left corner to its last view.
 std::vector<Point> ViewSequence(const std::vector<Line>& lines, const Frame& frame);
+
+// The view of `views` (the table's ViewSequence) that reads a word of this extent on a line
+// whose top is `top`: down the view across the word is read in, the last one that starts at
+// or above the line. False when no view holds it.
+bool ViewReading(const std::vector<Line>& lines, const Frame& frame,
+                 const std::vector<Point>& views, const Word& word, int32_t top, size_t& view);
 
 // The view after (direction > 0) or before (direction < 0) the one at `at` in the sequence;
 // false when there is none. An offset the sequence does not hold (the table was scrolled by

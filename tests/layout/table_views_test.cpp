@@ -56,10 +56,12 @@ TEST(TableViews, AViewAcrossTheNextOneShowsAllOfIsNoStepOfItsOwn) {
                             Line{20, 40, {Word{10, 60, {0}}, Word{217, 300, {0, 210}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 222, -1}),
               (std::vector<int32_t>{0, 217}));
-    // A word between the edge and the words keeps the view at the edge.
+    // A word between the edge and the words: the column is a pixel wider than the view, and
+    // the view slides by that pixel to show all of it, rather than read it at the edge and
+    // again from its words.
     lines[1].words.push_back(Word{211, 215, {0, 210}});
     EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 222, -1}),
-              (std::vector<int32_t>{0, 210, 217}));
+              (std::vector<int32_t>{0, 211}));
     // The first view keeps the table's left edge, though the next one shows all it shows.
     const std::vector<Line> inset{Line{0, 20, {Word{7, 201, {0}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(inset, Frame{200, 100, 20, -1}),
@@ -105,6 +107,45 @@ TEST(TableViews, ALineOfAControlAloneIsAStopDownButNoViewAcross) {
     const std::vector<Point> expected{{0, 0},     {0, 100},   {0, 200},   {100, 0},  {100, 100},
                                       {100, 200}, {100, 300}, {100, 400}, {100, 500}};
     EXPECT_EQ(TableViews::ViewSequence(lines, f), expected);
+}
+
+TEST(TableViews, TheViewReadingAWordIsTheOneItsColumnAndLineAreReadIn) {
+    const Frame f{100, 100, 100, 500};
+    const std::vector<Line> lines = MenuAndBody();
+    const std::vector<Point> views = TableViews::ViewSequence(lines, f);
+    size_t view = 0;
+    // The body's word on its line 25 (top 500): the body's last view.
+    ASSERT_TRUE(TableViews::ViewReading(lines, f, views, Word{154, 196, {110}}, 500, view));
+    EXPECT_EQ(views[view], (Point{100, 500}));
+    // On its line 7 (top 140): the view from 100 down.
+    ASSERT_TRUE(TableViews::ViewReading(lines, f, views, Word{114, 150, {110}}, 140, view));
+    EXPECT_EQ(views[view], (Point{100, 100}));
+    // The menu's word on its line 5 (top 100).
+    ASSERT_TRUE(TableViews::ViewReading(lines, f, views, Word{4, 60, {0}}, 100, view));
+    EXPECT_EQ(views[view], (Point{0, 100}));
+}
+
+TEST(TableViews, ARowOfThousandsOfCellsIsReadCellByCellAcross) {
+    // One row of 32,000 cells, each a word 40 wide in a cell 50 wide: every word shows whole
+    // in exactly one view across, in order, and no view is left out or taken twice.
+    constexpr int kCells = 32000;
+    std::vector<Line> lines(1, Line{0, 20, {}, {}});
+    for (int i = 0; i < kCells; ++i)
+        lines[0].words.push_back(Word{i * 50 + 5, i * 50 + 45, {0, i * 50}});
+    const Frame f{200, 20, kCells * 50 - 200, -1};
+    const std::vector<Point> views = TableViews::ViewSequence(lines, f);
+    ASSERT_GT(views.size(), size_t{kCells / 4} - 1);
+    std::vector<int> seen(kCells, 0);
+    int32_t before = -1;
+    for (const Point& v : views) {
+        EXPECT_GT(v.x, before);
+        before = v.x;
+        for (int i = v.x / 50; i < kCells && i * 50 < v.x + 200; ++i)
+            if (TableViews::WordShows(i * 50 + 5, i * 50 + 45, v.x, 200)) ++seen[i];
+    }
+    for (int i = 0; i < kCells; ++i) ASSERT_GE(seen[i], 1) << "cell " << i;
+    // The last view reaches the row's right edge.
+    EXPECT_EQ(views.back().x, f.largestX);
 }
 
 TEST(TableViews, OnlyWholeWordsShowUnlessAWordIsWiderThanTheView) {
