@@ -448,6 +448,16 @@ bool PageLayout::LayoutImage(BlockContents& block, bool isRule, uint32_t positio
     Size natural;
     uint8_t flag = 0;
     if (object->MeasureSimple(natural, flag)) {
+        // A picture's pixels, and its WIDTH and HEIGHT, are the page's at 96 dpi, as the text's
+        // sizes are: a denser screen shows it larger by the same ratio. The program's icons
+        // come in the screen's size already.
+        const ImageObject* image = isRule ? nullptr : dynamic_cast<ImageObject*>(object);
+        if (image && !image->Icon() && fonts_.Context()) {
+            const GraphicsContext& gc = *fonts_.Context();
+            natural = Size{gc.ScaleForDpi(natural.width), gc.ScaleForDpi(natural.height)};
+            if (hasW) wantW = gc.ScaleForDpi(wantW);
+            if (hasH) wantH = gc.ScaleForDpi(wantH);
+        }
         if (hasW && wantW > natural.width) hasW = false;
         if (hasH && wantH > natural.height) hasH = false;
         if (!isRule && hasW != hasH && natural.width > 0 && natural.height > 0) {
