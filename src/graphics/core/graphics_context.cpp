@@ -1121,6 +1121,9 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
     if (!decoder.Open(data, length, true) || !decoder.IsValid()) return false;
     if (decoder.Type() == ImageDecoder::kJpeg) {
         CxImage picture(CXIMAGE_FORMAT_UNKNOWN);
+        // A photograph shown small is decoded small: at the least of the JPEG library's scales
+        // whose picture still covers the Rect, never whole and then thrown away.
+        picture.SetJpegScale(JpegScaleToCover(decoder.Width(), decoder.Height(), r.width, r.height));
         if (!picture.DecodeMemory(data, length, CXIMAGE_FORMAT_JPG) || !picture.IsValid())
             return false;
         auto fitted = std::make_unique<CxImage>(CXIMAGE_FORMAT_UNKNOWN);
