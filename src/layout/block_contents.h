@@ -168,6 +168,8 @@ struct CellRecord {
     uint32_t valign = 0;  // 0 top, 1 middle, 2 bottom
     Rect rect{};
     int32_t contentHeight = 0;
+    bool nowrap = false;      // NOWRAP: its lines unbroken while the table has the room
+    bool spansTable = false;  // a CAPTION's cell: across every column of its table
 };
 
 // Kind 7. x and y are the run's place once its line is laid out (y the baseline).

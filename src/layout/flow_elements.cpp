@@ -40,6 +40,7 @@ enum FlowTag : uint32_t {
     kTextArea = 87,
     kLabel = 88,
     kStyle = 115,
+    kCaption = kTagCaption,
     kDcTitle = 118,
     kDcLanguage = 119,
     kPageBreak = 121,
@@ -56,7 +57,7 @@ uint32_t BreakCode(uint32_t id, const RenderState& s, bool isEnd, bool inTable) 
     if (id == kTagBr) return isEnd ? 0 : 2;
     if (id == kTable) return isEnd ? 4 : 1;
     if (id == kTr) return isEnd && inTable ? 5 : 0;
-    if (id == kTd || id == kTh) return isEnd && inTable ? 6 : 0;
+    if (id == kTd || id == kTh || id == kCaption) return isEnd && inTable ? 6 : 0;
     if (!isEnd && s.breakKind == 3) return 3;
     if (s.display == kDisplayBlock || s.display == kDisplaySection || s.breakKind != 0)
         return 1;
@@ -237,7 +238,7 @@ bool PageLayout::AddBreakMark(uint32_t id, const RenderState& element, bool isEn
     FlowMark m;
     m.option = 1;
     // Only a row's or a cell's end asks whether a table is open (a search of the element stack).
-    const bool inTable = (id == kTr || id == kTd || id == kTh) &&
+    const bool inTable = (id == kTr || id == kTd || id == kTh || id == kCaption) &&
                          (tableDepth_ > 0 || elements_.FindTag(kTable) >= 0);
     switch (BreakCode(id, element, isEnd, inTable)) {
         case 1:
@@ -252,7 +253,15 @@ bool PageLayout::AddBreakMark(uint32_t id, const RenderState& element, bool isEn
         default: return true;
     }
     if (isEnd && element.level == 1) m.flags |= 1;
-    return block.Append(m, position);
+    if (!block.Append(m, position)) return false;
+    // A caption is a row of its own: its cell's end ends the row too.
+    if (id == kCaption && m.type == kMarkCellEnd) {
+        FlowMark row;
+        row.option = 1;
+        row.type = kMarkRowEnd;
+        return block.Append(row, position);
+    }
+    return true;
 }
 
 bool PageLayout::HandleTag(BlockContents& block, uint32_t position) {
@@ -285,7 +294,7 @@ bool PageLayout::HandleTag(BlockContents& block, uint32_t position) {
     if (hasRule && !AddBreakMark(id, element, isEnd, block, position)) return false;
     if (MarkupTags::IsClass2or13or14or17(id)) {
         if (!LayoutElement(block, id, isEnd, element, position)) return false;
-    } else if (id == kTable || id == kTr || id == kTd || id == kTh) {
+    } else if (id == kTable || id == kTr || id == kTd || id == kTh || id == kCaption) {
         if (!LayoutTableTag(block, id, isEnd, element, before, position)) return false;
     }
     if (hasRule && !isEnd && (isEmpty || MarkupTags::IsEmpty(id)) && !pushed &&
@@ -439,6 +448,16 @@ bool PageLayout::LayoutImage(BlockContents& block, bool isRule, uint32_t positio
     Size natural;
     uint8_t flag = 0;
     if (object->MeasureSimple(natural, flag)) {
+        // A picture's pixels, and its WIDTH and HEIGHT, are the page's at 96 dpi, as the text's
+        // sizes are: a denser screen shows it larger by the same ratio. The program's icons
+        // come in the screen's size already.
+        const ImageObject* image = isRule ? nullptr : dynamic_cast<ImageObject*>(object);
+        if (image && !image->Icon() && fonts_.Context()) {
+            const GraphicsContext& gc = *fonts_.Context();
+            natural = Size{gc.ScaleForDpi(natural.width), gc.ScaleForDpi(natural.height)};
+            if (hasW) wantW = gc.ScaleForDpi(wantW);
+            if (hasH) wantH = gc.ScaleForDpi(wantH);
+        }
         if (hasW && wantW > natural.width) hasW = false;
         if (hasH && wantH > natural.height) hasH = false;
         if (!isRule && hasW != hasH && natural.width > 0 && natural.height > 0) {
@@ -591,6 +610,15 @@ bool PageLayout::LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd,
                 if (row > elements_.FindTag(kTable) && elements_.FindAttribute(row, kAttrBgColor, v))
                     c.attributes.background = v;
             }
+            c.nowrap = source_->HasAttribute(kAttrNowrap);
+            return block.Append(c, position);
+        }
+        case kCaption: {
+            // A row of one cell across the table, its text centred by its style.
+            RowRecord r;
+            if (!block.Append(r, position)) return false;
+            CellRecord c;
+            c.spansTable = true;
             return block.Append(c, position);
         }
         default:

@@ -125,7 +125,7 @@ bool ImageObject::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) 
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     bool ok = source_->GetData(data, length) && data &&
-              gc->DrawImage(area, clip ? *clip : area, data, length, kept_.get());
+              gc->DrawImage(area, clip ? *clip : area, data, length, kept_.get(), true);
     if (data) source_->DropData();
     if (!ok) DrawPlaceholder(gc, area, clip);
     return ok;

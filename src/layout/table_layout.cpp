@@ -247,8 +247,11 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
                 cell.height = rec->attributes.height;
                 cell.paddingLeft = cell.paddingRight = cell.paddingTop = cell.paddingBottom = pad;
                 MeasureCell(from, c, x, cell.minContent, cell.wantContent);
+                if (rec->nowrap) cell.keepWhole = cell.wantContent;
+                cell.spansTable = rec->spansTable;
                 cell.contentHeight = contentHeight;
-                for (int32_t& b : cell.borders) b = border;
+                // A caption is a title over the table, not one of its framed cells.
+                for (int32_t& b : cell.borders) b = rec->spansTable ? 0 : border;
                 cell.colSpan = rec->colSpan;
                 cell.rowSpan = rec->rowSpan;
                 cell.record = record;

@@ -1,5 +1,7 @@
 #include "layout/table_widths.h"
 
+#include <algorithm>
+
 #include "document/markup/length.h"
 
 namespace {
@@ -200,6 +202,12 @@ bool TableWidths::ComputeGrid(int32_t& columns, int32_t& rows) {
         cell.gridRow = row;
         if (end > widest) widest = end;
     }
+    // A caption's cell, alone in its row, reaches across the columns the rows make.
+    for (int32_t i = 0; i < cells_.Count(); ++i) {
+        TableCell& cell = *cells_.Get(i);
+        if (cell.spansTable && cell.gridColumn + static_cast<int64_t>(cell.colSpan) < widest)
+            cell.colSpan = static_cast<uint32_t>(widest - cell.gridColumn);
+    }
     columns_ = static_cast<int32_t>(widest);
     rows_ = rowCount_;
     columns = columns_;
@@ -343,6 +351,21 @@ bool TableWidths::ComputeColumnWidths(TableSizeArray& minimum, TableSizeArray& w
         }
         if (minimum.Append(static_cast<uint32_t>(lineMin)) < 0 || wanted.Append(lineWant) < 0)
             return false;
+    }
+    // A NOWRAP cell's lines stay whole with the room the columns' minimums leave; past that it
+    // wraps as any cell does, so that it never makes a table too wide for its page.
+    int64_t spare = static_cast<int64_t>(room) - SumWidths(minimum);
+    for (int32_t i = 0; i < cells_.Count() && spare > 0; ++i) {
+        const TableCell& c = *cells_.Get(i);
+        if (c.keepWhole <= 0 || c.colSpan != 1) continue;
+        const int64_t need = static_cast<int64_t>(c.keepWhole) + c.paddingLeft + c.paddingRight;
+        uint32_t* mn = minimum.At(c.gridColumn);
+        uint32_t* want = wanted.At(c.gridColumn);
+        if (!mn || !want || need <= ValueOf(*mn)) continue;
+        const int64_t raised = ValueOf(*mn) + std::min(need - ValueOf(*mn), spare);
+        spare -= raised - ValueOf(*mn);
+        *mn = static_cast<uint32_t>(raised);
+        if (ValueOf(*want) < raised) *want = Pack(static_cast<int32_t>(raised), IsAuto(*want));
     }
     return true;
 }

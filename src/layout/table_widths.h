@@ -67,11 +67,13 @@ struct TableCell {
     int32_t paddingBottom = 0;
     int32_t minContent = 0;   // widest unbreakable item
     int32_t wantContent = 0;  // widest line without wrapping
+    int32_t keepWhole = 0;    // NOWRAP: the width its lines want unbroken, while there is room
     int32_t contentHeight = 0;
     int32_t borders[4] = {};  // left, right, top, bottom, × 16
     uint32_t colSpan = 1;
     uint32_t rowSpan = 1;
     int32_t record = -1;  // the cell record's index in its block
+    bool spansTable = false;  // takes every column the other rows make (a caption)
     // Results.
     int32_t row = 0;  // row entry it was added in
     int32_t gridColumn = 0;

@@ -174,7 +174,7 @@ TEST(Entries, TagsTheStackNeverHoldsPushAndPopNothing) {
     l.Open(kTagDiv);
     // HR is empty by the tag table even when the source does not flag it; unknown ids and
     // attribute names are no elements.
-    for (uint32_t id : {uint32_t{kTagHr}, 0u, uint32_t{kAttrAlign}, 207u, 70000u}) {
+    for (uint32_t id : {uint32_t{kTagHr}, 0u, uint32_t{kAttrAlign}, 209u, 70000u}) {
         EXPECT_TRUE(l.Open(id)) << id;
         EXPECT_EQ(l.stack.Count(), 2u) << id;
         EXPECT_TRUE(l.Close(id)) << id;
@@ -471,7 +471,7 @@ TEST_F(Corrupt, EntriesThatDoNotChain) {
 }
 
 TEST_F(Corrupt, UnknownOrUnstackableIds) {
-    for (uint32_t id : {0u, 207u, 0xFFFFu, uint32_t{kTagBr}, uint32_t{kAttrAlign}}) {
+    for (uint32_t id : {0u, 209u, 0xFFFFu, uint32_t{kTagBr}, uint32_t{kAttrAlign}}) {
         std::vector<uint8_t> b = saved;
         uint32_t first = (Word(4) & 0xFFFF0000u) | id;
         Patch(b, 4, first);

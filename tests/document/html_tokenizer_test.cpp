@@ -233,7 +233,7 @@ TEST(HtmlTokenizerMarkup, UnquotedValuesKeepTheirEqualsSigns) {
 
 TEST(HtmlTokenizerMarkup, UnknownAttributes) {
     // Without a value the whole tag goes; with one only the attribute.
-    EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td nowrap>a"),
+    EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td foo>a"),
               "<HTML><TABLE><TR>'a'$");
     MemoryDocument doc(u"<html><table inline=1><tr><td foo=1>a");
     HtmlTokenizer t;
@@ -244,6 +244,38 @@ TEST(HtmlTokenizerMarkup, UnknownAttributes) {
     bool e, m;
     EXPECT_EQ(t.GetTag(e, m), 46u);
     EXPECT_EQ(t.AttributeCount(), 0u);
+}
+
+// NOWRAP is a name of the table: the cell stays, with the attribute, and so does its text.
+TEST(HtmlTokenizerMarkup, ANowrapCellKeepsItsTag) {
+    EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td nowrap>a<td NOWRAP=nowrap>b</table>"),
+              "<HTML><TABLE><TR><TD>'a'</TD><TD>'b'</TD></TR></TABLE>$");
+    MemoryDocument doc(u"<html><table inline=1><tr><td nowrap>a");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    for (int i = 0; i < 3; ++i) t.NextToken();
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    bool e, m;
+    EXPECT_EQ(t.GetTag(e, m), uint32_t{kTagTd});
+    EXPECT_TRUE(t.HasAttribute(kAttrNowrap));
+}
+
+// CAPTION opens in a TABLE only; a row or a row group after it closes it when its end tag is
+// missing, so the rows stay rows.
+TEST(HtmlTokenizerNesting, CaptionsBelongToTheirTable) {
+    EXPECT_EQ(Tokens(u"<html><table inline=1><caption><b>t</b></caption><tr><td>1</table>"),
+              "<HTML><TABLE><CAPTION><B>'t'</B></CAPTION><TR><TD>'1'</TD></TR></TABLE>$");
+    EXPECT_EQ(Tokens(u"<html><table inline=1><caption>t<tr><td>1</table>"),
+              "<HTML><TABLE><CAPTION>'t'</CAPTION><TR><TD>'1'</TD></TR></TABLE>$");
+    EXPECT_EQ(Tokens(u"<html><table inline=1><caption>t<tbody><tr><td>1</table>"),
+              "<HTML><TABLE><CAPTION>'t'</CAPTION><TBODY><TR><TD>'1'</TD></TR></TBODY></TABLE>$");
+    EXPECT_EQ(Tokens(u"<html><table inline=1><caption>t</table>x"),
+              "<HTML><TABLE><CAPTION>'t'</CAPTION></TABLE>'x'$");
+    // Outside a table, and inside a cell, only its text stays.
+    EXPECT_EQ(Tokens(u"<html><p>a<caption>t</caption>"), "<HTML><P>'a'_'t'_$");
+    EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td><caption>t</table>"),
+              "<HTML><TABLE><TR><TD>'t'</TD></TR></TABLE>$");
 }
 
 TEST(HtmlTokenizerMarkup, ScriptContentIsRaw) {

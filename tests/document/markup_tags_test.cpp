@@ -27,7 +27,7 @@ TEST(MarkupTagTable, EmptyElements) {
 
 TEST(MarkupTagTable, IdsOutsideTheTableHaveNoEntry) {
     EXPECT_EQ(Flags(0), 0);
-    EXPECT_EQ(Flags(207), 0);
+    EXPECT_EQ(Flags(209), 0);
     EXPECT_EQ(Flags(0xFFFFFFFFu), 0);
     EXPECT_EQ(AllowedChildren(99), 0u);
 }

@@ -64,7 +64,7 @@ uint32_t Vertical(const RenderState& s) {
 }
 
 TEST(RuleTable, SortedAndEveryRuleFound) {
-    EXPECT_EQ(StyleRules::Count(), 49u);
+    EXPECT_EQ(StyleRules::Count(), 50u);
     for (uint32_t i = 0; i < StyleRules::Count(); ++i) {
         if (i > 0) {
             EXPECT_LT(StyleRules::IdAt(i - 1), StyleRules::IdAt(i));

@@ -53,7 +53,7 @@ inline std::string DumpTokens(TokenSource& ts, bool showContinue = false, int ma
 
 inline std::string TagName(uint32_t id) {
     // Names by id, found by walking the markup tree once.
-    static std::string names[207];
+    static std::string names[kMarkupIdMax + 1];
     static bool filled = false;
     if (!filled) {
         filled = true;
@@ -65,11 +65,11 @@ inline std::string TagName(uint32_t id) {
                 if (n.less) Visit(i + n.less, prefix);
                 if (n.greater) Visit(i - n.greater, prefix);
                 std::string here = prefix + static_cast<char>(n.character);
-                if (n.id && n.id < 207) names[n.id] = here;
+                if (n.id && n.id < kMarkupIdMax + 1) names[n.id] = here;
                 if (n.next) Visit(i + n.next, here);
             }
         } w{t};
         w.Visit(t.root, "");
     }
-    return id < 207 ? names[id] : "#" + std::to_string(id);
+    return id < kMarkupIdMax + 1 ? names[id] : "#" + std::to_string(id);
 }

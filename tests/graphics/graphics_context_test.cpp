@@ -504,6 +504,31 @@ TEST_F(GraphicsContextTest, GifIsScaledDownToTheRect) {
     EXPECT_EQ(target.changed, (Rect{0, 0, 4, 4}));
 }
 
+// A Rect larger both ways, with `enlarge`, is the picture's size on a denser screen: GIF and
+// BMP alike fill it, each pixel grown to a block (without it, a BMP stays centred at its own
+// size, a GIF in the corner).
+TEST_F(GraphicsContextTest, PalettedPicturesAreEnlargedToALargerRectWhenAsked) {
+    fvt::test::BmpSpec b;
+    b.width = 4;
+    b.height = 4;
+    b.palette = {{255, 0, 0}, {0, 0, 255}};
+    b.pixels.assign(16, 1);
+    b.pixels[0] = 0;
+    for (const auto& data : {fvt::test::WriteGif(TwoColourGif(4, 4)), fvt::test::WriteBmp(b)}) {
+        Canvas c(10, 10);
+        Begin(c);
+        EXPECT_TRUE(gc->DrawImage(Rect{1, 1, 8, 8}, Rect{0, 0, 10, 10}, data.data(),
+                                  static_cast<uint32_t>(data.size()), nullptr, true));
+        End();
+        EXPECT_EQ(c.At(0, 0), kWhite);
+        EXPECT_EQ(c.At(1, 1), static_cast<uint32_t>(RGB(255, 0, 0)));
+        EXPECT_EQ(c.At(2, 2), static_cast<uint32_t>(RGB(255, 0, 0)));
+        EXPECT_EQ(c.At(3, 3), kBlueRef);
+        EXPECT_EQ(c.At(8, 8), kBlueRef);
+        EXPECT_EQ(c.At(9, 9), kWhite);
+    }
+}
+
 TEST_F(GraphicsContextTest, TransparentIndexTakesTheBrushColour) {
     Canvas c(4, 4);
     Begin(c);

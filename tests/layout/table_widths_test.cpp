@@ -118,6 +118,47 @@ TEST(Grid, HugeSpansAreClampedOrRefused) {
     EXPECT_FALSE(wide.Finish());  // two million slots: over the budget
 }
 
+// A caption's cell reaches across every column the rows make, and makes none of its own.
+TEST(Grid, ACaptionSpansTheColumnsOfTheRows) {
+    TableWidths t;
+    t.AddRow();
+    TableCell caption = Cell(30, 90);
+    caption.spansTable = true;
+    t.AddCell(caption);
+    for (int r = 0; r < 2; ++r) {
+        t.AddRow();
+        for (int c = 0; c < 3; ++c) t.AddCell(Cell(10, 20));
+    }
+    ASSERT_TRUE(t.Finish());
+    EXPECT_EQ(t.Columns(), 3);
+    EXPECT_EQ(t.Cell(0)->gridColumn, 0);
+    EXPECT_EQ(t.Cell(0)->colSpan, 3u);
+    int32_t width = 0;
+    ASSERT_TRUE(t.LayoutWidth(0x40000000u, width, 8, 300));
+    EXPECT_EQ(t.Cell(0)->cellWidth, width);
+}
+
+// A NOWRAP cell's column takes the width of its lines while the table has room for them over
+// the other columns' minimums, and no more than that room past it.
+TEST(Columns, ANowrapCellKeepsItsLinesWhileThereIsRoom) {
+    auto columns = [](int32_t available) {
+        TableWidths t;
+        t.AddRow();
+        TableCell nowrap = Cell(20, 120);
+        nowrap.keepWhole = 120;
+        t.AddCell(nowrap);
+        t.AddCell(Cell(30, 200));
+        EXPECT_TRUE(t.Finish());
+        TableSizeArray mn, want, borders;
+        EXPECT_TRUE(t.ComputeColumnWidths(mn, want, borders, 8, available));
+        return Values(mn);
+    };
+    EXPECT_EQ(columns(300), (std::vector<int32_t>{120, 30}));
+    EXPECT_EQ(columns(150), (std::vector<int32_t>{120, 30}));
+    EXPECT_EQ(columns(100), (std::vector<int32_t>{70, 30}));  // wraps in what is left
+    EXPECT_EQ(columns(40), (std::vector<int32_t>{20, 30}));   // no room: its widest word
+}
+
 TEST(Columns, EveryRowStartingWithASpanStillGivesEveryColumn) {
     TableWidths t;
     for (int r = 0; r < 2; ++r) {

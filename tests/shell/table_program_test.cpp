@@ -69,6 +69,72 @@ int BodyInk(const Picture& shot, int x0, int x1) {
     return n;
 }
 
+// The page text of one HTML page on the screen (240x320 by default), opened on a fresh device.
+std::vector<std::string> PageLinesOf(const std::string& html,
+                                     const std::string& screen = "240x320") {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/cells.htm", html);
+    const std::string o = device.outside() + "/";
+    EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\cells.htm"},
+                       "idle\npagetext " + o + "cells.txt\nquit\n", {"FOLIVANT_SCREEN=" + screen})
+                  .status,
+              0)
+        << ReadFile(o + "errors.txt");
+    return ReadLines(o + "cells.txt");
+}
+
+class ProgramTableCells : public ::testing::TestWithParam<const char*> {};
+
+// A NOWRAP cell keeps its text (the tag was dropped whole, its text run into the cell before
+// or lost), and a CAPTION's text shows above its table, even when its end tag is missing.
+TEST_P(ProgramTableCells, NowrapCellsAndCaptionsKeepTheirText) {
+    const std::string screen = GetParam();
+    EXPECT_EQ(PageLinesOf("<html><body><p>Start.</p><table border=\"1\"><caption>Prices of the "
+                          "week</caption><tr><td>plain a</td><td nowrap>nw b</td></tr><tr><td "
+                          "nowrap>short</td><td>x</td></tr></table><p>After the table.</p>"
+                          "</body></html>",
+                          screen),
+              (std::vector<std::string>{"Start.", "Prices of the week", "plain a", "nw b", "short",
+                                        "x", "After the table."}));
+    EXPECT_EQ(PageLinesOf("<html><body><table><caption>Open caption<tr><td>one</td><td>two</td>"
+                          "</tr></table><p>After.</p></body></html>",
+                          screen),
+              (std::vector<std::string>{"Open caption", "one", "two", "After."}));
+}
+
+// A NOWRAP cell is one line where the table has the room (the same words wrap in a plain
+// cell), and wraps where the line is wider than the page, never making the table wider.
+TEST_P(ProgramTableCells, ANowrapCellIsOneLineWhereItFits) {
+    const std::string screen = GetParam();
+    const std::string beside = "<td>Beside it a cell of many words to wrap</td></tr></table>";
+    const std::string tooLong = "<table border=\"1\"><tr><td nowrap>A nowrap cell whose text is "
+                                "too long for one line</td><td>y</td></tr></table>";
+    const std::vector<std::string> kept = PageLinesOf(
+        "<html><body><table border=\"1\"><tr><td nowrap>Keep us together</td>" + beside +
+        tooLong + "<p>After the table.</p></body></html>",
+        screen);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept.front(), "Keep us together");
+    const std::vector<std::string> plain = PageLinesOf(
+        "<html><body><table border=\"1\"><tr><td>Keep us together</td>" + beside +
+        "</body></html>",
+        screen);
+    ASSERT_FALSE(plain.empty());
+    EXPECT_NE(plain.front(), "Keep us together");
+    // The long one: every word, over more than one line, and no scrolling cut.
+    std::string text;
+    size_t from = 0, lines = 0;
+    while (from < kept.size() && kept[from].rfind("A nowrap", 0) != 0) ++from;
+    for (size_t i = from; i < kept.size() && kept[i] != "y"; ++i, ++lines)
+        text += (text.empty() ? "" : " ") + kept[i];
+    EXPECT_EQ(text, "A nowrap cell whose text is too long for one line");
+    EXPECT_GT(lines, 1u);
+    EXPECT_EQ(kept.back(), "After the table.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramTableCells, ::testing::Values("240x320", "480x640@192"));
+
 TEST(ProgramTables, ACellTallerThanThePageIsReadWholeForwardAndBack) {
     TempDevice device;
     ASSERT_TRUE(device.ok());

@@ -537,19 +537,21 @@ HtmlTokenizer::NestResult HtmlTokenizer::ApplyNesting(const CharStream::Mark& no
         return (cls == 8 || cls == 3) ? kAccept : kDrop;
     }
     bool byClass = !tagEnd_ && (cls == 1 || cls == 4 || cls == 6 || cls == 10);
+    // A row or a row group ends a caption left open, as its end tag would.
+    const bool endsCaption = !tagEnd_ && (cls == 5 || cls == 6);
     uint32_t k = 0;
     bool match = false;
     for (uint32_t i = depth_; i-- > 0;) {
         uint32_t el = open_[i];
         uint32_t elCls = MarkupTags::Class(el);
-        if (byClass ? elCls == cls : el == id) {
+        if ((byClass ? elCls == cls : el == id) || (endsCaption && el == kTagCaption)) {
             match = true;
             break;
         }
         if (!(mask & (1u << elCls))) break;
         ++k;
     }
-    if (match && (tagEnd_ || closesSame)) {
+    if (match && (tagEnd_ || closesSame || endsCaption)) {
         uint32_t n = tagEnd_ ? k : k + 1;
         if (n == 0) return kAccept;
         pendingCount_ = 0;
@@ -562,6 +564,8 @@ HtmlTokenizer::NestResult HtmlTokenizer::ApplyNesting(const CharStream::Mark& no
     uint32_t top = MarkupTags::Class(open_[depth_ - 1]);
     if (tagEnd_) return kDrop;
     if (!(MarkupTags::AllowedChildren(top) & (1u << cls))) return kDrop;
+    // A caption belongs to its table alone: outside one it would make a cell of no table.
+    if (id == kTagCaption && open_[depth_ - 1] != kTagTable) return kDrop;
     if (id == kTagTable) {
         if (noNestedTable_)
             for (uint32_t i = 0; i < depth_; ++i)

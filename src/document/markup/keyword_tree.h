@@ -57,7 +57,9 @@ enum MarkupId : uint16_t {
     kAttrInline = 60,
     kAttrFvtIgnore = 120,
     kTagPre = 206,
-    kMarkupIdMax = 206,
+    kAttrNowrap = 207,
+    kTagCaption = 208,
+    kMarkupIdMax = 208,
 };
 
 constexpr uint16_t kEntityZwnj = 165;

@@ -51,10 +51,12 @@ constexpr Table Build() {
     Set(t, 16 | E, {36});
     Set(t, 17 | E, {49, 118, 119});
     Set(t, 17 | E | V, {115});
+    // CAPTION: a table's title, taken in the table as a row of one cell across it.
+    Set(t, kCaptionClass | E, {208});
     Set(t, 0, {149});
     Set(t, A, {51,  52,  53,  57,  58,  59,  60,  61,  62,  63,  70,  89,  90,  91,  94,
                95,  101, 102, 104, 106, 107, 108, 109, 110, 113, 114, 120, 123, 124, 125,
-               126, 127, 128, 129, 130, 131, 135, 136, 139, 142, 146, 148});
+               126, 127, 128, 129, 130, 131, 135, 136, 139, 142, 146, 148, 207});
     Set(t, A | V, {56,  66,  71,  72,  92,  93,  96,  97,  98,  99,  100, 103, 105, 111,
                    112, 116, 117, 133, 138, 144, 145, 147, 197, 198, 199, 201, 203, 205});
     return t;
@@ -71,7 +73,7 @@ constexpr uint32_t kHigh = 0xFFFC0000u;  // bits 18-31, set in some allowed-chil
 constexpr uint32_t kBlockChildren = Bits({0, 1, 2, 3, 7, 9, 11, 13, 14, 16, 17}) | kHigh;
 constexpr uint32_t kAllButTables = Bits({0, 1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 16, 17});
 
-constexpr uint32_t kWalkStart[18] = {
+constexpr uint32_t kWalkStart[kClassCount] = {
     0,
     0,
     0,
@@ -90,9 +92,10 @@ constexpr uint32_t kWalkStart[18] = {
     0,
     Bits({0, 1, 2, 9, 10, 11, 12, 14, 15}),
     0,
+    0,
 };
 
-constexpr uint32_t kWalkEnd[18] = {
+constexpr uint32_t kWalkEnd[kClassCount] = {
     Bits({0}),
     Bits({0, 1, 2, 9, 10, 11, 12, 14, 15}),
     Bits({2}),
@@ -100,7 +103,7 @@ constexpr uint32_t kWalkEnd[18] = {
     Bits({0, 1, 2, 4, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
     Bits({0, 1, 2, 4, 5, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
     Bits({0, 1, 2, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
-    Bits({0, 1, 2, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
+    Bits({0, 1, 2, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 16, 17, kCaptionClass}),
     0,
     Bits({0, 1, 2, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
     Bits({0, 1, 2, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
@@ -111,9 +114,10 @@ constexpr uint32_t kWalkEnd[18] = {
     Bits({15}),
     Bits({0, 1, 2, 9, 10, 11, 12, 14, 15}),
     Bits({17}),
+    Bits({0, 1, 2, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
 };
 
-constexpr uint32_t kChildren[18] = {
+constexpr uint32_t kChildren[kClassCount] = {
     kBlockChildren,
     kBlockChildren,
     Bits({2, 17}),
@@ -121,7 +125,7 @@ constexpr uint32_t kChildren[18] = {
     Bits({0, 1, 2, 7, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
     Bits({4}),
     Bits({5}),
-    Bits({5, 6}),
+    Bits({5, 6, kCaptionClass}),
     kBlockChildren,
     Bits({10}),
     kBlockChildren,
@@ -132,6 +136,8 @@ constexpr uint32_t kChildren[18] = {
     Bits({15}),
     kBlockChildren,
     0,
+    // No table and no caption inside a caption.
+    Bits({0, 1, 2, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
 };
 
 }  // namespace
@@ -153,9 +159,9 @@ bool IsClass4to7(uint32_t id) {
     return c >= 4 && c <= 7;
 }
 
-uint32_t WalkMaskStart(uint32_t cls) { return cls < 18 ? kWalkStart[cls] : 0; }
-uint32_t WalkMaskEndOrSame(uint32_t cls) { return cls < 18 ? kWalkEnd[cls] : 0; }
-uint32_t AllowedChildren(uint32_t cls) { return cls < 18 ? kChildren[cls] : 0; }
+uint32_t WalkMaskStart(uint32_t cls) { return cls < kClassCount ? kWalkStart[cls] : 0; }
+uint32_t WalkMaskEndOrSame(uint32_t cls) { return cls < kClassCount ? kWalkEnd[cls] : 0; }
+uint32_t AllowedChildren(uint32_t cls) { return cls < kClassCount ? kChildren[cls] : 0; }
 
 namespace {
 bool IsName(const char16_t* chars, uint32_t n, const char* name) {

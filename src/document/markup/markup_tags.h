@@ -12,7 +12,10 @@ constexpr uint16_t kAttribute = 0x40;
 constexpr uint16_t kClosesSame = 0x80;
 constexpr uint16_t kEmpty = 0x100;
 constexpr uint16_t kTextValued = 0x200;
-constexpr uint32_t kMaxId = 206;
+constexpr uint32_t kMaxId = 208;
+// Content classes 0-17, and CAPTION's own: allowed in TABLE only, holding a cell's content.
+constexpr uint32_t kCaptionClass = 18;
+constexpr uint32_t kClassCount = 19;
 
 // The 16-bit entry; 0 for ids outside the table.
 uint16_t Flags(uint32_t id);

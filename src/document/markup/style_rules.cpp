@@ -66,6 +66,7 @@ constexpr RuleRow kRows[] = {
     {134, "5000030000000000000000", 0, 0, 0, 0, 0x00, 0, 0, 0, 0},  // FVT:NU
     {137, "0000000000000000000000", 9, 3, 3, 0, 0x00, 0, 0, 0, 0},  // FVT:FRAMESET
     {206, "5500000030004044000000", 1, 1, 2, 0, 0x00, 2, 0, 0, 0, kBoxPreformatted},  // PRE
+    {208, "0500000000000000300000", 8, 0, 6, 0, 0x00, 0, 0, 0x3, 0},  // CAPTION
 };
 // clang-format on
 
@@ -112,7 +113,7 @@ constexpr bool SortedAndWellFormed() {
     }
     return true;
 }
-static_assert(kRuleCount == 49 && SortedAndWellFormed());
+static_assert(kRuleCount == 50 && SortedAndWellFormed());
 
 }  // namespace
 

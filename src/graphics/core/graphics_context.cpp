@@ -1111,7 +1111,7 @@ bool GraphicsContext::BlitPicture(HBITMAP bitmap, Rect covered, const Rect& r,
 }
 
 bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* data,
-                                uint32_t length, KeptPicture* keep) {
+                                uint32_t length, KeptPicture* keep, bool enlarge) {
     Rect visible;
     if (!Rect::Intersect(r, clip, visible)) return true;
     if (!dc_ || !data || length == 0) return false;
@@ -1121,6 +1121,9 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
     if (!decoder.Open(data, length, true) || !decoder.IsValid()) return false;
     if (decoder.Type() == ImageDecoder::kJpeg) {
         CxImage picture(CXIMAGE_FORMAT_UNKNOWN);
+        // A photograph shown small is decoded small: at the least of the JPEG library's scales
+        // whose picture still covers the Rect, never whole and then thrown away.
+        picture.SetJpegScale(JpegScaleToCover(decoder.Width(), decoder.Height(), r.width, r.height));
         if (!picture.DecodeMemory(data, length, CXIMAGE_FORMAT_JPG) || !picture.IsValid())
             return false;
         auto fitted = std::make_unique<CxImage>(CXIMAGE_FORMAT_UNKNOWN);
@@ -1158,14 +1161,13 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
                                       static_cast<BYTE>(c), 0};
     }
     const uint32_t fullW = decoder.Width(), fullH = decoder.Height();
-    const bool bmpFits = decoder.Type() == ImageDecoder::kBmp &&
-                         fullW <= static_cast<uint32_t>(r.width) &&
-                         fullH <= static_cast<uint32_t>(r.height);
-    if (!bmpFits && (fullW > static_cast<uint32_t>(r.width) || fullH > static_cast<uint32_t>(r.height)) &&
-        fullW <= 65535 && fullH <= 65535 &&
+    const uint32_t rw = static_cast<uint32_t>(r.width), rh = static_cast<uint32_t>(r.height);
+    const bool enlarged =
+        enlarge && fullW > 0 && fullH > 0 && fullW <= rw && fullH <= rh && (fullW < rw || fullH < rh);
+    if ((enlarged || fullW > rw || fullH > rh) && fullW <= 65535 && fullH <= 65535 &&
         static_cast<uint64_t>(fullW) * fullH <= kMaxImagePixels) {
-        // Decoded whole, then shrunk by the device layer's stretch, which averages the area each
-        // pixel covers: a decoder keeping one row and column in n drops thinner lines.
+        // Decoded whole, then shrunk (or grown) by the device layer's stretch, which averages the
+        // area each pixel covers: a decoder keeping one row and column in n drops thinner lines.
         auto full = std::make_unique<DibHeader>(*info);
         full->header.biWidth = static_cast<LONG>(fullW);
         full->header.biHeight = -static_cast<LONG>(fullH);
@@ -1191,8 +1193,10 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
         shrunk.bitmap = CreateDIBSection(nullptr, &colour, DIB_RGB_COLORS, &shrunkBits, nullptr, 0);
         if (!shrunk.bitmap || !shrunkBits) return false;
         const uint32_t fill = transparent < 256 ? ImageFill(brushColour_, background_, kUnsetColour) : 0;
-        const int32_t sw = std::min<int32_t>(static_cast<int32_t>(fullW), r.width);
-        const int32_t sh = std::min<int32_t>(static_cast<int32_t>(fullH), r.height);
+        const int32_t sw =
+            enlarged ? r.width : std::min<int32_t>(static_cast<int32_t>(fullW), r.width);
+        const int32_t sh =
+            enlarged ? r.height : std::min<int32_t>(static_cast<int32_t>(fullH), r.height);
         whole.dc = CreateCompatibleDC(dc_);
         shrunk.dc = CreateCompatibleDC(dc_);
         if (!whole.dc || !shrunk.dc) return false;

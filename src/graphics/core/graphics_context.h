@@ -221,9 +221,11 @@ public:
     void DrawIcon(const Rect& r, const Rect& clip, HICON icon, Size iconSize);
     // A GIF, BMP or JPEG picture fitted to the Rect; false when it cannot be read or is too
     // large for memory.
-    // With `keep`, the decoded picture is kept there for DrawKeptImage.
+    // With `keep`, the decoded picture is kept there for DrawKeptImage. A GIF or BMP smaller
+    // than the Rect both ways stays its size (a BMP centred) unless `enlarge` asks it to fill
+    // the Rect, as a page's picture on a denser screen does.
     bool DrawImage(const Rect& r, const Rect& clip, const uint8_t* data, uint32_t length,
-                   KeptPicture* keep = nullptr);
+                   KeptPicture* keep = nullptr, bool enlarge = false);
     // Draws the kept picture when it was decoded for this Rect's size and the current fill;
     // false (nothing drawn) when it was not, or was released.
     bool DrawKeptImage(const Rect& r, const Rect& clip, KeptPicture& keep);

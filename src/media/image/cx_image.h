@@ -202,3 +202,9 @@ private:
     std::uint32_t nearestScans_ = 0;
     RowSink* rowSink_ = nullptr;
 };
+
+// The JPEG scale (SetJpegScale: 1, 2, 4 or 8) that decodes a width x height picture smallest
+// while its decoded picture still covers `wanted` (each side rounded up, as libjpeg scales);
+// 1 when nothing smaller covers it or a size is not positive.
+std::uint8_t JpegScaleToCover(std::uint32_t width, std::uint32_t height, std::int32_t wantedWidth,
+                              std::int32_t wantedHeight);

@@ -77,6 +77,18 @@ void TermSource(j_decompress_ptr) {}
 
 CxImageJPG::CxImageJPG() : CxImage(CXIMAGE_FORMAT_JPG) {}
 
+std::uint8_t JpegScaleToCover(std::uint32_t width, std::uint32_t height, std::int32_t wantedWidth,
+                              std::int32_t wantedHeight) {
+    if (width == 0 || height == 0 || wantedWidth <= 0 || wantedHeight <= 0) return 1;
+    for (std::uint32_t denom : {8u, 4u, 2u}) {
+        const std::uint64_t w = (std::uint64_t(width) + denom - 1) / denom;
+        const std::uint64_t h = (std::uint64_t(height) + denom - 1) / denom;
+        if (w >= std::uint64_t(wantedWidth) && h >= std::uint64_t(wantedHeight))
+            return std::uint8_t(denom);
+    }
+    return 1;
+}
+
 // The frame between setjmp and longjmp holds no C++ object with a destructor; what it changes
 // after setjmp is volatile, and everything it allocated is freed at the recovery point.
 bool CxImageJPG::Decode(CxFile* file) {

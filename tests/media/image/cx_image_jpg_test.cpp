@@ -78,6 +78,29 @@ TEST(JpegDecoding, ScaleWhileDecoding) {
     }
 }
 
+// The scale a picture drawn at a given size is decoded at: the smallest whose picture still
+// covers that size on both sides, one pixel short taking the next larger.
+TEST(JpegDecoding, TheScaleToCoverASize) {
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 224, 168), 8);
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 500, 375), 8);
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 501, 375), 4);
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 500, 376), 4);
+    EXPECT_EQ(JpegScaleToCover(4001, 3001, 501, 376), 8);  // libjpeg rounds sides up
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 1000, 750), 4);
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 2001, 1500), 1);
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 4000, 3000), 1);
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 8000, 6000), 1);  // drawn larger than it is
+    EXPECT_EQ(JpegScaleToCover(0, 3000, 10, 10), 1);
+    EXPECT_EQ(JpegScaleToCover(4000, 3000, 0, 10), 1);
+    // What that scale decodes covers the size asked for.
+    auto jpeg = fvt::test::WriteJpeg(64, 40, 3, fvt::test::Gradient(64, 40));
+    CxImage image;
+    image.SetJpegScale(JpegScaleToCover(64, 40, 9, 5));
+    ASSERT_TRUE(image.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), 1));
+    EXPECT_EQ(image.GetWidth(), 16u);
+    EXPECT_EQ(image.GetHeight(), 10u);
+}
+
 TEST(JpegDecoding, MeasureOnly) {
     auto jpeg = fvt::test::WriteJpeg(30, 20, 3, fvt::test::Gradient(30, 20));
     CxImage image;

@@ -1,0 +1,181 @@
+// The peak memory of the program showing a page with one large picture: a 4000x3000
+// progressive JPEG (2x2 chroma, as a camera writes) drawn in a column of 224 or 464 pixels,
+// and the same picture as a baseline JPEG, against the same page without it, each run a
+// process of its own on the same device, the two alternating in one loop. The peak is the process's VmHWM read as it exits (traced, stopped at
+// its exit). Figures are medians of the iterations:
+//   peak_mb            the page with the picture
+//   page_mb            the page without it
+//   picture_mb         what the picture adds (peak_mb - page_mb)
+//   picture_over_rgb   that against the picture's pixels as 24-bit RGB (34.3 MiB): below 1
+//                      when the picture is not decoded whole
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/media/image/picture_fixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kWidth = 4000, kHeight = 3000;
+
+// A picture with smooth shapes and grain, rows top first, RGB.
+std::vector<std::uint8_t> Photo(std::uint32_t w, std::uint32_t h) {
+    std::vector<std::uint8_t> v(std::size_t(w) * h * 3);
+    std::uint32_t r = 12345;
+    auto grain = [&r] {
+        r = r * 1103515245u + 12345u;
+        return int((r >> 16) % 41) - 20;
+    };
+    auto clamp = [](int x) { return std::uint8_t(std::clamp(x, 0, 255)); };
+    for (std::uint32_t y = 0; y < h; ++y) {
+        for (std::uint32_t x = 0; x < w; ++x) {
+            std::uint8_t* p = v.data() + (std::size_t(y) * w + x) * 3;
+            p[0] = clamp(int(128 + 100 * std::sin(x / 37.0) * std::cos(y / 53.0)) + grain());
+            p[1] = clamp(int(128 + 90 * std::sin((x + y) / 71.0)) + grain());
+            p[2] = std::uint8_t((x * 255 / w) ^ (y * 255 / h));
+        }
+    }
+    return v;
+}
+
+// The high-water mark of a stopped process's memory, in MiB.
+double PeakOf(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+    return 0;
+}
+
+// A device holding both pages and the picture, and the steps that show the first page.
+struct Stand {
+    std::string root, steps;
+    bool ok = false;
+    Stand() {
+        char pattern[] = "/tmp/fvt-picture-bench-XXXXXX";
+        root = mkdtemp(pattern) ? pattern : "";
+        if (root.empty()) return;
+        const std::string books = root + "/device/storage/eBooks/";
+        fs::create_directories(books);
+        const std::vector<std::uint8_t> photo = Photo(kWidth, kHeight);
+        const std::string text = "<p>A photograph of the harbour at dusk, as the keeper saw it.</p>";
+        for (bool progressive : {true, false}) {
+            const std::string name = progressive ? "progressive" : "baseline";
+            const std::vector<std::uint8_t> jpeg =
+                fvt::test::WriteJpeg(kWidth, kHeight, 3, photo, 90, true, progressive);
+            std::ofstream(books + name + ".jpg", std::ios::binary)
+                .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+            std::ofstream(books + name + ".htm") << "<html><body>" << text << "<p><img src=\""
+                                                 << name << ".jpg\"></p>" << text
+                                                 << "</body></html>";
+        }
+        std::ofstream(books + "plain.htm") << "<html><body>" << text << text << "</body></html>";
+        steps = root + "/steps.txt";
+        std::ofstream(steps) << "idle\nquit\n";
+        ok = fs::file_size(books + "progressive.jpg") > 0 && fs::file_size(books + "baseline.jpg") > 0;
+    }
+    ~Stand() {
+        if (!root.empty()) fs::remove_all(root);
+    }
+
+    // The peak of one run showing `page` on `screen`; negative when the run failed.
+    double Peak(const std::string& page, const std::string& screen) const {
+        std::vector<std::string> args{FOLIVANT_PROGRAM, "\\storage\\eBooks\\" + page};
+        std::vector<std::string> env{"FOLIVANT_DEVICE=" + root + "/device",
+                                     "FOLIVANT_DISPLAY=headless", "FOLIVANT_DRIVER=" + steps,
+                                     "FOLIVANT_SCREEN=" + screen, "PATH=/usr/bin:/bin"};
+        std::vector<char*> argv, envp;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(127);
+            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+        if (pid < 0) return -1;
+        int status = 0;
+        bool started = false;
+        double peak = 0;
+        while (waitpid(pid, &status, 0) == pid) {
+            if (WIFEXITED(status) || WIFSIGNALED(status)) break;
+            if (!WIFSTOPPED(status)) continue;
+            int signal = WSTOPSIG(status);
+            if (signal == SIGTRAP && !started) {  // stopped at its exec
+                started = true;
+                ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
+                signal = 0;
+            } else if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+                peak = PeakOf(pid);
+                signal = 0;
+            }
+            ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(std::intptr_t(signal)));
+        }
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
+    }
+};
+
+const Stand& Shared() {
+    static Stand stand;
+    return stand;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void PageWithAPhoto(benchmark::State& state, const char* page, const char* screen) {
+    const Stand& stand = Shared();
+    if (!stand.ok) return state.SkipWithError("the device could not be made");
+    std::vector<double> with, without;
+    for (auto _ : state) {
+        const double a = stand.Peak(page, screen);
+        const double b = stand.Peak("plain.htm", screen);
+        if (a < 0 || b < 0) return state.SkipWithError("a run failed");
+        with.push_back(a);
+        without.push_back(b);
+    }
+    const double rgbMb = double(kWidth) * kHeight * 3 / (1 << 20);
+    state.counters["peak_mb"] = Median(with);
+    state.counters["page_mb"] = Median(without);
+    state.counters["picture_mb"] = Median(with) - Median(without);
+    state.counters["picture_over_rgb"] = (Median(with) - Median(without)) / rgbMb;
+}
+
+void BM_ProgressivePhoto240(benchmark::State& state) {
+    PageWithAPhoto(state, "progressive.htm", "240x320");
+}
+BENCHMARK(BM_ProgressivePhoto240)->Iterations(5)->UseRealTime();
+
+void BM_ProgressivePhoto480(benchmark::State& state) {
+    PageWithAPhoto(state, "progressive.htm", "480x640@192");
+}
+BENCHMARK(BM_ProgressivePhoto480)->Iterations(5)->UseRealTime();
+
+void BM_BaselinePhoto240(benchmark::State& state) {
+    PageWithAPhoto(state, "baseline.htm", "240x320");
+}
+BENCHMARK(BM_BaselinePhoto240)->Iterations(5)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
