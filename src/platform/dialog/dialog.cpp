@@ -208,6 +208,13 @@ bool FocusInModelessDialog() {
     return modeless && IsWindowVisible(dialog);
 }
 
+bool FocusInListEdit() {
+    HWND focus = GetFocus();
+    HWND list = focus ? GetParent(focus) : nullptr;
+    if (!list || !IsClass(list, u"syslistview32")) return false;
+    return reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0)) == focus;
+}
+
 bool TakeModelessDialogKey(MSG& msg) {
     if (msg.message != WM_KEYDOWN) return false;
     if (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE && msg.wParam != VK_TAB) return false;
