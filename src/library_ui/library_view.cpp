@@ -8,6 +8,7 @@
 #include "bookfiles/palm_database.h"
 #include "core/dates.h"
 #include "core/file.h"
+#include "core/letter_order.h"
 #include "core/resources.h"
 #include "document/location/location.h"
 #include "graphics/core/command_ids.h"
@@ -343,7 +344,7 @@ int LibraryRow::Compare(ListItem* other, uint32_t key, uint32_t ascending) {
     if (c != 0) return c;
     // Books the key does not tell apart (no author, the same title) keep one order on every
     // visit: by title, then by file.
-    if (key != kTitle) c = book->GetTitle().Compare(o->book->GetTitle(), false);
+    if (key != kTitle) c = CompareByLetters(book->GetTitle(), o->book->GetTitle());
     if (c == 0) c = book->GetPath().Compare(o->book->GetPath(), true);
     return c;
 }

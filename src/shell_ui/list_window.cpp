@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/letter_order.h"
 #include "core/resources.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/system_info.h"
@@ -206,7 +207,7 @@ int ListWindow::CompareItems(ListItem* a, ListItem* b, uint32_t key, bool ascend
     Text x, y;
     a->GetText(x, key);
     b->GetText(y, key);
-    int c = x.Compare(y, false);
+    int c = CompareByLetters(x, y);
     return ascending ? c : -c;
 }
 
