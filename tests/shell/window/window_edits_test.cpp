@@ -231,5 +231,36 @@ TEST_F(WindowEdits, TheWheelOverAListScrollsItThreeRowsANotchAndKeepsTheSelectio
     for (const std::string& row : shown) EXPECT_NE(row.rfind("> ", 0), 0u) << row;
 }
 
+// 7. While a message box is open the soft-key bar is the box's: its keys, not the library's, and
+// they answer it (the right one Cancel, the left one OK); once the box is gone the library's bar
+// is back.
+TEST_F(WindowEdits, WhileAMessageBoxIsOpenTheSoftKeysAreTheBoxs) {
+    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    const WindowPicture library = person.Picture();
+    // The bar: the screen's last rows.
+    auto barDiffers = [&](const WindowPicture& p) {
+        for (int y = library.height - 20; y < library.height; ++y)
+            for (int x = 0; x < library.width; ++x)
+                if (p.At(x, y) != library.At(x, y)) return true;
+        return false;
+    };
+    // Filter by, Reading list, Sort by, eBookstore, Options..., Properties..., Delete.
+    ASSERT_TRUE(person.ChooseFromMenu(7));
+    EXPECT_TRUE(barDiffers(person.Picture())) << "the bar still reads Read / Menu";
+    ASSERT_TRUE(person.Press("F2"));  // Cancel
+    EXPECT_EQ(person.Picture(), library);
+    ASSERT_TRUE(person.ChooseFromMenu(7));
+    ASSERT_TRUE(person.Press("F1"));  // OK
+    ASSERT_EQ(person.Finish().status, 0);
+    const std::string rows = ReadFile(Out("list.txt"));
+    EXPECT_EQ(rows.find("Alpha"), std::string::npos) << rows;
+    EXPECT_FALSE(device_.HostExists("storage/eBooks/Alpha.txt"));
+    const std::string log = ReadFile(Out("log.txt"));
+    EXPECT_NE(log.find("=> 2\n", log.find("MessageBox ")), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace fvt::test
