@@ -939,6 +939,12 @@ bool LibraryView::OnCommand(uint32_t id) {
         return true;
     }
     if (id >= kBookstoreFirst && id < kBookstoreFirst + bookstores.size()) {
+        // Through the reader's shell, which says why when it cannot open the store.
+        if (ReaderShell* shell = controller ? controller->Shell() : nullptr) {
+            const std::u16string& url = bookstores[id - kBookstoreFirst].url;
+            shell->OpenWithShell(String(url.data(), static_cast<int32_t>(url.size())));
+            return true;
+        }
         SHELLEXECUTEINFO info{};
         info.cbSize = sizeof(info);
         info.hwnd = parent;
