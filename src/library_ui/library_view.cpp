@@ -659,12 +659,16 @@ void LibraryView::UpdateTitleStrip() {
         first += Str(nameId);
     // A reading list shown is named before its count.
     Text list;
+    size_t countLength = first.size();
     if (readingListFilter >= 0 && library && library->GetCategory(readingListFilter, list)) {
         String name;
-        if (list.ToWide(name) && !name.IsEmpty())
+        if (list.ToWide(name) && !name.IsEmpty()) {
             first = std::u16string(name.Data(), static_cast<size_t>(name.Length())) + u": " + first;
+            countLength += 2;
+        }
     }
-    titleStrip.SetText(first.c_str());
+    // A long list name is cut rather than the count after it.
+    titleStrip.SetText(first.c_str(), countLength);
     Text size;
     size.FormatByteSize(static_cast<uint64_t>(totalBytes));
     titleStrip.SetSecondText(Wide(size).c_str());
