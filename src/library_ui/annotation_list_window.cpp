@@ -334,7 +334,11 @@ void AnnotationListWindow::ModifySelected() {
     SipShowIM(SIPF_ON);
     auto edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, static_cast<WPARAM>(index), 0));
     // The raw text, without the page or blanked line breaks of the row.
-    if (edit) SetWindowTextW(edit, entry->text.c_str());
+    // Selected, as in the other in-place edits: typing replaces it.
+    if (edit) {
+        SetWindowTextW(edit, entry->text.c_str());
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+    }
 }
 
 void AnnotationListWindow::OnEndLabelEdit(NMLVDISPINFOW* info) {

@@ -8,6 +8,7 @@
 #include "bookfiles/palm_database.h"
 #include "core/dates.h"
 #include "core/file.h"
+#include "core/letter_order.h"
 #include "core/resources.h"
 #include "document/location/location.h"
 #include "graphics/core/command_ids.h"
@@ -343,7 +344,7 @@ int LibraryRow::Compare(ListItem* other, uint32_t key, uint32_t ascending) {
     if (c != 0) return c;
     // Books the key does not tell apart (no author, the same title) keep one order on every
     // visit: by title, then by file.
-    if (key != kTitle) c = book->GetTitle().Compare(o->book->GetTitle(), false);
+    if (key != kTitle) c = CompareByLetters(book->GetTitle(), o->book->GetTitle());
     if (c == 0) c = book->GetPath().Compare(o->book->GetPath(), true);
     return c;
 }
@@ -658,12 +659,16 @@ void LibraryView::UpdateTitleStrip() {
         first += Str(nameId);
     // A reading list shown is named before its count.
     Text list;
+    size_t countLength = first.size();
     if (readingListFilter >= 0 && library && library->GetCategory(readingListFilter, list)) {
         String name;
-        if (list.ToWide(name) && !name.IsEmpty())
+        if (list.ToWide(name) && !name.IsEmpty()) {
             first = std::u16string(name.Data(), static_cast<size_t>(name.Length())) + u": " + first;
+            countLength += 2;
+        }
     }
-    titleStrip.SetText(first.c_str());
+    // A long list name is cut rather than the count after it.
+    titleStrip.SetText(first.c_str(), countLength);
     Text size;
     size.FormatByteSize(static_cast<uint64_t>(totalBytes));
     titleStrip.SetSecondText(Wide(size).c_str());
@@ -938,6 +943,12 @@ bool LibraryView::OnCommand(uint32_t id) {
         return true;
     }
     if (id >= kBookstoreFirst && id < kBookstoreFirst + bookstores.size()) {
+        // Through the reader's shell, which says why when it cannot open the store.
+        if (ReaderShell* shell = controller ? controller->Shell() : nullptr) {
+            const std::u16string& url = bookstores[id - kBookstoreFirst].url;
+            shell->OpenWithShell(String(url.data(), static_cast<int32_t>(url.size())));
+            return true;
+        }
         SHELLEXECUTEINFO info{};
         info.cbSize = sizeof(info);
         info.hwnd = parent;

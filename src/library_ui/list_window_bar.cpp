@@ -6,6 +6,7 @@
 #include "library_ui/library_view.h"
 #include "platform/kernel/modules.h"
 #include "platform/menu/menu_bar.h"
+#include "platform/window/keys.h"
 #include "platform/resources/device_resources.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -92,4 +93,22 @@ bool ListWindowWithBar::OnMenuCommand(uint32_t command, LRESULT& result) {
     result = 0;
     if (ListWindow::OnMenuCommand(command, result)) return true;
     return OnCommand(command & 0xFFFF);
+}
+
+bool ListWindowWithBar::HandleMessage(NMHDR* notice, LRESULT& result) {
+    constexpr UINT kCmdDelete = 40023;  // Delete in the menus of both list windows
+    if (notice && notice->hwndFrom == list && notice->code == static_cast<UINT>(LVN_KEYDOWN) &&
+        reinterpret_cast<NMLVKEYDOWN*>(notice)->wVKey == VK_DELETE && GetSelectedData()) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_STATE;
+        HMENU menu = bar.Menu();
+        if (menu && GetMenuItemInfoW(menu, kCmdDelete, FALSE, &item) &&
+            !(item.fState & MFS_GRAYED))
+            // Posted: the confirmation and the deletion come after the list's own key handling.
+            PostMessageW(Host(), WM_COMMAND, kCmdDelete, 0);
+        result = 0;
+        return true;
+    }
+    return ListWindow::HandleMessage(notice, result);
 }

@@ -41,6 +41,8 @@ public:
     // Commands of its bar and menus; false when the command is not the window's.
     virtual bool OnCommand(uint32_t id) = 0;
     bool OnMenuCommand(uint32_t command, LRESULT& result) override;
+    // The Delete key on a selected row is the menu's Delete, while the menu offers it.
+    bool HandleMessage(NMHDR* notice, LRESULT& result) override;
     const TitleStrip& Strip() const { return titleStrip; }
 
 protected:

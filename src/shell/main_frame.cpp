@@ -381,6 +381,12 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
             if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
             return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
         }
+        // A text field of the page hands the keys back to the page; a second Escape leaves it.
+        if (surface && book && book->CurrentView() == BookDocumentController::kTextPage &&
+            surface->CurrentInputState() == InputState::kTextEntry && book->Page().View()) {
+            book->Page().View()->Focus();
+            return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
+        }
         ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
         if (controller) controller->OnCommand(Cmd::kBack, false);
     } else if (vk == VK_F1 || vk == VK_F2) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/optional_api.h"
+#include "core/resources.h"
 #include "database/resource.h"
 #include "document/location/location.h"
 #include "document/sources/document_loader.h"
@@ -22,6 +23,7 @@
 #include "shell/options_pages.h"
 #include "shell/shell_functions.h"
 #include "shell_ui/about_sheet.h"
+#include "shell_ui/dialog_helpers.h"
 #include "shell_ui/reader_menu_bars.h"
 #include "shell_ui/small_dialogs.h"
 
@@ -34,6 +36,9 @@ std::u16string Wide(const String& s) {
 // The passing note's bubble (one at a time) and how long it stays without a time of its own.
 constexpr DWORD kPassingNoteId = 0x5EED;
 constexpr uint32_t kPassingNoteMs = 3000;
+
+// Addresses the reader cannot open: caption and texts.
+constexpr uint32_t kErrorCaption = 5018, kSecureWebRefused = 5535, kNoProgramOpens = 5536;
 
 // The library view's commands that toggle its file types 1, 2, 4 and 8.
 uint32_t FileTypeCommand(uint32_t bit) {
@@ -231,7 +236,19 @@ bool ShellServices::Beam(const Text& path) {
 }
 
 bool ShellServices::OpenWithShell(const String& url) {
-    return ShellFunctions::OpenDocument(Owner(), Wide(url));
+    const std::u16string target = Wide(url);
+    // What cannot be opened is said, with its address, rather than left to show nothing.
+    String lower(url);
+    lower.ToLower();
+    uint32_t why = Wide(lower).rfind(u"https:", 0) == 0 ? kSecureWebRefused : 0;
+    if (!why && ShellFunctions::OpenDocument(Owner(), target)) return true;
+    if (!why) why = kNoProgramOpens;
+    const char16_t* caption = LoadResString(kErrorCaption);
+    const char16_t* text = LoadResString(why);
+    String message(text ? text : u"%1");
+    ReplaceAll(message, u"%1", url);
+    MessageBoxText(Owner(), String(caption ? caption : u""), message, MB_OK | MB_ICONERROR);
+    return false;
 }
 
 bool ShellServices::ToggleFullScreen() {

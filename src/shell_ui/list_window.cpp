@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/letter_order.h"
 #include "core/resources.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/system_info.h"
@@ -206,7 +207,7 @@ int ListWindow::CompareItems(ListItem* a, ListItem* b, uint32_t key, bool ascend
     Text x, y;
     a->GetText(x, key);
     b->GetText(y, key);
-    int c = x.Compare(y, false);
+    int c = CompareByLetters(x, y);
     return ascending ? c : -c;
 }
 
@@ -512,8 +513,9 @@ bool TitleStrip::Create(HWND parent, uint32_t id) {
     return strip != nullptr;
 }
 
-void TitleStrip::SetText(const char16_t* text) {
+void TitleStrip::SetText(const char16_t* text, size_t keepEnd) {
     CopyBounded(first, text);
+    firstKeep = keepEnd;
     if (strip) SendMessageW(strip, SB_SETTEXTW, 0 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(first));
 }
 
@@ -532,16 +534,33 @@ void TitleStrip::FitParts() {
     int fit = 0;
     GetTextExtentExPointW(dc, second, static_cast<int>(std::char_traits<char16_t>::length(second)),
                           0, &fit, nullptr, &size);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(strip, dc);
     int borders[3] = {0, 0, 0};
     SendMessageW(strip, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
     RECT client{};
     GetClientRect(strip, &client);
     int parts[2] = {client.right - 2 * borders[1] - borders[2] - size.cx, -1};
+    // The part's text keeps its end: its start is cut to the room left (less the part's inset).
+    std::u16string shown = first;
+    if (firstKeep > 0 && firstKeep < shown.size()) {
+        const int room = parts[0] - 4 * GetDeviceCaps(dc, LOGPIXELSX) / 96;
+        const std::u16string tail = shown.substr(shown.size() - firstKeep);
+        std::u16string head = shown.substr(0, shown.size() - firstKeep);
+        auto width = [dc](const std::u16string& t) {
+            SIZE s{};
+            int n = 0;
+            GetTextExtentExPointW(dc, t.c_str(), static_cast<int>(t.size()), 0, &n, nullptr, &s);
+            return static_cast<int>(s.cx);
+        };
+        if (width(shown) > room) {
+            while (!head.empty() && width(head + u"\u2026" + tail) > room) head.pop_back();
+            shown = head + u"\u2026" + tail;
+        }
+    }
+    if (old) SelectObject(dc, old);
+    ReleaseDC(strip, dc);
     SendMessageW(strip, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
     SendMessageW(strip, SB_SIMPLE, FALSE, 0);
-    SendMessageW(strip, SB_SETTEXTW, 0 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(first));
+    SendMessageW(strip, SB_SETTEXTW, 0 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(shown.c_str()));
     SendMessageW(strip, SB_SETTEXTW, 1 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(second));
 }
 

@@ -127,7 +127,9 @@ public:
 
     ~TitleStrip() { Destroy(); }
     bool Create(HWND parent, uint32_t id);
-    void SetText(const char16_t* text);
+    // With `keepEnd`, a text too long for its part is cut before its last `keepEnd` characters
+    // (an ellipsis marks the cut), so that its end (a count) stays in view.
+    void SetText(const char16_t* text, size_t keepEnd = 0);
     void SetSecondText(const char16_t* text);
     void FitParts();
     int GetHeight() const;
@@ -141,4 +143,5 @@ private:
     HWND strip = nullptr;
     char16_t first[kMaxText + 1] = {};
     char16_t second[kMaxText + 1] = {};
+    size_t firstKeep = 0;
 };

@@ -307,9 +307,10 @@ void FindDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
     }
     int32_t split = std::max<int32_t>(find.left + (edge - find.left) / 2, edge - closeWidth);
     // A find label longer than its half ("Rechercher le suivant") takes room from Close, down to
-    // what Close's own label needs, so that both keep a margin inside their frames.
+    // what Close's own label needs, so that both keep a margin inside their frames (the find
+    // label a dialog's edge inset on either side, clear of its frame to the eye).
     const int32_t margin = fvt::DialogEdgeInset() + 2;
-    const int32_t findNeed = TextWidthIn(GetItem(kOkKey), regular_) + margin;
+    const int32_t findNeed = TextWidthIn(GetItem(kOkKey), regular_) + 2 * fvt::DialogEdgeInset();
     const int32_t closeNeed = TextWidthIn(GetItem(kCloseButton), regular_) + margin;
     if (find.left + findNeed + 2 > split)
         split = std::min<int32_t>(find.left + findNeed + 2, edge - closeNeed - 2);

@@ -118,6 +118,20 @@ TEST_F(TextEntryTest, DeletingKeepsSurrogatePairsWhole) {
     EXPECT_EQ(field->Caret(), 1);
 }
 
+TEST_F(TextEntryTest, AMoveTheCaretCannotMakeIsStillTheFields) {
+    Type("ab");
+    // Passed on, End or Right at the end would turn the page and take the field's keys away.
+    EXPECT_TRUE(Send(kKeyEnd));
+    EXPECT_TRUE(Send(kKeyRight));
+    EXPECT_EQ(field->Caret(), 2);
+    Send(kKeyHome);
+    EXPECT_TRUE(Send(kKeyHome));
+    EXPECT_TRUE(Send(kKeyLeft));
+    EXPECT_EQ(field->Caret(), 0);
+    Type("x");
+    EXPECT_EQ(A(field->Value()), "xab");
+}
+
 TEST_F(TextEntryTest, ShiftMovesExtendAndAPlainMoveClearsAndMovesOnce) {
     Type("hello");
     Send(kKeyShift | kKeyLeft);

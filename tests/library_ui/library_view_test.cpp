@@ -439,6 +439,25 @@ TEST_F(LibraryViewTest, ReadingListAndUnfiledFilters) {
     EXPECT_EQ(view->GetItemCount(), 3);
 }
 
+TEST_F(LibraryViewTest, ALongReadingListNameIsCutBeforeTheCountItShows) {
+    const std::u16string name = u"Books to read on the long journey north next summer, maybe";
+    ASSERT_TRUE(library->CreateCategory(Utf16(name.c_str())));
+    Open();
+    Entry(u"Alpha")->AddCategory(Utf16(name.c_str()), true);
+    view->OnCommand(LibraryView::kReadingListFirst);
+    HWND strip = view->Strip().Window();
+    ASSERT_NE(strip, nullptr);
+    // Kept whole for whoever reads it; shown cut, with the count at its end.
+    EXPECT_EQ(std::u16string(view->Strip().Text1()), name + u": 1 eBook");
+    char16_t shown[300] = {};
+    SendMessageW(strip, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(shown));
+    const std::u16string text(shown);
+    ASSERT_GT(text.size(), 9u) << "nothing shown";
+    EXPECT_EQ(text.substr(text.size() - 9), u": 1 eBook");
+    EXPECT_NE(text.find(u'\u2026'), std::u16string::npos);
+    EXPECT_EQ(text.rfind(u"Books", 0), 0u);
+}
+
 TEST_F(LibraryViewTest, ManyReadingListsNeverReachTheMoveCommands) {
     for (int i = 0; i < 40; ++i) {
         std::u16string name = u"List " + std::u16string(1, char16_t(u'A' + i / 26)) +

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/program_runs.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 #include "support/shell/screenshot.h"
@@ -235,6 +236,50 @@ TEST(Forms, CheckBoxesAndRadioButtonsTakeTheScreensSize) {
             EXPECT_GT(inside(t, box), inside(b, box) + 20);
         }
     }
+}
+
+}  // namespace
+}  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// Pixels of a chosen row's blue (the list box's mark) in a screenshot.
+int ChosenRowPixels(const Screen& s) {
+    int n = 0;
+    for (std::uint32_t p : s.px) {
+        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+        n += b > 150 && r < 120 && b - r > 60 && g < 160;
+    }
+    return n;
+}
+
+// A list box (SIZE 4) with its third option chosen, after pages of text: first shown on a page
+// reached by PageDown, it marks its chosen option, as it does on that page reached again.
+TEST(Forms, AListBoxFirstShownAfterPageDownMarksItsChosenOption) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < 14; ++i)
+        html += "<p>Paragraph " + std::to_string(i) +
+                " filler words to take the page down and onward some more text here.</p>";
+    html += "<form name=\"f\"><p>Pick:</p><select name=\"s\" size=\"4\"><option>Alpha</option>"
+            "<option>Bravo</option><option selected>Charlie</option><option>Delta</option>"
+            "<option>Echo</option></select></form><p>After the list</p></body></html>";
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("list.html", html);
+    const std::string o = device.outside() + "/";
+    // PageDown to the end (the list's page), then back a page and forward again.
+    std::string steps = "idle\n";
+    for (int i = 0; i < 8; ++i) steps += "key 0x22\nidle\n";
+    steps += "pagetext " + o + "last.txt\nscreenshot " + o + "first.png\nkey 0x21\nidle\n" +
+             "key 0x22\nidle\nscreenshot " + o + "again.png\nquit\n";
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("list.html")}, steps).status, 0);
+    ASSERT_NE(ReadFile(o + "last.txt").find("After the list"), std::string::npos)
+        << ReadFile(o + "last.txt");
+    const Screen first = Read(o + "first.png"), again = Read(o + "again.png");
+    EXPECT_GT(ChosenRowPixels(again), 100);
+    EXPECT_EQ(ChosenRowPixels(first), ChosenRowPixels(again));
+    EXPECT_EQ(first.px, again.px);
 }
 
 }  // namespace

@@ -54,6 +54,9 @@ const Visit kVisits[] = {
      "idle\nanswer-key 0x28\nanswer-key 0x28\nanswer-key 0x28\nanswer-key 0x0d\n"
      "screenshot-box @/library-sort.png\n"
      "answer 0\nsoftkey 2\nidle\n"
+     // Its second item, "Reading list", whose sub-menu opens on the left with long labels.
+     "answer-key 0x28\nanswer-key 0x28\nanswer-key 0x0d\n"
+     "screenshot-box @/library-reading-list.png\nanswer 0\nsoftkey 2\nidle\n"
      "screenshot-box @/about.png\nanswer 2\nmenu 40040\nidle\n"
      "screenshot-box @/library-options.png\nanswer 2\nmenu 40041\nidle\n"
      "screenshot-box @/properties-sheet.png\nanswer 1\n"
@@ -94,6 +97,10 @@ const Visit kVisits[] = {
      "screenshot @/bookmark.png\n"
      "menu 40076\nidle\n"
      "screenshot @/annotations.png\n"
+     // Back on the page by the list's Open, Add link on its first words: the notice says how to
+     // finish the link, to its end.
+     "softkey 1\nidle\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n"
+     "answer 50053\nkey 0x0d\nidle\nscreenshot @/add-link.png\n"
      "quit\n"},
     // Look-ups: a word of one dictionary ("evening"), of both ("lamp"), of none ("Marta"), whose
     // pop-up offers the dictionaries' index pages. A tap on the soft-key bar's middle closes a

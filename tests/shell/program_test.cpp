@@ -774,7 +774,8 @@ TEST(ProgramScreens, TheButtonsPageNamesABoundButtonBesideTheScrollBarInTheDevic
 }
 
 // A sub-menu that has no room beside its parent may cover the parent's margin, never the first
-// letters of its labels (the French library's "Filtrer par" showed as "ltrer par").
+// letters of its labels (the French library's "Filtrer par" showed as "ltrer par"); short of room
+// for its own labels there, it opens above its parent.
 TEST(ProgramScreens, ASubMenuLeavesItsParentsLabelsUncovered) {
     for (const char* language : {"en", "fr"}) {
         for (const char* screen : kScreens) {
@@ -814,6 +815,9 @@ TEST(ProgramScreens, ASubMenuLeavesItsParentsLabelsUncovered) {
                     if (x >= left + 14 * scale) ++covered;
                     if (x < left) ++beside;
                 }
+            // Without room beside its parent for its whole labels, it opens above the parent.
+            for (int y = 0; y < top; ++y)
+                for (int x = 0; x < plain.width; ++x) beside += sub.At(x, y) != parent.At(x, y);
             EXPECT_GT(beside, 0) << language << " " << screen << ": the sub-menu was not drawn";
             EXPECT_EQ(covered, 0) << language << " " << screen
                                   << ": the sub-menu covers its parent's labels";

@@ -438,7 +438,10 @@ bool TextEntryControl::HandleEvent(InputEvent& event) {
         case kKeyShift | kKeyRight:
         case kKeyShift | kKeyHome:
         case kKeyShift | kKeyEnd:
-            handled = redraw = MoveCaret(code);
+            // A move the caret cannot make (End at the end, Left at the start) still keeps the
+            // keys in the field: passed on, the page would turn or leave and drop it.
+            redraw = MoveCaret(code);
+            handled = redraw || !readOnly_;
             break;
         case kKeyBackspace:
         case kKeyDelete:

@@ -436,7 +436,9 @@ bool ListControl::LocateRow(uint32_t& firstRow, uint32_t& pageRows, uint32_t& to
 
 void ListControl::RepaintListed(GraphicsContext* gc) {
     if (gc) {
-        PaintRows(gc, false, false, false, true);
+        // A context given is a paint under way (the page drawing the list it holds, which may
+        // not count as shown yet): the chosen row is marked in it.
+        PaintRows(gc, false, false, true, true);
         return;
     }
     DrawScope scope(this);

@@ -7,6 +7,7 @@
 
 #include "platform/controls/controls_internal.h"
 #include "platform/dialog/dialog.h"
+#include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 
 namespace fvt::ctl {
@@ -369,6 +370,12 @@ void EndEdit(HWND hwnd, ListViewState* s, bool keep) {
     s->editRow = -1;
     std::u16string text = WindowText(edit);
     DestroyWindow(edit);
+    // Scrolled past its end for the input panel, the list comes back to its last screenful.
+    const int most = std::max(0, Count(s) - PerPage(hwnd, s));
+    if (s->top > most) {
+        s->top = most;
+        InvalidateRect(hwnd, nullptr, TRUE);
+    }
     if (!Valid(s, row)) return;
     NMLVDISPINFOW info{};
     info.item.mask = LVIF_TEXT;
@@ -418,6 +425,19 @@ HWND BeginEdit(HWND hwnd, ListViewState* s, int i) {
     if (Notify(hwnd, &info.hdr, LVN_BEGINLABELEDITW) != 0 || !IsWindow(hwnd) || !Valid(s, i))
         return nullptr;
     EnsureVisible(hwnd, s, i);
+    // With the input panel up the row comes above it, the list's last rows too (the rows past
+    // the end are under the panel), so that the person sees what they type.
+    SIPINFO sip{};
+    sip.cbSize = sizeof(sip);
+    if (SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON)) {
+        POINT origin{0, 0};
+        ClientToScreen(hwnd, &origin);
+        const int fit = std::max(1, (sip.rcVisibleDesktop.bottom - origin.y) / RowHeight(s));
+        if (i >= s->top + fit) {
+            s->top = i - fit + 1;
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+    }
     RECT r = RowRect(hwnd, s, i);
     int left = StateImageWidth(s) + ImageWidth(s);
     int w = s->widths.empty() ? r.right - r.left : s->widths[0];

@@ -15,6 +15,7 @@
 #include "platform/kernel/device.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
+#include "platform/menu/menu.h"
 #include "platform/menu/resource_blob.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
@@ -208,6 +209,13 @@ bool FocusInModelessDialog() {
     return modeless && IsWindowVisible(dialog);
 }
 
+bool FocusInListEdit() {
+    HWND focus = GetFocus();
+    HWND list = focus ? GetParent(focus) : nullptr;
+    if (!list || !IsClass(list, u"syslistview32")) return false;
+    return reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0)) == focus;
+}
+
 bool TakeModelessDialogKey(MSG& msg) {
     if (msg.message != WM_KEYDOWN) return false;
     if (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE && msg.wParam != VK_TAB) return false;
@@ -222,6 +230,8 @@ bool TakeModelessDialogKey(MSG& msg) {
 int DialogEdgeInset() { return 6 * fvt::Profile().dpi / 96; }
 
 std::vector<std::string> DialogLayoutProblems(HWND dialog) {
+    // A pop-up menu is checked as menus are laid out.
+    if (IsClass(dialog, u"fvtpopupmenu")) return PopupMenuLayoutProblems(dialog);
     std::vector<std::string> problems;
     struct Shown {
         HWND window;
@@ -237,10 +247,8 @@ std::vector<std::string> DialogLayoutProblems(HWND dialog) {
         const int id = static_cast<int>(GetWindowLongW(c, GWL_ID));
         if (ControlTextOverflows(c))
             problems.push_back("the text of control " + std::to_string(id) + " does not fit");
-        WCHAR name[32] = {};
-        GetClassNameW(c, name, 32);
-        // A group box frames other controls by design.
-        const bool group = std::u16string(name) == u"BUTTON" &&
+        // A group box frames other controls by design (its class found whatever its spelling).
+        const bool group = IsClass(c, u"button") &&
                            (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
         if (!group) shown.push_back(Shown{c, r, id});
     }

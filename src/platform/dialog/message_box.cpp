@@ -12,6 +12,7 @@
 #include "platform/dialog/dialog.h"
 #include "platform/dialog/dialog_template.h"
 #include "platform/kernel/system_time.h"
+#include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 
@@ -157,6 +158,13 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
+        case WM_COMMAND: {
+            // A button of the box's soft-key bar.
+            const int id = LOWORD(wParam);
+            if (std::find(box->buttons.begin(), box->buttons.end(), id) != box->buttons.end())
+                box->result = id;
+            return 0;
+        }
         case WM_CLOSE:
             // Closed from outside (the program is asked to end): answered as by Escape.
             box->result = CancelAnswer(*box);
@@ -164,6 +172,31 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
+}
+
+// The box's own soft-key bar in front of the window's while it is open: the left key is its first
+// button (F1), the right its Cancel (F2) when that is another button; the window's keys would do
+// nothing here.
+void ShowBoxBar(HWND hwnd, const Box& box) {
+    SHMENUBARINFO info{};
+    info.cbSize = sizeof(info);
+    info.hwndParent = hwnd;
+    info.dwFlags = SHCMBF_EMPTYBAR | SHCMBF_HIDDEN;
+    if (!SHCreateMenuBar(&info)) return;
+    std::vector<int> keys{box.buttons[0]};
+    const int cancel = CancelAnswer(box);
+    if (cancel != box.buttons[0] &&
+        std::find(box.buttons.begin(), box.buttons.end(), cancel) != box.buttons.end())
+        keys.push_back(cancel);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        TBBUTTON button{};
+        button.idCommand = keys[i];
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = TBSTYLE_BUTTON;
+        button.iString = reinterpret_cast<INT_PTR>(StandardButtonText(keys[i]));
+        SendMessageW(info.hwndMB, TB_INSERTBUTTONW, i, reinterpret_cast<LPARAM>(&button));
+    }
+    ShowWindow(info.hwndMB, SW_SHOWNA);
 }
 
 // One line: the program's name, the caption and the text with its line breaks as spaces.
@@ -210,6 +243,7 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     SetWindowLongPtrW(hwnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&box));
     // The keys go back where they went once the box is answered.
     HWND previousFocus = GetFocus();
+    ShowBoxBar(hwnd, box);
     ShowWindow(hwnd, SW_SHOW);
     SetFocus(hwnd);
     fvt::PushKeyOwner(hwnd);

@@ -124,4 +124,7 @@ struct MenuItemView {
 std::vector<MenuItemView> MenuItems(HMENU menu);
 // A menu built from a compiled menu resource (see rescomp); null for a malformed one.
 HMENU MenuFromResource(const BYTE* data, DWORD size);
+// What is wrong with the layout of the pop-up menu shown in `menuWindow` and of its open
+// sub-menus: a label cut, a menu over the soft-key bar. Empty when all is well.
+std::vector<std::string> PopupMenuLayoutProblems(HWND menuWindow);
 }  // namespace fvt

@@ -9,6 +9,7 @@
 #include "platform/dialog/answers.h"
 #include "platform/last_error.h"
 #include "platform/menu/menu.h"
+#include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 
@@ -42,6 +43,18 @@ RECT Screen() {
     return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+// Where menus go: the screen above the soft-key bar when one is shown, so that no menu covers
+// the keys it was opened with.
+RECT Room() {
+    RECT room = Screen();
+    HWND bar = fvt::ActiveMenuBar();
+    RECT r{};
+    if (bar && IsWindowVisible(bar) && GetWindowRect(bar, &r) && r.top > room.top &&
+        r.top < room.bottom)
+        room.bottom = r.top;
+    return room;
+}
+
 // Room right of the labels: for the arrows of sub-menus where the menu has any.
 int RightMargin(HMENU menu) {
     for (auto& item : fvt::MenuItems(menu))
@@ -59,9 +72,9 @@ SIZE MenuSize(HMENU menu) {
         s.cy += ItemHeight(item);
         s.cx = std::max<LONG>(s.cx, TextWidth(measure.dc(), item.text) + pad);
     }
-    RECT screen = Screen();
-    s.cx = std::min<LONG>(s.cx, screen.right - screen.left);
-    s.cy = std::min<LONG>(s.cy, screen.bottom - screen.top);
+    RECT room = Room();
+    s.cx = std::min<LONG>(s.cx, room.right - room.left);
+    s.cy = std::min<LONG>(s.cy, room.bottom - room.top);
     return s;
 }
 
@@ -93,11 +106,10 @@ int FirstSelectable(HMENU menu) {
 
 LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// A level's window at (x, y), moved so that it lies wholly on the screen; `width` narrows it.
-HWND OpenWindow(Tracking* t, HMENU menu, int x, int y, int width = 0) {
+// A level's window at (x, y), moved so that it lies wholly on the screen above the bar.
+HWND OpenWindow(Tracking* t, HMENU menu, int x, int y) {
     SIZE s = MenuSize(menu);
-    if (width > 0) s.cx = std::min<LONG>(s.cx, width);
-    RECT screen = Screen();
+    RECT screen = Room();
     x = std::clamp<int>(x, screen.left, std::max<int>(screen.left, screen.right - s.cx));
     y = std::clamp<int>(y, screen.top, std::max<int>(screen.top, screen.bottom - s.cy));
     HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, u"FvtPopupMenu", u"", WS_POPUP, x, y, s.cx, s.cy,
@@ -140,23 +152,28 @@ void OpenSubMenu(Tracking* t, int index, HMENU sub) {
     RECT p;
     GetWindowRect(parent.hwnd, &p);
     SIZE s = MenuSize(sub);
-    RECT screen = Screen();
+    RECT screen = Room();
     int x = p.right - Px(2);
-    int width = 0;
+    int y = p.top + ItemTop(parent.menu, index) - parent.scroll - Px(2);
     if (x + s.cx > screen.right) {
         x = p.left - s.cx + Px(2);
-        // Short of room on the left too, it may cover the parent's margin but never its labels
-        // (one as wide as the screen cannot help covering them).
-        if (x < screen.left && s.cx < screen.right - screen.left) {
+        // Short of room on the left too (beyond the parent's margin), it stays on the left but
+        // above or below its parent, covering neither the parent's labels nor cutting its own;
+        // with no room there either, it covers a part of its parent.
+        if (x < screen.left) {
             x = screen.left;
-            width = p.left + Px(12) - screen.left;
+            if (p.left + Px(12) - screen.left < s.cx) {
+                if (p.top - s.cy >= screen.top)
+                    y = p.top - s.cy;
+                else if (p.bottom + s.cy <= screen.bottom)
+                    y = p.bottom;
+            }
         }
     }
-    int y = p.top + ItemTop(parent.menu, index) - parent.scroll - Px(2);
     Level level;
     level.menu = sub;
     level.highlight = FirstSelectable(sub);
-    level.hwnd = OpenWindow(t, sub, x, y, width);
+    level.hwnd = OpenWindow(t, sub, x, y);
     if (!level.hwnd) return;
     t->levels.push_back(level);
 }
@@ -344,4 +361,23 @@ extern "C" BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owne
     if (t.chosen && owner && !(flags & TPM_NONOTIFY))
         PostMessageW(owner, WM_COMMAND, MAKEWPARAM(t.chosen, 0), 0);
     return TRUE;
+}
+
+std::vector<std::string> fvt::PopupMenuLayoutProblems(HWND menuWindow) {
+    std::vector<std::string> problems;
+    auto* t = reinterpret_cast<Tracking*>(GetWindowLongPtrW(menuWindow, GWL_USERDATA));
+    if (!t) return problems;
+    const RECT room = Room();
+    FontDC measure(nullptr, nullptr);
+    for (const Level& level : t->levels) {
+        RECT r{};
+        if (!level.hwnd || !GetWindowRect(level.hwnd, &r)) continue;
+        if (r.bottom > room.bottom) problems.push_back("a menu runs over the soft-key bar");
+        // The labels' room, as PaintLevel gives it.
+        const int width = r.right - r.left - Px(14) - RightMargin(level.menu);
+        for (const auto& item : fvt::MenuItems(level.menu))
+            if (!(item.type & MFT_SEPARATOR) && TextWidth(measure.dc(), item.text) > width)
+                problems.push_back("the menu item \"" + LogText(item.text) + "\" is cut");
+    }
+    return problems;
 }

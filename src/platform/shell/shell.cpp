@@ -637,6 +637,24 @@ LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* data) {
     RECT work = fvt::WorkArea();
     int margin = Scale(8);
     RECT r{work.left + margin, work.top + Scale(4), work.right - margin, work.top + Scale(64)};
+    // As tall as its title and text need (laid out as the bubble paints them), so that a notice
+    // is never cut before its end, within the work area.
+    if (HDC measure = GetDC(nullptr)) {
+        const std::u16string title = data->pszTitle ? data->pszTitle : u"";
+        const std::u16string text = PlainText(data->pszHTML);
+        RECT line{0, 0, r.right - r.left - 2 - 2 * Scale(4), 0};
+        int need = 2 + Scale(2);
+        if (!title.empty()) {
+            RECT t = line;
+            DrawTextW(measure, title.c_str(), -1, &t, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+            need += t.bottom - t.top + Scale(2);
+        }
+        RECT body = line;
+        DrawTextW(measure, text.c_str(), -1, &body, DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        need += body.bottom - body.top + Scale(4);
+        ReleaseDC(nullptr, measure);
+        r.bottom = std::max<LONG>(r.bottom, std::min<LONG>(r.top + need, work.bottom));
+    }
     HWND bubble = MakeChrome(fvt::kNotificationBubbleClass, false, r);
     if (bubble) SetWindowLongPtrW(bubble, GWL_USERDATA, static_cast<LONG_PTR>(data->dwID));
     HWND replaced = nullptr;

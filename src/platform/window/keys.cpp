@@ -30,6 +30,7 @@
 namespace fvt {
 HWND MenuBarForKeys(HWND keyOwner);
 bool FocusInModelessDialog();
+bool FocusInListEdit();
 }
 
 namespace {
@@ -140,8 +141,10 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     UINT mods;
     HWND hotWindow = nullptr, overrideOwner = nullptr, assoc = nullptr, keyOwner = nullptr;
     int hotId = 0;
-    // Escape in a modeless dialog (Find) is its Cancel, as in a modal one.
-    const bool dialogEscape = vk == VK_ESCAPE && fvt::FocusInModelessDialog();
+    // Escape in a modeless dialog (Find) is its Cancel, as in a modal one; in a list's in-place
+    // edit it is the edit's, which cancels it.
+    const bool dialogEscape =
+        vk == VK_ESCAPE && (fvt::FocusInModelessDialog() || fvt::FocusInListEdit());
     const HWND frontBar = FrontBarFor(vk);
     {
         std::lock_guard<std::mutex> l(Lock());
@@ -512,8 +515,12 @@ void Character(WCHAR character) {
 bool Wheel(int x, int y, int notches) {
     HWND under = WindowFromPoint(POINT{x, y});
     WCHAR cls[32] = {};
-    if (!under || !GetClassNameW(under, cls, 32) || std::u16string(cls) != u"SysListView32")
-        return false;
+    if (!under || !GetClassNameW(under, cls, 32)) return false;
+    // Any spelling of the list view's class: it is found again without regard to case.
+    std::u16string name(cls);
+    for (char16_t& c : name)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if (name != u"syslistview32") return false;
     // A list behind a menu, box or dialog is not the person's to scroll.
     HWND owner = KeyOwner();
     if (owner && !Within(under, owner)) return true;

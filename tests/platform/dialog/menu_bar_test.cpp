@@ -4,8 +4,10 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/dialog/dialog_fixture.h"
+#include "platform/menu/menu.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
@@ -274,6 +276,59 @@ protected:
     }
     HWND owner_ = nullptr;
 };
+
+// With a soft-key bar shown, no menu runs over it, however low or tall; and a sub-menu with no
+// room on either side of its parent opens above it rather than cut its own labels. The layout
+// check finds nothing wrong with either.
+TEST_F(BarOwner, MenusStayAboveTheBarAndASubMenuKeepsItsLabelsWhole) {
+    HWND bar = MakeBar(214);
+    RECT barRect{};
+    GetWindowRect(bar, &barRect);
+    SetAnswersFromUser(true);
+    HMENU menu = CreatePopupMenu();
+    for (int i = 0; i < 6; ++i) AppendMenuW(menu, MF_STRING, 50000 + i, u"An item of the menu");
+    HMENU tall = CreatePopupMenu();
+    for (int i = 0; i < 9; ++i) AppendMenuW(tall, MF_STRING, 51000 + i, u"Row");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(tall), u"Tall");
+    HMENU wide = CreatePopupMenu();
+    AppendMenuW(wide, MF_STRING, 52000, u"Modifier les listes de lecture\u2026");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(wide), u"Liste de lecture");
+    RECT root{}, tallRect{}, wideRect{};
+    std::vector<std::string> tallProblems = {"unread"}, wideProblems = {"unread"};
+    QueueAnswer(Answer{-1, {}, [&](HWND hwnd) {
+                           GetWindowRect(hwnd, &root);
+                           Key(VK_UP);     // Liste de lecture
+                           Key(VK_UP);     // Tall
+                           Key(VK_RIGHT);  // opens it
+                       }});
+    QueueAnswer(Answer{-1, {}, [&](HWND hwnd) {
+                           GetWindowRect(hwnd, &tallRect);
+                           tallProblems = PopupMenuLayoutProblems(hwnd);
+                           Key(VK_LEFT);
+                           Key(VK_DOWN);  // Liste de lecture
+                           Key(VK_RIGHT);
+                       }});
+    QueueAnswer(Answer{-1, {}, [&](HWND hwnd) {
+                           GetWindowRect(hwnd, &wideRect);
+                           wideProblems = PopupMenuLayoutProblems(hwnd);
+                           Key(VK_ESCAPE);
+                           Key(VK_ESCAPE);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTALIGN | TPM_BOTTOMALIGN, 240,
+                               barRect.top, owner_, nullptr),
+              0);
+    SetAnswersFromUser(false);
+    EXPECT_LE(root.bottom, barRect.top);
+    EXPECT_LE(tallRect.bottom, barRect.top);
+    EXPECT_LE(wideRect.bottom, barRect.top);
+    EXPECT_TRUE(tallProblems.empty()) << tallProblems.front();
+    EXPECT_TRUE(wideProblems.empty()) << wideProblems.front();
+    // Above its parent, which it does not cover.
+    EXPECT_LE(wideRect.bottom, root.top);
+    EXPECT_GE(wideRect.left, 0);
+    DestroyMenu(menu);
+    DestroyWindow(bar);
+}
 
 TEST_F(BarOwner, ASoftKeyNotOverriddenPressesItsButton) {
     HWND bar = MakeBar(214);

@@ -345,6 +345,15 @@ bool WindowSession::Tap(int x, int y) {
     return WaitForChange(before);
 }
 
+void WindowSession::PointAt(int x, int y) {
+    Display* d = x_->display;
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, x_->window, DefaultRootWindow(d), x, y, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
+    XSync(d, False);
+}
+
 bool WindowSession::Wheel(int notches) {
     const WindowPicture before = Picture();
     Display* d = x_->display;

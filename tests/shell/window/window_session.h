@@ -86,6 +86,8 @@ public:
     bool Tap(int x, int y);
     // Turns the wheel over the window by `notches` (positive: away from the person, up).
     bool Wheel(int notches);
+    // Moves the pointer, without a button, to device pixels: where the wheel turns next.
+    void PointAt(int x, int y);
     WindowPicture Picture();
     // The desktop window's title.
     std::string Title();
