@@ -97,7 +97,7 @@ bool ListWindowWithBar::OnMenuCommand(uint32_t command, LRESULT& result) {
 
 bool ListWindowWithBar::HandleMessage(NMHDR* notice, LRESULT& result) {
     constexpr UINT kCmdDelete = 40023;  // Delete in the menus of both list windows
-    if (notice && notice->hwndFrom == list && notice->code == static_cast<UINT>(LVN_KEYDOWN) &&
+    if (notice && notice->hwndFrom == list && notice->code == LVN_KEYDOWN &&
         reinterpret_cast<NMLVKEYDOWN*>(notice)->wVKey == VK_DELETE && GetSelectedData()) {
         MENUITEMINFOW item{};
         item.cbSize = sizeof(item);
