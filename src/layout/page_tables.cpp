@@ -97,7 +97,7 @@ public:
         x_ = line.x + PageDrawing::AlignmentOffset(mode, line.freeWidth);
         if (justify_) CountGaps(c, index, marks);
     }
-    // A word (or an object with its spacing) `width` wide at item j: where it starts.
+    // A word, or an object with its spacing, `width` wide: where it starts.
     int32_t Word(int32_t width) {
         const int32_t at = x_;
         x_ += width;
@@ -105,6 +105,7 @@ public:
         return at;
     }
     void Hyphen(int32_t width) { x_ += width; }
+    // A space at item j: a gap between words of a justified line takes its share.
     void Space(const FlowMark& m, int32_t j) {
         if (afterSpace_) return;
         int32_t width = m.width;

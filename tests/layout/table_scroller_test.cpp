@@ -342,15 +342,14 @@ namespace {
 // A wide table whose lines the drawing moves off their laid-out places: a centred heading and
 // a paragraph that the reader's "Full justify text" stretches to the cell's sides. With the
 // arrows beside it the view is narrower than the cells.
-class AlignedTableScroller : public TableScroller,
-                             public ::testing::WithParamInterface<uint32_t> {
+class AlignedTableScroller : public TableScroller, public ::testing::WithParamInterface<uint32_t> {
 protected:
     std::u16string Page() const override {
         std::u16string page =
             u"<html><body><table border=\"1\"><tr><td width=\"420\" align=\"center\">"
             u"heading</td></tr><tr><td><p>";
-        static const char16_t* const kWords[] = {u"transformation", u"of", u"stylesheets", u"in",
-                                                 u"compilation", u"and", u"namespaces"};
+        static const char16_t* const kWords[] = {u"transformation", u"of",  u"stylesheets", u"in",
+                                                 u"compilation",    u"and", u"namespaces"};
         for (int w = 0; w < 60; ++w) page += std::u16string(kWords[w % 7]) + u" ";
         return page + u"</p></td></tr></table></body></html>";
     }
