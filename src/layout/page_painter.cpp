@@ -212,7 +212,6 @@ void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positi
     entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - view.width));
     entry->y = TableScroll::VerticalOffsetWithin(entry->y, table.content.height, view.height);
     drawShift_ = Point{view.x - table.box.x - entry->x, view.y - table.box.y - entry->y};
-    entry->drawnShiftX = drawShift_.x;
     canvas_->SetClip(&tableView_);
     tableClip_ = &tableView_;
 }

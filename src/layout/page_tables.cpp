@@ -1,9 +1,11 @@
 // The page's scrollable tables, as the document controller moves and selects them.
+#include "layout/page_drawing.h"
 #include "layout/page_layout.h"
 #include "layout/table_scroll.h"
 #include "layout/table_views.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -78,16 +80,83 @@ struct WordAt {
     int32_t top = 0;
 };
 
+// Where the drawing puts the words of a line, whatever was drawn last: from the line's x moved
+// by its alignment (the reader's default when it names none), each gap between words of a
+// justified line widened by its share of the free width. The views are worked out on the words
+// as they show, so that a justified word reaching the cell's side is not cut by a view that its
+// unjustified place fitted in.
+class LinePen {
+public:
+    LinePen(const PageLayout& layout, const BlockContents& c, int32_t index, const LineRecord& line,
+            int32_t marks) {
+        const uint32_t mode = PageDrawing::LineAlignment(
+            line.alignment, layout.Settings().defaultAlignment,
+            (line.flags & LineRecord::kContinues) != 0, (line.flags & LineRecord::kFramed) != 0);
+        justify_ = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
+        free_ = line.freeWidth;
+        x_ = line.x + PageDrawing::AlignmentOffset(mode, line.freeWidth);
+        if (justify_) CountGaps(c, index, marks);
+    }
+    // A word, or an object with its spacing, `width` wide: where it starts.
+    int32_t Word(int32_t width) {
+        const int32_t at = x_;
+        x_ += width;
+        afterSpace_ = false;
+        return at;
+    }
+    void Hyphen(int32_t width) { x_ += width; }
+    // A space at item j: a gap between words of a justified line takes its share.
+    void Space(const FlowMark& m, int32_t j) {
+        if (afterSpace_) return;
+        int32_t width = m.width;
+        if (justify_ && m.width > 0 && j < lastWord_)
+            width += PageDrawing::NextJustifyShare(free_, gaps_, carry_);
+        x_ += width;
+        afterSpace_ = true;
+    }
+
+private:
+    // The gaps between words the free width is shared over, and the last word: a space that
+    // opens the line or follows another is no gap, nor one after the last word.
+    void CountGaps(const BlockContents& c, int32_t index, int32_t marks) {
+        int32_t gaps = 0;
+        bool afterSpace = true;
+        lastWord_ = index;
+        for (int32_t j = index + 1; j < c.Count(); ++j) {
+            const uint32_t kind = c.ItemAt(j)->kind;
+            if (kind == kItemLine || kind == kItemTable || kind == kItemRow || kind == kItemCell)
+                break;
+            if (kind == kItemTextRun || kind == kItemInlineBox) {
+                afterSpace = false;
+                lastWord_ = j;
+                gaps_ = gaps;
+            } else if (kind == kItemFlowMark) {
+                const FlowMark* m = c.Mark(marks++);
+                if (m && m->type == kMarkTableEnd) break;
+                const bool space = m && m->type == kMarkSpace;
+                if (space && m->width > 0 && !afterSpace) ++gaps;
+                afterSpace = space;
+            }
+        }
+    }
+    bool justify_ = false;
+    int32_t free_ = 0;
+    int32_t x_ = 0;
+    int32_t gaps_ = 0;
+    int32_t carry_ = 0;
+    int32_t lastWord_ = 0;
+    bool afterSpace_ = true;
+};
+
 // The page's scrollable tables (outermost ones), their lines and words.
 void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLines>& out,
                        WordAt* at = nullptr) {
     BlockContents& c = slot.contents;
-    std::vector<TableScrollEntry>* entries = CurrentTables(&slot);
     int32_t counts[kItemKindCount] = {};
     int32_t depth = 0;
     std::vector<int32_t> cells;  // the left edge of the open cell at each depth
-    int32_t shiftX = 0;
-    bool lineOpen = false;  // the words met belong to the last line taken
+    std::optional<LinePen> pen;  // the line the words met belong to
+    bool lineOpen = false;       // that line shows: its words are taken
     TableLines* table = nullptr;
     for (int32_t i = 0; i < c.Count(); ++i) {
         uint32_t kind = c.ItemAt(i)->kind;
@@ -99,6 +168,7 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
             at->found = false;
         if (kind == kItemTable) {
             cells.push_back(0);
+            pen.reset();
             if (depth++ > 0) continue;
             table = &out.emplace_back();
             lineOpen = false;
@@ -111,30 +181,37 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
             table->frame =
                 TableViews::Frame{view.width, table->table->box.height, content.width - view.width,
                                   content.height - table->table->box.height};
-            // Text runs keep where they were last drawn.
-            const TableScrollEntry* e =
-                entries ? TableScroll::FindEntry(*entries, table->position) : nullptr;
-            shiftX = slot.drawn && e ? e->drawnShiftX : 0;
         } else if (kind == kItemFlowMark) {
             const FlowMark* m = c.Mark(k);
             if (m && m->type == kMarkTableEnd && depth > 0) {
                 --depth;
                 cells.pop_back();
+                pen.reset();
+            } else if (m && pen && m->type == kMarkSpace) {
+                pen->Space(*m, i);
+            } else if (m && pen && m->type == kMarkHyphen) {
+                pen->Hyphen(m->width);
             }
         } else if (depth > 0 && table && table->table) {
             const Rect& box = table->table->box;
-            if (kind == kItemCell) {
-                if (const CellRecord* cell = c.Cell(k)) cells.back() = cell->rect.x - box.x;
+            if (kind == kItemCell || kind == kItemRow) {
+                pen.reset();
+                const CellRecord* cell = kind == kItemCell ? c.Cell(k) : nullptr;
+                if (cell) cells.back() = cell->rect.x - box.x;
             } else if (kind == kItemLine) {
                 const LineRecord* line = c.Line(k);
+                pen.reset();
                 lineOpen = line && line->height > 0;
+                if (!line) continue;
+                pen.emplace(layout, c, i, *line, counts[kItemFlowMark]);
                 if (!lineOpen) continue;
                 const int32_t top = line->y - box.y;
                 table->lines.push_back(TableViews::Line{top, top + line->height, {}, {}});
-            } else if (kind == kItemTextRun && lineOpen) {
+            } else if (kind == kItemTextRun && pen) {
                 const TextRun* run = c.Run(k);
-                if (!run || run->width <= 0) continue;
-                const int32_t left = run->x - shiftX - box.x;
+                if (!run) continue;
+                const int32_t left = pen->Word(run->width) - box.x;
+                if (!lineOpen || run->width <= 0) continue;
                 table->lines.back().words.push_back(
                     TableViews::Word{left, left + run->width, cells});
                 if (at && c.ItemAt(i)->HasPosition() && c.ItemAt(i)->Position() <= at->position) {
@@ -143,10 +220,12 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
                     at->word = table->lines.back().words.back();
                     at->top = table->lines.back().top;
                 }
-            } else if (kind == kItemInlineBox && lineOpen) {
+            } else if (kind == kItemInlineBox && pen) {
                 const InlineBox* b = c.Object(k);
-                if (!b || b->rect.width <= 0) continue;
-                const int32_t left = b->rect.x - shiftX - box.x;
+                // A box given no room takes none.
+                if (!b || !b->object || (b->rect.width == 0 && b->rect.height == 0)) continue;
+                const int32_t left = pen->Word(b->rect.width + 2 * b->hspace) + b->hspace - box.x;
+                if (!lineOpen || b->rect.width <= 0) continue;
                 table->lines.back().objects.push_back(
                     TableViews::Word{left, left + b->rect.width, cells});
             }

@@ -40,9 +40,6 @@ struct TableScrollEntry {
     int32_t savedY = 0;
     int32_t largestX = -1;
     int32_t largestY = -1;
-    // How far right its last drawing moved the table's text (text runs keep where they were
-    // drawn).
-    int32_t drawnShiftX = 0;
 };
 
 // One known page start, with what is needed to resume layout there.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,7 +69,7 @@ protected:
         pageCanvas_.emplace(fvt::test::CanvasContext(canvas_));
         layout_.SetSource(&source_);
         layout_.SetGraphics(fvt::test::CanvasContext(canvas_));
-        layout_.Configure(LayoutSettings{});
+        layout_.Configure(Settings());
         layout_.SetCanvas(&*pageCanvas_);
         layout_.SetViewport(Rect{0, 0, 240, 320});
         layout_.SetMargins(8, 8, 8, 8, true);
@@ -82,6 +83,7 @@ protected:
         fvt::test::WindowTest::TearDown();
     }
     virtual std::u16string Page() const { return kPage; }
+    virtual LayoutSettings Settings() const { return LayoutSettings{}; }
     // Paints the page afresh and gives the table's view and its scroll entry.
     void Paint(Rect& view, TableScrollEntry*& entry) {
         fvt::test::ClearCanvas(canvas_);
@@ -332,5 +334,90 @@ TEST_F(TallTableScroller, PageTurnsShowEveryLineOfTheCellForwardAndBack) {
     walk(-1);
     EXPECT_EQ(slot->record->tables[0].y, 0);
 }
+
+}  // namespace
+
+namespace {
+
+// A wide table whose lines the drawing moves off their laid-out places: a centred heading and
+// a paragraph that the reader's "Full justify text" stretches to the cell's sides. With the
+// arrows beside it the view is narrower than the cells.
+class AlignedTableScroller : public TableScroller, public ::testing::WithParamInterface<uint32_t> {
+protected:
+    std::u16string Page() const override {
+        std::u16string page =
+            u"<html><body><table border=\"1\"><tr><td width=\"420\" align=\"center\">"
+            u"heading</td></tr><tr><td><p>";
+        static const char16_t* const kWords[] = {u"transformation", u"of",  u"stylesheets", u"in",
+                                                 u"compilation",    u"and", u"namespaces"};
+        for (int w = 0; w < 60; ++w) page += std::u16string(kWords[w % 7]) + u" ";
+        return page + u"</p></td></tr></table></body></html>";
+    }
+    LayoutSettings Settings() const override {
+        LayoutSettings s;
+        s.defaultAlignment = GetParam();
+        return s;
+    }
+    void SetUp() override {
+        TableScroller::SetUp();
+        pageCanvas_->SetIconHost(IconHost{nullptr, 96});
+    }
+    // The text runs of the table, by item, that the page as last drawn shows whole in the
+    // table's view.
+    std::map<int32_t, bool> RunsShown() {
+        std::map<int32_t, bool> out;
+        PageSlot* slot = layout_.CurrentPageSlot();
+        if (!slot) return out;
+        const TableRecord* table = slot->contents.Table(0);
+        Rect view, left, right;
+        if (!table || !layout_.TableScrollRects(table->box, view, left, right)) return out;
+        BlockContents& c = slot->contents;
+        int32_t counts[kItemKindCount] = {};
+        bool inside = false;
+        for (int32_t i = 0; i < c.Count(); ++i) {
+            const uint32_t kind = c.ItemAt(i)->kind;
+            const int32_t k = counts[kind]++;
+            if (kind == kItemTable) inside = true;
+            const TextRun* run = kind == kItemTextRun ? c.Run(k) : nullptr;
+            if (!inside || !run || run->width <= 0) continue;
+            out[i] = run->x >= view.x && run->x + run->width <= view.x + view.width;
+        }
+        return out;
+    }
+};
+
+// Going forward through the views, each word of the table is shown whole in one of them, and
+// Find of any word opens a view that shows it whole, whichever alignment the reader chose.
+TEST_P(AlignedTableScroller, EveryWordShowsWholeInAViewAndFindOpensIt) {
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    PageSlot* slot = layout_.CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    const TableRecord* table = slot->contents.Table(0);
+    ASSERT_NE(table, nullptr);
+    ASSERT_GT(table->content.width, table->box.width);
+    ASSERT_LE(table->content.height, table->box.height);
+    std::map<int32_t, bool> seen = RunsShown();
+    ASSERT_GT(seen.size(), 40u);
+    int views = 1;
+    while (views < 30 && layout_.PageThroughTables(1)) {
+        ++views;
+        ASSERT_TRUE(layout_.PaintCurrentPage(false));
+        for (const auto& [item, whole] : RunsShown()) seen[item] = seen[item] || whole;
+    }
+    EXPECT_GT(views, 1);
+    EXPECT_LT(views, 30);
+    for (const auto& [item, whole] : seen) EXPECT_TRUE(whole) << "the word at item " << item;
+
+    for (const auto& [item, whole] : seen) {
+        slot = layout_.CurrentPageSlot();
+        ASSERT_NE(slot, nullptr);
+        const uint32_t position = slot->contents.ItemAt(item)->Position();
+        layout_.ShowTableViewHolding(position);
+        ASSERT_TRUE(layout_.PaintCurrentPage(false));
+        EXPECT_TRUE(RunsShown()[item]) << "Find of the word at item " << item;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LeftAndJustified, AlignedTableScroller, ::testing::Values(1u, 4u));
 
 }  // namespace
