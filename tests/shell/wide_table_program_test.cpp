@@ -1248,9 +1248,11 @@ TEST(ProgramWideTables, NoViewAcrossMovesByACellsPaddingAlone) {
         const Shown shown = Press(SymbolIndex(), screen, "", "0x22", kPresses);
         ASSERT_EQ(shown.text.size(), static_cast<size_t>(kPresses));
         // Only at the book's end does PageDown show what it showed before.
-        for (int i = 0; i + 1 < kPresses; ++i)
-            if (shown.text[i] == shown.text[i + 1])
+        for (int i = 0; i + 1 < kPresses; ++i) {
+            if (shown.text[i] == shown.text[i + 1]) {
                 EXPECT_EQ(shown.text[i], shown.text.back()) << "press " << i + 2 << " repeats";
+            }
+        }
         std::set<std::string> words;
         for (const std::vector<std::string>& page : shown.text)
             for (const std::string& w : WordsOf(page)) words.insert(w);
