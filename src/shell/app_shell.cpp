@@ -60,7 +60,14 @@ AppShell::AppShell() {
     layoutPending_ = true;
 }
 
+namespace {
+// The shell whose loop runs, for the speech's barge-in; the shell is deleted with its window,
+// which can go while the loop still runs (a second start takes the book over).
+AppShell* loopShell = nullptr;
+}  // namespace
+
 AppShell::~AppShell() {
+    if (loopShell == this) loopShell = nullptr;
     // Whatever part of the core a failed start made is closed here too.
     SetReaderWindow(nullptr);
     CloseCore();
@@ -265,7 +272,9 @@ HandOver CloseRunningReader(HWND other, const WCHAR* className) {
     DWORD_PTR ignored = 0;
     const bool answered =
         SendMessageTimeoutW(other, WM_CLOSE, 0, 0, SMTO_NORMAL, kCloseTakenMs, &ignored) != 0;
-    while (FindWindowW(className, nullptr)) {
+    // Gone once its process has ended: it still writes the settings and the books' side files
+    // after its window closes, and two readers writing them at once lose one of the writes.
+    while (FindWindowW(className, nullptr) || fvt::DeviceHeldByAnotherProcess()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return answered ? HandOver::kStayed : HandOver::kSilent;
         std::this_thread::sleep_for(kHandOverStep);
@@ -322,8 +331,6 @@ int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
 }
 
 namespace {
-AppShell* loopShell = nullptr;
-
 bool IsUserInput(UINT message) {
     return (message >= WM_KEYDOWN && message <= 0x108) ||
            (message >= WM_LBUTTONDOWN && message <= 0x20A);
@@ -381,7 +388,7 @@ int AppShell::MessageLoop() {
         if (got == -1) break;
         // Find, the modeless dialog, takes its Enter (Find next), Escape and Tab.
         if (fvt::TakeModelessDialogKey(msg)) continue;
-        if (TakeBargeIn(msg)) continue;
+        if (TakeSpeechBargeIn(msg)) continue;
         if (TranslateAcceleratorW(window, table, &msg) == 0) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

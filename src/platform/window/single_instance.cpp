@@ -211,6 +211,21 @@ void StartInstanceServer() {
     }).detach();
 }
 
+bool HeldElsewhere() {
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        if (g_server.generation == fvt::DeviceGeneration() && g_server.fd >= 0) return false;
+    }
+    sockaddr_un addr;
+    socklen_t len = Address(addr);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    // A listener on the name is another process's, alive: the name goes with the process.
+    const bool held = connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0;
+    close(fd);
+    return held;
+}
+
 HWND FindRemoteWindow(LPCWSTR className) {
     if (!className || reinterpret_cast<std::uintptr_t>(className) < 0x10000) return nullptr;
     std::string cls = fvt::WideToUtf8(fvt::WideView(className));

@@ -298,3 +298,9 @@ constexpr UINT GW_HWNDNEXT = 2;
 constexpr UINT GW_HWNDPREV = 3;
 constexpr UINT GW_OWNER = 4;
 constexpr UINT GW_CHILD = 5;
+
+namespace fvt {
+// Whether another process holds this device: from its first top-level window until the process
+// ends, after its windows are gone too (what it saves while it closes is still being written).
+bool DeviceHeldByAnotherProcess();
+}  // namespace fvt

@@ -136,6 +136,7 @@ bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt);
 // Another process's windows on the same device.
 void StartInstanceServer();
 HWND FindRemoteWindow(LPCWSTR className);
+bool HeldElsewhere();
 Window* NewProxyWindow();  // lock held
 bool RemoteForeground(const std::string& cls);
 // Sends to another process's window of the class and waits for its answer, at most `limitMs`

@@ -1290,3 +1290,7 @@ extern "C" HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     if (local || windowName) return local;
     return fvt::win::FindRemoteWindow(className);
 }
+
+bool fvt::DeviceHeldByAnotherProcess() {
+    return fvt::win::HeldElsewhere();
+}

@@ -101,6 +101,25 @@ TEST(SingleInstance, SecondStartFindsRaisesAndClosesTheFirst) {
     EXPECT_EQ(FindWindowW(u"Folivant Reader", nullptr), nullptr);
 }
 
+// The device stays the first's until its process ends, not only while it has windows: what it
+// saves while closing must not meet the second's writes.
+TEST(SingleInstance, TheDeviceIsHeldUntilTheProcessEnds) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    EXPECT_FALSE(DeviceHeldByAnotherProcess());
+    Reaper first{-1};
+    ASSERT_NO_FATAL_FAILURE(StartInstance({"instance", device.root()}, first));
+    EXPECT_TRUE(DeviceHeldByAnotherProcess());
+    // Stopped, it holds the device all the same.
+    kill(first.pid, SIGSTOP);
+    EXPECT_TRUE(DeviceHeldByAnotherProcess());
+    kill(first.pid, SIGCONT);
+    SendMessageW(FindWindowW(u"Folivant Reader", nullptr), WM_CLOSE, 0, 0);
+    EXPECT_EQ(Wait(first.pid), 0);
+    first.pid = -1;
+    EXPECT_FALSE(DeviceHeldByAnotherProcess());
+}
+
 TEST(SingleInstance, NamesOutsideTheBasicPlaneCrossToTheOtherInstanceIntact) {
     // An emoji and a CJK extension ideograph, each a surrogate pair in the name.
     const std::u16string name = u"Folivant \U0001F600 \U00020000 \u00E9";
