@@ -31,6 +31,7 @@
 #include "support/bookfiles/book_builder.h"
 #include "support/document/seeded_words.h"
 
+#include "bench_inputs.h"
 #include "prose_html.h"
 
 extern char** environ;
@@ -136,13 +137,6 @@ struct Stand {
 Stand& Shared() {
     static Stand stand;
     return stand;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 constexpr const char* kW3m = "/usr/bin/w3m";
