@@ -330,23 +330,36 @@ bool PageLayout::HandleTag(BlockContents& block, uint32_t position) {
     return true;
 }
 
-bool PageLayout::ReplayTag(ElementStack& stack) {
+PageLayout::StackEffect PageLayout::ReplayedEffect(uint32_t id, bool isEnd, bool isEmpty) {
+    // HTML's and BODY's end tags close what is open above the root; an empty element is not
+    // pushed; a tag the stack does not hold neither pushes nor pops.
+    if (isEnd && (id == kTagHtml || id == kTagBody)) return StackEffect::kPopUnlessRoot;
+    if (isEmpty || !ElementStack::Holds(id)) return StackEffect::kNone;
+    return isEnd ? StackEffect::kPop : StackEffect::kPush;
+}
+
+bool PageLayout::ReplayTag(TokenSource& tag, ElementStack& stack) {
     bool isEnd = false, isEmpty = false;
-    uint32_t id = source_->GetTag(isEnd, isEmpty);
-    if (isEnd && (id == kTagHtml || id == kTagBody)) {
-        stack.PopUnlessRoot(kTagHtml);
-        return true;
+    const uint32_t id = tag.GetTag(isEnd, isEmpty);
+    switch (ReplayedEffect(id, isEnd, isEmpty)) {
+        case StackEffect::kNone:
+            return true;
+        case StackEffect::kPopUnlessRoot:
+            stack.PopUnlessRoot(kTagHtml);
+            return true;
+        case StackEffect::kPop:
+            // It takes no state; an element the stack refused (too deep) is not popped.
+            return stack.Push(tag, settings_.defaults.style);
+        case StackEffect::kPush:
+            break;
     }
-    // An empty element is not pushed; an end tag takes no state (it pops).
-    if (isEmpty) return true;
     const RenderState* top = stack.GetRecordAtDepth(0);
-    if (isEnd) return stack.Push(*source_, top ? *top : settings_.defaults.style);
     RenderState element = top ? *top : settings_.defaults.style;
     RenderState parent = element;
     bool isBlock = false, textChanged = false, boxChanged = false, linkChanged = false;
-    RenderState::FromElement(*source_, settings_.defaults, parent, element, isBlock, textChanged,
+    RenderState::FromElement(tag, settings_.defaults, parent, element, isBlock, textChanged,
                              boxChanged, linkChanged);
-    return stack.Push(*source_, element);
+    return stack.Push(tag, element);
 }
 
 bool PageLayout::LayoutElement(BlockContents& block, uint32_t id, bool isEnd,

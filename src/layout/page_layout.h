@@ -602,6 +602,9 @@ public:
     size_t KeptRebuiltCount() const { return checkpoints_.KeptRebuiltCount(); }
     size_t KeptCheckpointCount() const { return checkpoints_.KeptCount(); }
 
+    // Test hook: off, a replay makes the entry of every element it reads (it notes none far
+    // from its target), which must build the same open elements.
+    static inline bool noteFarElements = true;
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
     // Benchmark hook: the number of pages (or parts of pages) laid out so far.
@@ -679,8 +682,14 @@ private:
     bool AddBreakMark(uint32_t id, const RenderState& element, bool isEnd,
                       BlockContents& block, uint32_t position);
     bool HandleTag(BlockContents& block, uint32_t position);
-    // The tag's entry on a replayed stack, with the state the layout would give it.
-    bool ReplayTag(ElementStack& stack);
+    // The tag's entry on a replayed stack, with the state the layout would give it; `tag` is
+    // the source standing on it.
+    bool ReplayTag(TokenSource& tag, ElementStack& stack);
+    // What a tag does to a replayed stack (the rule ReplayTag follows).
+    enum class StackEffect { kNone, kPopUnlessRoot, kPop, kPush };
+    static StackEffect ReplayedEffect(uint32_t id, bool isEnd, bool isEmpty);
+    // The open elements a replay notes far from its target (page_replay.cpp).
+    class NotedElements;
     bool LayoutElement(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
                        uint32_t position);
     bool LayoutImage(BlockContents& block, bool isRule, uint32_t position);

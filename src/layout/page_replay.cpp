@@ -2,10 +2,13 @@
 // checkpoint (or the first page, or a rebuilding stretch before a far target), leaving a table
 // at a row boundary, and the paragraph and line starts a page search moves an estimate to.
 #include <algorithm>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "bookfiles/document_source.h"
 #include "document/markup/html_tokenizer.h"
+#include "document/markup/keyword_tree.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
 #include "layout/page_layout.h"
@@ -17,7 +20,119 @@ constexpr uint32_t kMarkupRow = 45;
 // Documents hand out their text in pages of this many positions from a multiple of it.
 constexpr uint32_t kDocumentPageSize = 4096;
 
+// A start tag read again, answered as the start tag the reading pushed: without the nesting
+// rules a reading of the tag alone would not apply (a cell's tag written empty stands open).
+class PushedTag final : public TokenSource {
+public:
+    explicit PushedTag(HtmlTokenizer& reader) : reader_(reader) {}
+    bool GetPosition(uint32_t& position) override { return reader_.GetPosition(position); }
+    uint32_t GetTag(bool& isEnd, bool& isEmpty) override {
+        const uint32_t id = reader_.GetTag(isEnd, isEmpty);
+        isEnd = isEmpty = false;
+        return id;
+    }
+    uint32_t AttributeCount() override { return reader_.AttributeCount(); }
+    const AttributeItem* Attribute(uint32_t index) override { return reader_.Attribute(index); }
+    bool Start(uint32_t, bool) override { return false; }
+    void SetPosition(uint32_t) override {}
+    bool Attach(DocumentSource*, uint32_t) override { return false; }
+    void ReleaseBuffers() override {}
+    uint32_t NextToken() override { return kTokenEnd; }
+    uint32_t LastTokenKind() override { return kTokenTag; }
+    const String& Text() override { return reader_.Text(); }
+    DocumentSource* Source() override { return reader_.Source(); }
+    uint32_t SourceMode() override { return reader_.SourceMode(); }
+    bool SaveState(ByteStream&) override { return false; }
+    bool RestoreState(ByteStream&) override { return false; }
+
+private:
+    HtmlTokenizer& reader_;
+};
+
 }  // namespace
+
+// Far from the target the open elements are only noted: each element's tag and where its
+// reading began. Its entry (its attributes kept, its state computed) is made when a checkpoint
+// or the page start needs the stack: most elements open and close between two of them and then
+// cost no attribute copies and no style computation. What is noted follows the replay's own
+// rule (ReplayedEffect); an entry is made by reading its tag again and replaying it as the
+// reading did, so the stack made is the one the reading would have built.
+class PageLayout::NotedElements {
+public:
+    // The stack's entries are made already: they come first.
+    explicit NotedElements(const ElementStack& made) : made_(made.Count()) {
+        for (int32_t off = made.Count() ? 0 : -1; off >= 0; off = made.NextOffset(off))
+            open_.push_back({0, 0, made.ReadU16At(off)});
+    }
+    // The tag just read, its reading begun at `from` and ended at `end`. False when the stack
+    // would refuse it (too deep).
+    bool Note(uint32_t id, bool isEnd, bool isEmpty, uint32_t from, uint32_t end,
+              ElementStack& stack) {
+        switch (ReplayedEffect(id, isEnd, isEmpty)) {
+            case StackEffect::kNone:
+                return true;
+            case StackEffect::kPopUnlessRoot:
+                if (open_.size() > 1 || (open_.size() == 1 && open_[0].id != kTagHtml)) Pop(stack);
+                return true;
+            case StackEffect::kPop:
+                Pop(stack);
+                return true;
+            case StackEffect::kPush:
+                if (open_.size() >= ElementStack::kMaxEntries) return false;
+                open_.push_back({from, end, static_cast<uint16_t>(id)});
+                return true;
+        }
+        return true;
+    }
+    // Makes the entries not made yet. False when a tag does not read again as it was read (the
+    // replay then reads without noting).
+    bool Make(PageLayout& layout, ElementStack& stack) {
+        for (; made_ < open_.size(); ++made_) {
+            const Noted& e = open_[made_];
+            if (!ReadAgain(layout, e)) return false;
+            PushedTag tag(*reader_);
+            if (!layout.ReplayTag(tag, stack) || stack.Count() != made_ + 1) return false;
+        }
+        return true;
+    }
+
+private:
+    struct Noted {
+        uint32_t from, end;
+        uint16_t id;
+    };
+    void Pop(ElementStack& stack) {
+        if (open_.empty()) return;
+        if (open_.size() <= made_) {
+            stack.Pop();
+            --made_;
+        }
+        open_.pop_back();
+    }
+    // The reader on the start tag that ends at e.end, read from e.from.
+    bool ReadAgain(PageLayout& layout, const Noted& e) {
+        if (!reader_) {
+            reader_ = std::make_unique<HtmlTokenizer>(false);
+            if (!reader_->Attach(layout.source_->Source(), layout.source_->SourceMode()))
+                return false;
+        }
+        if (!reader_->Start(e.from, false)) return false;
+        // Only markup that makes no tag (a comment, a dropped tag) lies before it.
+        for (int guard = 64; guard > 0; --guard) {
+            const uint32_t kind = reader_->NextToken();
+            uint32_t at = 0;
+            if (kind == kTokenEnd || !reader_->GetPosition(at) || at > e.end) return false;
+            bool isEnd = false, isEmpty = false;
+            if (kind == kTokenTag && at == e.end)
+                return reader_->GetTag(isEnd, isEmpty) == e.id && !isEnd;
+        }
+        return false;
+    }
+
+    std::vector<Noted> open_;  // every open element, outermost first
+    size_t made_ = 0;          // the first made_ are the stack's entries
+    std::unique_ptr<HtmlTokenizer> reader_;
+};
 
 bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align) {
     if (!source_) return false;
@@ -255,8 +370,29 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         if (resume) source_->ResumeInside(*resume);
         return Stop::kHere;
     };
+    // Far from the target the open elements are noted and made when wanted, in a document read
+    // from its first page (a book rebuilds from a stretch, and a page of it read again costs
+    // its decompression); a pass that reads every state (a second one) makes every entry as it
+    // reads.
+    std::optional<NotedElements> noted;
+    if (noteFarElements && !content_ && !keepEvery && p < skipEnd && !StartsAnywhere())
+        noted.emplace(record.elements);
+    // Where the reading of the last tag began (a tag the nesting rules deferred is delivered
+    // after the end tags it caused, by a call that reads nothing).
+    uint32_t tagFrom = p;
+    // Entries not made send the replay round again, reading every state and noting nothing.
+    auto makeNoted = [&]() {
+        if (!noted) return true;
+        const bool made = noted->Make(*this, record.elements);
+        noted.reset();
+        return made;
+    };
     while (guard-- > 0) {
         if (!source_->GetPosition(p)) return false;
+        if (noted && p >= skipEnd && !makeNoted()) {
+            again = true;
+            return true;
+        }
         if (p >= target) {
             if ((farKind == kTokenText && p > target) || (farKind == kTokenTag && beforeTag)) {
                 again = true;
@@ -264,12 +400,16 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             }
             break;
         }
-        if (start.rebuilt) {
-            if (p >= rebuiltFrom + kCheckpointSpacing) {
-                AddRebuiltCheckpoint(p, record);
-                rebuiltFrom = p;
-            }
-        } else if (checkpoints_.WantsExact(p, pager_.First().start)) {
+        const bool rebuiltMark = start.rebuilt && p >= rebuiltFrom + kCheckpointSpacing;
+        const bool exactMark = !start.rebuilt && checkpoints_.WantsExact(p, pager_.First().start);
+        if (noted && (rebuiltMark || exactMark) && !noted->Make(*this, record.elements)) {
+            again = true;
+            return true;
+        }
+        if (rebuiltMark) {
+            AddRebuiltCheckpoint(p, record);
+            rebuiltFrom = p;
+        } else if (exactMark) {
             AddCheckpoint(p, record);
         }
         // Far from the target only the tags matter: the text between them is passed over.
@@ -328,9 +468,24 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         if (stop == Stop::kHere) break;
         // Each element gets the state its page would give it: a page inside a list keeps
         // the list's indent.
-        bool ok = content_ ? content_->ReplayToken(*this, record)
-                           : (kind != kTokenTag || ReplayTag(record.elements));
+        bool ok = true;
+        if (content_) {
+            ok = content_->ReplayToken(*this, record);
+        } else if (kind == kTokenTag && noted) {
+            uint32_t end = p;
+            source_->GetPosition(end);
+            if (end > p) tagFrom = p;
+            bool isEnd = false, isEmpty = false;
+            const uint32_t id = source_->GetTag(isEnd, isEmpty);
+            ok = noted->Note(id, isEnd, isEmpty, tagFrom, end, record.elements);
+        } else if (kind == kTokenTag) {
+            ok = ReplayTag(*source_, record.elements);
+        }
         if (!ok) return false;
+    }
+    if (!makeNoted()) {
+        again = true;
+        return true;
     }
     for (int k = 1; k >= 0; --k)
         if (haveNearby[k]) checkpoints_.AddNearby(std::move(nearby[k]), true);

@@ -158,9 +158,12 @@ void ExpectJumpsAsReadingEveryToken() {
     const std::u16string html = Manual();
     ASSERT_GT(html.size(), 60000u);
     std::vector<std::unique_ptr<Session<Doc>>> skipping, reading;
+    // Every token read and every element's entry made as it is read.
     HtmlTokenizer::skipText = false;
+    PageLayout::noteFarElements = false;
     std::vector<Reached> every = Jumps<Doc>(html, canvas, reading);
     HtmlTokenizer::skipText = true;
+    PageLayout::noteFarElements = true;
     std::vector<Reached> tags = Jumps<Doc>(html, canvas, skipping);
     ASSERT_EQ(every.size(), 6u);
     ASSERT_EQ(tags.size(), every.size());

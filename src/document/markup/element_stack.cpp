@@ -26,18 +26,18 @@ bool IsConverted(uint32_t word) {
     return (word & kConverted) == kConverted;
 }
 
-// A tag the stack may hold: a known element that has content.
-bool StackableTag(uint32_t id) {
-    return id >= 1 && id <= MarkupTags::kMaxId && MarkupTags::IsElement(id) &&
-           !MarkupTags::IsEmpty(id);
-}
-
 template <typename T, int S>
 void Truncate(SegArray<T, S>& a, int32_t count) {
     if (a.Count() > count) a.Remove(count, a.Count() - count);
 }
 
 }  // namespace
+
+// A known element that has content.
+bool ElementStack::Holds(uint32_t id) {
+    return id >= 1 && id <= MarkupTags::kMaxId && MarkupTags::IsElement(id) &&
+           !MarkupTags::IsEmpty(id);
+}
 
 ElementStack::ElementStack() {
     AttributeValue::Install();
@@ -66,7 +66,7 @@ bool ElementStack::Push(TokenSource& source, const RenderState& state) {
     Changed();
     // Tags the stack never holds (empty by the tag table, unknown, not elements) push nothing,
     // and their end tags pop nothing, whatever flags the source gives them.
-    if (isEmpty || !StackableTag(id)) return true;
+    if (isEmpty || !Holds(id)) return true;
     if (isEnd) {
         // The end of a refused element pops nothing; an end tag on an empty stack (HTML's, or
         // any after a short restore) neither.
@@ -344,7 +344,7 @@ bool ElementStack::Restore(ByteStream& stream, const DocumentDefaults& defaults)
         uint32_t first = built.WordAt(at);
         uint32_t length = LengthOf(first);
         ok = entries < kMaxEntries && length >= 3 && at + length <= w &&
-             built.WordAt(at + length - 1) == first && StackableTag(IdOf(first));
+             built.WordAt(at + length - 1) == first && Holds(IdOf(first));
         uint32_t end = at + length - 1, entryTexts = 0;
         for (uint32_t i = at + 2; ok && i < end;) {
             uint32_t word = built.WordAt(i);

@@ -40,6 +40,8 @@ public:
     // with more attributes than 255 words hold keeps those that fit; one past the depth limit
     // is counted instead, and its end tag pops nothing.
     bool Push(TokenSource& source, const RenderState& state);
+    // Whether a start tag of the element makes an entry (and its end tag pops one).
+    static bool Holds(uint32_t id);
     // Drops the top entry, its texts and its record; nothing on an empty stack.
     void Pop();
     // The same, except that a bottom entry of the tag rootId stays. True when one was dropped.
