@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/charset.h"
 #include "core/file.h"
@@ -327,6 +328,62 @@ TEST(TextFileDocumentPositions, RoundTripThroughUtf8) {
         std::string x = DumpTokens(a, false, 30), y = DumpTokens(b, false, 30);
         EXPECT_EQ(x, y) << p;
         EXPECT_EQ(x.find("\\u65533"), std::string::npos) << x;
+    }
+}
+
+// A page of UTF-8 that holds ASCII alone needs no map from its characters to its bytes; the
+// others keep theirs. Either way every character's position is its first byte, and a page whose
+// last byte begins a character ends with it.
+TEST(TextFileDocumentPositions, AsciiPagesAndOthersGiveEachCharactersFirstByte) {
+    struct Char {
+        uint32_t at;
+        char16_t c;
+    };
+    std::string bytes;
+    std::vector<Char> chars;
+    auto ascii = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            chars.push_back({static_cast<uint32_t>(bytes.size()), static_cast<char16_t>(u'a' + i % 26)});
+            bytes += static_cast<char>('a' + i % 26);
+        }
+    };
+    auto wide = [&](const char* utf8, char16_t c) {
+        chars.push_back({static_cast<uint32_t>(bytes.size()), c});
+        bytes += utf8;
+    };
+    ascii(64);  // ASCII alone
+    ascii(10);
+    wide("\xC3\xA9", u'\u00e9');
+    ascii(20);
+    wide("\xC3\xA9", u'\u00e9');
+    ascii(30);
+    ascii(63);  // its last byte begins the euro sign
+    wide("\xE2\x82\xAC", u'\u20ac');
+    ascii(62);  // the sign's tail, then ASCII
+    ascii(20);
+    ASSERT_EQ(bytes.size(), 64u * 4 + 20);
+    DeviceFiles files;
+    Opened doc(files, bytes, 65001, 64);
+    std::u16string expected;
+    for (const Char& c : chars) expected += c.c;
+    EXPECT_EQ(doc.All(), expected);
+    size_t k = 0;
+    for (uint32_t start = 0; start < doc.doc.GetLength(); start += 64) {
+        PageBuffer page;
+        ASSERT_TRUE(doc.doc.ReadPage(start, page, 0, 0));
+        ASSERT_EQ(page.start, start);
+        while (k < chars.size() && chars[k].at < start) ++k;
+        for (uint32_t i = 0; i < page.length; ++i) {
+            ASSERT_LT(k + i, chars.size());
+            EXPECT_EQ(page.text[i], chars[k + i].c) << start << " " << i;
+            EXPECT_EQ(doc.doc.Advance(start, static_cast<int32_t>(i), 0), chars[k + i].at)
+                << start << " " << i;
+            EXPECT_EQ(doc.doc.Distance(start, chars[k + i].at, 0), static_cast<int32_t>(i))
+                << start << " " << i;
+        }
+        EXPECT_EQ(doc.doc.Advance(start, static_cast<int32_t>(page.length), 0),
+                  start + page.spanLength);
+        doc.doc.ReleasePage(page.pageId);
     }
 }
 

@@ -7,6 +7,21 @@
 #include "core/file.h"
 #include "document/sources/code_page.h"
 
+namespace {
+
+bool IsAscii(const uint8_t* bytes, uint32_t n) {
+    uint32_t i = 0;
+    for (uint64_t w; n - i >= 8; i += 8) {
+        std::memcpy(&w, bytes + i, 8);
+        if (w & 0x8080808080808080ull) return false;
+    }
+    for (; i < n; ++i)
+        if (bytes[i] & 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
 TextFileDocument::~TextFileDocument() { Close(); }
 
 bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
@@ -194,6 +209,10 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
     if (outputCodePage_ == sourceCodePage_ && !bigEndian_ && sourceCodePage_ == CodePages::kUtf16) {
         std::memcpy(page.text.get(), raw.get(), count * 2);
         page.length = count;
+    } else if (multi && utf8 && IsAscii(raw.get(), inBytes)) {
+        // UTF-8 of ASCII alone (most pages of markup): a byte a character, one a position.
+        for (uint32_t i = 0; i < inBytes; ++i) page.text[i] = raw[i];
+        page.length = inBytes;
     } else {
         if (multi) {
             page.map.reset(new (std::nothrow) uint32_t[cap]);
@@ -209,6 +228,13 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
         // The skipped half maps to the page's first character.
         if (skip && page.map)
             for (uint32_t i = 0; i < page.length; ++i) page.map[i] += skip;
+        // A page of one byte a character (most pages of markup, even in UTF-8) needs no map:
+        // its positions are found without a search.
+        if (page.map && skip == 0) {
+            uint32_t i = 0;
+            while (i < page.length && page.map[i] == i) ++i;
+            if (i == page.length) page.map.reset();
+        }
     }
     page.uses = 1;
     page.id = NewPageId();
@@ -255,11 +281,12 @@ uint32_t TextFileDocument::Advance(uint32_t position, int32_t count, uint32_t /*
     uint32_t result;
     const uint32_t* map = p->map.get();
     uint32_t rel = position - p->start;
-    uint32_t index = static_cast<uint32_t>(std::lower_bound(map, map + p->length, rel) - map);
+    uint32_t index = map ? static_cast<uint32_t>(std::lower_bound(map, map + p->length, rel) - map)
+                         : std::min(rel, p->length);
     int64_t target = static_cast<int64_t>(index) + count;
     if (target < 0) result = p->start;
     else if (target >= p->length) result = p->start + p->span;
-    else result = p->start + map[target];
+    else result = p->start + (map ? map[target] : static_cast<uint32_t>(target));
     if (loaded) ReleasePage(tmp.pageId);
     return result;
 }
@@ -279,10 +306,13 @@ int32_t TextFileDocument::Distance(uint32_t from, uint32_t to, uint32_t /*mode*/
         p = LivePageAt(from);
     }
     const uint32_t* map = p->map.get();
-    uint32_t a = static_cast<uint32_t>(std::lower_bound(map, map + p->length, from - p->start) - map);
-    uint32_t b = to - p->start >= p->span
-                     ? p->length
-                     : static_cast<uint32_t>(std::lower_bound(map, map + p->length, to - p->start) - map);
+    // Without a map a character is one position.
+    auto index = [&](uint32_t rel) {
+        return map ? static_cast<uint32_t>(std::lower_bound(map, map + p->length, rel) - map)
+                   : std::min(rel, p->length);
+    };
+    uint32_t a = index(from - p->start);
+    uint32_t b = to - p->start >= p->span ? p->length : index(to - p->start);
     if (loaded) ReleasePage(tmp.pageId);
     return static_cast<int32_t>(b - a);
 }
