@@ -619,9 +619,10 @@ uint32_t HtmlTokenizer::NextPreformatted() {
         return kTokenSpace;
     }
     char16_t c = 0;
+    // Whether a listing is open is asked last: it walks the open elements.
     if (pendingIndex_ >= pendingCount_ && !deferred_ && !replaying_ && nextStart_ == 0 &&
-        !append_ && InPre() && stream_.Peek(c) &&
-        (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'))
+        !append_ && stream_.Peek(c) && (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n') &&
+        InPre())
         return PreformattedWhite(c);
     uint32_t kind = NextFlowing();
     if (kind == kTokenText || kind == kTokenNonJoiner) {
