@@ -174,15 +174,64 @@ void TextCensus::Scan(const char16_t* text, uint32_t length, ScanState& s, Shown
             // Blanks at a line's start show nothing.
             if (s.flags & (kLastSpace | kLineBreak)) return;
             s.flags |= kLastSpace;
-            shown(i, false);
+            shown(i, 1u, false);
             return;
         }
         const bool starts = (s.flags & kLineBreak) != 0;
         s.flags &= static_cast<uint8_t>(~(kLastSpace | kLineBreak));
-        shown(i, starts);
+        shown(i, 1u, starts);
+    };
+    // Where the characters after i up to the first for which `stops` holds change nothing but
+    // the count, they are passed in a tight loop: i ends on the last of them.
+    auto passRun = [text, length, &i](auto stops) {
+        uint32_t j = i + 1;
+        while (j < length && !stops(text[j])) ++j;
+        i = j - 1;
     };
     for (; i < length; ++i) {
         c = text[i];
+        switch (s.mode) {
+            case kText:
+                if (c == u'<' || c == u'&' || IsSpace(c)) break;
+                // Words: the first may start a line; the rest are counted as they come.
+                show(false);
+                {
+                    const uint32_t from = i + 1;
+                    passRun([](char16_t d) { return d == u'<' || d == u'&' || IsSpace(d); });
+                    if (!(s.flags & kInHead) && i >= from) shown(from, i + 1 - from, false);
+                }
+                continue;
+            case kTagBody:
+                if (c == u'>' || c == u'"' || c == u'\'' || c == u'=' || c == u'/' || IsSpace(c))
+                    break;
+                s.aux = 0;
+                passRun([](char16_t d) {
+                    return d == u'>' || d == u'"' || d == u'\'' || d == u'=' || d == u'/' ||
+                           IsSpace(d);
+                });
+                continue;
+            case kQuoted: {
+                const char16_t quote = s.aux == 1 ? u'"' : u'\'';
+                if (c == quote) break;
+                passRun([quote](char16_t d) { return d == quote; });
+                continue;
+            }
+            case kComment:
+                if (c == u'-' || c == u'>') break;
+                s.aux = 0;
+                passRun([](char16_t d) { return d == u'-' || d == u'>'; });
+                continue;
+            case kDeclaration:
+                if (c == u'>') break;
+                passRun([](char16_t d) { return d == u'>'; });
+                continue;
+            case kRaw:
+                if (s.aux != 0 || c == u'<') break;
+                passRun([](char16_t d) { return d == u'<'; });
+                continue;
+            default:
+                break;
+        }
         // A character that ends a state it does not belong to is read again in kText.
         for (bool again = true; again;) {
             again = false;
@@ -348,14 +397,19 @@ bool TextCensus::Build(DocumentSource& document) {
             const size_t words = (bit + page.length + 63) / 64;
             shown_.resize(words, 0);
             starts_.resize(words, 0);
-            Scan(page.text, page.length, state, [&](uint32_t i, bool startsLine) {
+            Scan(page.text, page.length, state, [&](uint32_t i, uint32_t n, bool startsLine) {
                 const uint64_t b = bit + i;
-                const uint64_t mask = uint64_t{1} << (b & 63);
-                shown_[b >> 6] |= mask;
-                ++count;
                 if (startsLine) {
-                    starts_[b >> 6] |= mask;
+                    starts_[b >> 6] |= uint64_t{1} << (b & 63);
                     ++lines;
+                }
+                count += n;
+                // The run's bits, a word at a time.
+                for (uint64_t from = b, end = b + n; from < end;) {
+                    const uint64_t take = std::min<uint64_t>(64 - (from & 63), end - from);
+                    const uint64_t mask = take == 64 ? ~uint64_t{0} : ((uint64_t{1} << take) - 1);
+                    shown_[from >> 6] |= mask << (from & 63);
+                    from += take;
                 }
             });
             bit += page.length;

@@ -65,8 +65,8 @@ private:
         uint32_t length = 0;  // its characters
         uint64_t bit = 0;     // its first character's bit
     };
-    // Scans characters from the state, calling shown(i, startsLine) for each character i
-    // counted.
+    // Scans characters from the state, calling shown(i, n, startsLine) for each run of n
+    // characters from i counted (only the run's first may start a line).
     template <class Shown>
     static void Scan(const char16_t* text, uint32_t length, ScanState& state, Shown shown);
     // The position of the page's character at `index` (its end past the last one).
