@@ -11,21 +11,26 @@
 //   program_bench --write-book PATH [MB]   writes the PalmDOC fixture book (for comparing the
 //                                          dump tools and the program with other programs)
 //   program_bench --write-markup-book PATH [MB]   writes the markup book of the far jumps
+//   program_bench --write-markup-file PATH [MB]   writes the markup-heavy HTML file of the End
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <spawn.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/bookfiles/book_builder.h"
@@ -80,6 +85,41 @@ bool WriteMarkupBook(const std::string& path, std::size_t bytes) {
     return WriteBuilt(book, MarkupText(bytes), path);
 }
 
+// About `bytes` of an API reference's HTML, where most positions are tags: sections of
+// headings with anchors, short paragraphs of code and links, highlighted listings, tables of
+// options, nested lists whose items leave their end tags out; a division open throughout.
+std::string ApiReferenceHtml(std::size_t bytes) {
+    static const char* const kWords[] = {"stream", "buffer", "the",  "callback", "is",
+                                         "called", "with",   "an",   "error",    "when",
+                                         "socket", "emits",  "data", "encoding", "options"};
+    fvt::test::SeededWords seeded(kWords, 13);
+    auto words = [&](int n) { return seeded.Words(n); };
+    std::string h = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
+                    "<title>API</title><script>if (a < b) { x = 1; }</script></head><body>"
+                    "<div id=\"content\" class=\"api\">\n";
+    for (int c = 1; h.size() < bytes; ++c) {
+        const std::string n = std::to_string(c);
+        h += "<section><h3 id=\"s" + n + "\"><span><a class=\"mark\" href=\"#s" + n +
+             "\" id=\"a" + n + "\">#</a></span><code>stream." + words(1) + "()</code></h3>\n";
+        h += "<div class=\"api_metadata\"><span>Added in: v" + n + ".0</span></div>\n<ul>\n";
+        for (int i = 0; i < 3; ++i)
+            h += "<li><code>" + words(1) + "</code> <a href=\"#t\" class=\"type\">&lt;Object&gt;"
+                 "</a> " + words(5) + "\n";
+        h += "</ul>\n<p>" + words(10) + " <code>" + words(1) + "</code> " + words(6) + "</p>\n";
+        h += "<pre class=\"with-40-chars\"><code class=\"language-js\">";
+        for (int l = 0; l < 3; ++l)
+            h += "<span class=\"hljs-keyword\">const</span> { " + words(1) +
+                 " } = <span class=\"hljs-built_in\">require</span>(<span class=\"hljs-string\">"
+                 "'node:" + words(1) + "'</span>);\n";
+        h += "</code></pre>\n<table><tbody><tr><th>Option</th><th>Meaning</th></tr>\n";
+        for (int row = 0; row < 3; ++row)
+            h += "<tr><td><code>opt" + std::to_string(row) + "</code></td><td>" + words(4) +
+                 "</td></tr>\n";
+        h += "</tbody></table></section>\n";
+    }
+    return h + "</div></body></html>\n";
+}
+
 // A device with the 5 MB book, its side file and settings made by a first run.
 struct Stand {
     std::string root, book, firstPage, turns, page;
@@ -130,6 +170,48 @@ struct Stand {
         if (cpu) *cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
         posix_spawn_file_actions_destroy(&actions);
         return ok ? std::chrono::duration<double>(t1 - t0).count() : -1;
+    }
+    // One run's peak resident memory in MiB (negative when it failed), read as it exits (traced,
+    // stopped at its exit): a child's ru_maxrss would count this process's own memory, which the
+    // child shares until its exec.
+    double PeakOfRun(std::vector<std::string> args, const std::string& script) {
+        std::vector<std::string> env{"FOLIVANT_DEVICE=" + root + "/device",
+                                     "FOLIVANT_DISPLAY=headless", "PATH=/usr/bin:/bin",
+                                     "FOLIVANT_DRIVER=" + script};
+        std::vector<char*> argv, envp;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int out = open("/dev/null", O_WRONLY);
+            if (out < 0 || dup2(out, 1) < 0) _exit(127);
+            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+        if (pid < 0) return -1;
+        int status = 0;
+        double peak = -1;
+        bool started = false;
+        while (waitpid(pid, &status, 0) == pid) {
+            if (WIFEXITED(status) || WIFSIGNALED(status)) break;
+            if (!WIFSTOPPED(status)) continue;
+            int signal = WSTOPSIG(status);
+            if (signal == SIGTRAP && !started) {  // stopped at its exec
+                started = true;
+                ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
+                signal = 0;
+            } else if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+                std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+                for (std::string line; std::getline(in, line);)
+                    if (line.rfind("VmHWM:", 0) == 0) peak = std::stod(line.substr(6)) / 1024;
+                signal = 0;
+            }
+            ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(std::intptr_t(signal)));
+        }
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
     }
 };
 
@@ -420,6 +502,63 @@ void BM_FirstEndInAMarkupBook(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstEndInAMarkupBook)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(11);
 
+// The first End in a markup-heavy HTML file with no checkpoints kept (a file is read from its
+// first page to know the elements open at its end) against opening it at page 1, for 10 MB and
+// for 5 MB (how the End grows with the file), and its peak memory against the same End in a
+// prose HTML file of 10 MB. Each run starts at the first page with nothing kept.
+void BM_FirstEndInAMarkupFile(benchmark::State& state) {
+    Stand& s = Shared();
+    const std::string dir = s.root + "/device/storage/eBooks/";
+    const fs::path kept = s.root + "/device/Windows/FolivantCheckpoints";
+    for (const auto& [name, text] :
+         {std::pair<std::string, std::string>{"api10.html", ApiReferenceHtml(10u << 20)},
+          {"api5.html", ApiReferenceHtml(5u << 20)},
+          {"prose10.html", ProseHtml(10u << 20)}}) {
+        std::ofstream out(dir + name, std::ios::binary);
+        out << text;
+        if (!out) {
+            state.SkipWithError("the file could not be written");
+            return;
+        }
+    }
+    const std::string end = s.Script("end.txt", "idle\nkey 0x23\nidle\nquit\n");
+    auto fresh = [&]() {
+        for (const char* side : {"api10.fvt", "api5.fvt", "prose10.fvt"}) fs::remove(dir + side);
+        fs::remove_all(kept);
+    };
+    auto file = [](const char* name) { return std::string("\\storage\\eBooks\\") + name; };
+    auto run = [&](const char* name, const std::string& script, double* cpu) {
+        fresh();
+        return s.Run({FOLIVANT_PROGRAM, file(name)}, script, "/device", cpu);
+    };
+    auto peakOf = [&](const char* name) {
+        fresh();
+        return s.PeakOfRun({FOLIVANT_PROGRAM, file(name)}, end);
+    };
+    std::vector<double> wall, cpu, growth, peak;
+    for (auto _ : state) {
+        double ca = 0, cb = 0, cc = 0;
+        const double a = run("api10.html", end, &ca);
+        const double b = run("api10.html", s.firstPage, &cb);
+        const double c = run("api5.html", end, &cc);
+        const double pa = peakOf("api10.html");
+        const double pd = peakOf("prose10.html");
+        if (a < 0 || b <= 0 || c < 0 || pa <= 0 || pd <= 0 || cb <= 0 || cc <= 0) {
+            state.SkipWithError("a run failed");
+            return;
+        }
+        wall.push_back(a / b);
+        cpu.push_back(ca / cb);
+        growth.push_back(ca / cc);
+        peak.push_back(pa / pd);
+    }
+    state.counters["end_over_first"] = Median(wall);
+    state.counters["cpu_end_over_first"] = Median(cpu);
+    state.counters["cpu_10mb_over_5mb"] = Median(growth);
+    state.counters["peak_over_prose"] = Median(peak);
+}
+BENCHMARK(BM_FirstEndInAMarkupFile)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(9);
+
 // Go to page 13000 (about the middle of the 10 MB markup book) typed in the box, with no
 // checkpoints kept, against opening the book at its first page; each run starts at the first
 // page (no side file). The keys come faster than the reader takes them, as a quick typist's do.
@@ -463,6 +602,16 @@ BENCHMARK(BM_FirstGoToPageTypedInAMarkupBook)
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--write-markup-file") == 0) {
+        std::size_t mb = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 10;
+        std::ofstream out(argv[2], std::ios::binary);
+        out << ApiReferenceHtml((mb ? mb : 10) << 20);
+        if (!out) {
+            std::fprintf(stderr, "program_bench: cannot write %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     if (argc >= 3 && std::strcmp(argv[1], "--write-markup-book") == 0) {
         std::size_t mb = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 10;
         if (!WriteMarkupBook(argv[2], (mb ? mb : 10) << 20)) {
