@@ -14,9 +14,9 @@
 //   program_bench --write-markup-file PATH [MB]   writes the markup-heavy HTML file of the End
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,23 +94,27 @@ std::string ApiReferenceHtml(std::size_t bytes) {
                                          "socket", "emits",  "data", "encoding", "options"};
     fvt::test::SeededWords seeded(kWords, 13);
     auto words = [&](int n) { return seeded.Words(n); };
-    std::string h = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
-                    "<title>API</title><script>if (a < b) { x = 1; }</script></head><body>"
-                    "<div id=\"content\" class=\"api\">\n";
+    std::string h =
+        "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<title>API</title><script>if (a < b) { x = 1; }</script></head><body>"
+        "<div id=\"content\" class=\"api\">\n";
     for (int c = 1; h.size() < bytes; ++c) {
         const std::string n = std::to_string(c);
-        h += "<section><h3 id=\"s" + n + "\"><span><a class=\"mark\" href=\"#s" + n +
-             "\" id=\"a" + n + "\">#</a></span><code>stream." + words(1) + "()</code></h3>\n";
+        h += "<section><h3 id=\"s" + n + "\"><span><a class=\"mark\" href=\"#s" + n + "\" id=\"a" +
+             n + "\">#</a></span><code>stream." + words(1) + "()</code></h3>\n";
         h += "<div class=\"api_metadata\"><span>Added in: v" + n + ".0</span></div>\n<ul>\n";
         for (int i = 0; i < 3; ++i)
-            h += "<li><code>" + words(1) + "</code> <a href=\"#t\" class=\"type\">&lt;Object&gt;"
-                 "</a> " + words(5) + "\n";
+            h += "<li><code>" + words(1) +
+                 "</code> <a href=\"#t\" class=\"type\">&lt;Object&gt;"
+                 "</a> " +
+                 words(5) + "\n";
         h += "</ul>\n<p>" + words(10) + " <code>" + words(1) + "</code> " + words(6) + "</p>\n";
         h += "<pre class=\"with-40-chars\"><code class=\"language-js\">";
         for (int l = 0; l < 3; ++l)
             h += "<span class=\"hljs-keyword\">const</span> { " + words(1) +
                  " } = <span class=\"hljs-built_in\">require</span>(<span class=\"hljs-string\">"
-                 "'node:" + words(1) + "'</span>);\n";
+                 "'node:" +
+                 words(1) + "'</span>);\n";
         h += "</code></pre>\n<table><tbody><tr><th>Option</th><th>Meaning</th></tr>\n";
         for (int row = 0; row < 3; ++row)
             h += "<tr><td><code>opt" + std::to_string(row) + "</code></td><td>" + words(4) +

@@ -343,7 +343,8 @@ TEST(TextFileDocumentPositions, AsciiPagesAndOthersGiveEachCharactersFirstByte) 
     std::vector<Char> chars;
     auto ascii = [&](int n) {
         for (int i = 0; i < n; ++i) {
-            chars.push_back({static_cast<uint32_t>(bytes.size()), static_cast<char16_t>(u'a' + i % 26)});
+            chars.push_back(
+                {static_cast<uint32_t>(bytes.size()), static_cast<char16_t>(u'a' + i % 26)});
             bytes += static_cast<char>('a' + i % 26);
         }
     };

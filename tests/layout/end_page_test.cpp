@@ -23,7 +23,9 @@ const char16_t* const kWords[] = {u"stream", u"buffer", u"the",   u"callback", u
                                   u"called", u"with",   u"an",    u"error",    u"when",
                                   u"a",      u"socket", u"emits", u"data",     u"encoding"};
 
-std::u16string Words(uint32_t& r, int n) { return fvt::test::PseudoWords(kWords, r, n); }
+std::u16string Words(uint32_t& r, int n) {
+    return fvt::test::PseudoWords(kWords, r, n);
+}
 
 std::u16string Num(int n) {
     std::string s = std::to_string(n);
@@ -124,9 +126,9 @@ TEST_F(EndPage, IsTheLastPagePagingForwardReaches) {
     auto forward = NewEngine(html_, canvas_);
     ASSERT_TRUE(forward->started && forward->layout->GoToPage(1));
     int pages = 1;
-    while (forward->layout->CanStep(PageStepCode::kNextPage) &&
-           forward->layout->GoToPosition(forward->layout->CurrentPageStart(),
-                                         PageStepCode::kNextPage))
+    while (
+        forward->layout->CanStep(PageStepCode::kNextPage) &&
+        forward->layout->GoToPosition(forward->layout->CurrentPageStart(), PageStepCode::kNextPage))
         ++pages;
     ASSERT_GT(pages, 300);
     const Shown last = Take(*forward);
@@ -160,8 +162,7 @@ TEST_F(EndPage, NotingFarElementsBuildsTheStackMakingEveryEntryBuilds) {
         Engine& end = *j.engines.back();
         if (!end.started || !end.layout->GoToPage(PageLayout::kNone)) return j;
         j.shown.push_back(Take(end));
-        if (end.layout->GoToPosition(end.layout->CurrentPageStart(),
-                                     PageStepCode::kPageEndingHere))
+        if (end.layout->GoToPosition(end.layout->CurrentPageStart(), PageStepCode::kPageEndingHere))
             j.shown.push_back(Take(end));
         for (const char16_t* inside : {u"hljs-string\">'node:", u"<td><code>opt150"}) {
             j.engines.push_back(NewEngine(html_, canvas_));
