@@ -56,18 +56,26 @@ private:
 // or the page start needs the stack: most elements open and close between two of them and then
 // cost no attribute copies and no style computation. What is noted follows the replay's own
 // rule (ReplayedEffect); an entry is made by reading its tag again and replaying it as the
-// reading did, so the stack made is the one the reading would have built.
+// reading did, so the stack made is the one the reading would have built. Not noting, every
+// tag is replayed onto the stack as it is read.
 class PageLayout::NotedElements {
 public:
-    // The stack's entries are made already: they come first.
-    explicit NotedElements(const ElementStack& made) : made_(made.Count()) {
-        for (int32_t off = made.Count() ? 0 : -1; off >= 0; off = made.NextOffset(off))
+    // Noting, the stack's entries are made already: they come first.
+    NotedElements(bool noting, const ElementStack& made) : noting_(noting), made_(made.Count()) {
+        for (int32_t off = noting && made.Count() ? 0 : -1; off >= 0; off = made.NextOffset(off))
             open_.push_back({0, 0, made.ReadU16At(off)});
     }
-    // The tag just read, its reading begun at `from` and ended at `end`. False when the stack
-    // would refuse it (too deep).
-    bool Note(uint32_t id, bool isEnd, bool isEmpty, uint32_t from, uint32_t end,
-              ElementStack& stack) {
+    // The tag the layout's source just read, the reading begun at `before`. False when the
+    // stack refuses it (too deep) or memory runs out.
+    bool Tag(PageLayout& layout, uint32_t before, ElementStack& stack) {
+        if (!noting_) return layout.ReplayTag(*layout.source_, stack);
+        uint32_t end = before;
+        layout.source_->GetPosition(end);
+        // A tag the nesting rules deferred comes after the end tags it caused, from a call that
+        // reads nothing: its reading began where the last reading did.
+        if (end > before) from_ = before;
+        bool isEnd = false, isEmpty = false;
+        const uint32_t id = layout.source_->GetTag(isEnd, isEmpty);
         switch (ReplayedEffect(id, isEnd, isEmpty)) {
             case StackEffect::kNone:
                 return true;
@@ -79,20 +87,21 @@ public:
                 return true;
             case StackEffect::kPush:
                 if (open_.size() >= ElementStack::kMaxEntries) return false;
-                open_.push_back({from, end, static_cast<uint16_t>(id)});
+                open_.push_back({from_, end, static_cast<uint16_t>(id)});
                 return true;
         }
         return true;
     }
-    // Makes the entries not made yet. False when a tag does not read again as it was read (the
-    // replay then reads without noting).
-    bool Make(PageLayout& layout, ElementStack& stack) {
-        for (; made_ < open_.size(); ++made_) {
+    // Makes the entries not made yet; with `last`, noting ends. False when a tag does not read
+    // again as it was read (the replay then goes round again without noting).
+    bool Make(PageLayout& layout, ElementStack& stack, bool last) {
+        for (; noting_ && made_ < open_.size(); ++made_) {
             const Noted& e = open_[made_];
             if (!ReadAgain(layout, e)) return false;
             PushedTag tag(*reader_);
             if (!layout.ReplayTag(tag, stack) || stack.Count() != made_ + 1) return false;
         }
+        noting_ = noting_ && !last;
         return true;
     }
 
@@ -129,8 +138,10 @@ private:
         return false;
     }
 
+    bool noting_;
     std::vector<Noted> open_;  // every open element, outermost first
     size_t made_ = 0;          // the first made_ are the stack's entries
+    uint32_t from_ = 0;        // where the reading of the last tag began
     std::unique_ptr<HtmlTokenizer> reader_;
 };
 
@@ -371,28 +382,16 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         return Stop::kHere;
     };
     // Far from the target the open elements are noted and made when wanted, in a document read
-    // from its first page (a book rebuilds from a stretch, and a page of it read again costs
-    // its decompression); a pass that reads every state (a second one) makes every entry as it
-    // reads.
-    std::optional<NotedElements> noted;
-    if (noteFarElements && !content_ && !keepEvery && p < skipEnd && !StartsAnywhere())
-        noted.emplace(record.elements);
-    // Where the reading of the last tag began (a tag the nesting rules deferred is delivered
-    // after the end tags it caused, by a call that reads nothing).
-    uint32_t tagFrom = p;
-    // Entries not made send the replay round again, reading every state and noting nothing.
-    auto makeNoted = [&]() {
-        if (!noted) return true;
-        const bool made = noted->Make(*this, record.elements);
-        noted.reset();
-        return made;
-    };
+    // from its first page (a book rebuilds from a stretch, and a page of it read again costs its
+    // decompression), and not on a second pass. Entries that cannot be made send the replay
+    // round again.
+    NotedElements noted(
+        noteFarElements && !content_ && !keepEvery && p < skipEnd && !StartsAnywhere(),
+        record.elements);
+    auto roundAgain = [&again]() { return again = true; };
     while (guard-- > 0) {
         if (!source_->GetPosition(p)) return false;
-        if (noted && p >= skipEnd && !makeNoted()) {
-            again = true;
-            return true;
-        }
+        if (p >= skipEnd && !noted.Make(*this, record.elements, true)) return roundAgain();
         if (p >= target) {
             if ((farKind == kTokenText && p > target) || (farKind == kTokenTag && beforeTag)) {
                 again = true;
@@ -400,16 +399,13 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             }
             break;
         }
-        const bool rebuiltMark = start.rebuilt && p >= rebuiltFrom + kCheckpointSpacing;
-        const bool exactMark = !start.rebuilt && checkpoints_.WantsExact(p, pager_.First().start);
-        if (noted && (rebuiltMark || exactMark) && !noted->Make(*this, record.elements)) {
-            again = true;
-            return true;
-        }
-        if (rebuiltMark) {
+        const bool mark = start.rebuilt ? p >= rebuiltFrom + kCheckpointSpacing
+                                        : checkpoints_.WantsExact(p, pager_.First().start);
+        if (mark && !noted.Make(*this, record.elements, false)) return roundAgain();
+        if (mark && start.rebuilt) {
             AddRebuiltCheckpoint(p, record);
             rebuiltFrom = p;
-        } else if (exactMark) {
+        } else if (mark) {
             AddCheckpoint(p, record);
         }
         // Far from the target only the tags matter: the text between them is passed over.
@@ -468,25 +464,11 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         if (stop == Stop::kHere) break;
         // Each element gets the state its page would give it: a page inside a list keeps
         // the list's indent.
-        bool ok = true;
-        if (content_) {
-            ok = content_->ReplayToken(*this, record);
-        } else if (kind == kTokenTag && noted) {
-            uint32_t end = p;
-            source_->GetPosition(end);
-            if (end > p) tagFrom = p;
-            bool isEnd = false, isEmpty = false;
-            const uint32_t id = source_->GetTag(isEnd, isEmpty);
-            ok = noted->Note(id, isEnd, isEmpty, tagFrom, end, record.elements);
-        } else if (kind == kTokenTag) {
-            ok = ReplayTag(*source_, record.elements);
-        }
+        bool ok = content_ ? content_->ReplayToken(*this, record)
+                           : (kind != kTokenTag || noted.Tag(*this, p, record.elements));
         if (!ok) return false;
     }
-    if (!makeNoted()) {
-        again = true;
-        return true;
-    }
+    if (!noted.Make(*this, record.elements, true)) return roundAgain();
     for (int k = 1; k >= 0; --k)
         if (haveNearby[k]) checkpoints_.AddNearby(std::move(nearby[k]), true);
     if (const RenderState* top = content_ ? nullptr : record.elements.GetRecordAtDepth(0)) {

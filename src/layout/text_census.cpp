@@ -156,6 +156,176 @@ void EndTag(TextCensus::ScanState& s) {
     }
 }
 
+// Characters that change nothing but the count, in a tag, a quoted value, a comment, a
+// declaration or SCRIPT or STYLE content: from the one at i up to the first that may change the
+// state, passed in a tight loop; i ends on the last of them. False when the one at i may.
+bool PassQuietRun(const char16_t* text, uint32_t length, uint32_t& i, TextCensus::ScanState& s) {
+    const char16_t c = text[i];
+    auto pass = [text, length, &i](auto stops) {
+        uint32_t j = i + 1;
+        while (j < length && !stops(text[j])) ++j;
+        i = j - 1;
+    };
+    switch (s.mode) {
+        case kTagBody:
+            if (c == u'>' || c == u'"' || c == u'\'' || c == u'=' || c == u'/' || IsSpace(c))
+                return false;
+            s.aux = 0;
+            pass([](char16_t d) {
+                return d == u'>' || d == u'"' || d == u'\'' || d == u'=' || d == u'/' || IsSpace(d);
+            });
+            return true;
+        case kQuoted: {
+            const char16_t quote = s.aux == 1 ? u'"' : u'\'';
+            if (c == quote) return false;
+            pass([quote](char16_t d) { return d == quote; });
+            return true;
+        }
+        case kComment:
+            if (c == u'-' || c == u'>') return false;
+            s.aux = 0;
+            pass([](char16_t d) { return d == u'-' || d == u'>'; });
+            return true;
+        case kDeclaration:
+            if (c == u'>') return false;
+            pass([](char16_t d) { return d == u'>'; });
+            return true;
+        case kRaw:
+            if (s.aux != 0 || c == u'<') return false;
+            pass([](char16_t d) { return d == u'<'; });
+            return true;
+        default:
+            return false;
+    }
+}
+
+// One character's step of the scanner; true when the character ends a state it does not belong
+// to and is read again (in kText).
+template <class Show>
+bool Step(char16_t c, TextCensus::ScanState& s, Show& show) {
+    bool again = false;
+    switch (s.mode) {
+        case kText:
+            if (c == u'<') {
+                s.mode = kAfterLt;
+            } else if (c == u'&') {
+                show(false);
+                s.mode = kReference;
+            } else {
+                show(IsSpace(c));
+            }
+            break;
+        case kAfterLt:
+            if (IsLetter(c)) {
+                s.mode = kTagName;
+                s.name = Lower(c);
+                s.flags &= static_cast<uint8_t>(~kEndTag);
+            } else if (c == u'/') {
+                s.mode = kTagName;
+                s.name = 0;
+                s.flags |= kEndTag;
+            } else if (c == u'!') {
+                s.mode = kAfterBang;
+            } else if (c == u'?') {
+                s.mode = kDeclaration;
+            } else {
+                // A "<" that opens nothing is text.
+                s.mode = kText;
+                show(false);
+                again = true;
+            }
+            break;
+        case kTagName:
+            if (IsNameChar(c)) {
+                if (s.name == 0 && !IsLetter(c)) {
+                    s.mode = kDeclaration;
+                } else if (s.name != kLongName) {
+                    s.name = (s.name >> 56) ? kLongName : (s.name << 8) | Lower(c);
+                }
+            } else if (s.name == 0) {
+                // "</" and no name: passed over up to ">".
+                s.mode = kDeclaration;
+                again = c == u'>';
+            } else {
+                s.mode = kTagBody;
+                s.aux = 0;
+                again = true;
+            }
+            break;
+        case kTagBody:
+            if (c == u'>') {
+                EndTag(s);
+            } else if ((c == u'"' || c == u'\'') && s.aux == kAfterEquals) {
+                s.mode = kQuoted;
+                s.aux = c == u'"' ? 1 : 2;
+            } else if (c == u'=') {
+                s.aux = kAfterEquals;
+            } else if (c == u'/') {
+                s.aux = kAfterSlash;
+            } else if (!IsSpace(c)) {
+                s.aux = 0;
+            }
+            break;
+        case kQuoted:
+            if (c == (s.aux == 1 ? u'"' : u'\'')) {
+                s.mode = kTagBody;
+                s.aux = 0;
+            }
+            break;
+        case kAfterBang:
+            s.mode = c == u'-' ? kAfterDash : c == u'>' ? kText : kDeclaration;
+            break;
+        case kAfterDash:
+            if (c == u'-') {
+                s.mode = kComment;
+                s.aux = 0;
+            } else {
+                s.mode = c == u'>' ? kText : kDeclaration;
+            }
+            break;
+        case kComment:
+            if (c == u'>' && s.aux >= 2) {
+                s.mode = kText;
+                s.aux = 0;
+            } else {
+                s.aux = c == u'-' ? static_cast<uint8_t>(std::min(s.aux + 1, 2)) : 0;
+            }
+            break;
+        case kDeclaration:
+            if (c == u'>') s.mode = kText;
+            break;
+        case kReference:
+            if (c == u';') {
+                s.mode = kText;
+            } else if (!IsNameChar(c) && c != u'#') {
+                s.mode = kText;
+                again = true;
+            }
+            break;
+        case kRaw: {
+            const char* end = (s.flags & kRawStyle) ? kStyleEnd : kScriptEnd;
+            const uint8_t size =
+                (s.flags & kRawStyle) ? sizeof kStyleEnd - 1 : sizeof kScriptEnd - 1;
+            if (Lower(c) == static_cast<char16_t>(end[s.aux])) {
+                if (++s.aux == size) {
+                    // Its end tag: read to ">" as a tag that closes nothing.
+                    s.mode = kTagBody;
+                    s.flags |= kEndTag;
+                    s.name = 0;
+                    s.aux = 0;
+                }
+            } else {
+                s.aux = c == u'<' ? 1 : 0;
+            }
+            break;
+        }
+        default:
+            s.mode = kText;
+            break;
+    }
+    return again;
+}
+
 }  // namespace
 
 template <class Shown>
@@ -181,179 +351,20 @@ void TextCensus::Scan(const char16_t* text, uint32_t length, ScanState& s, Shown
         s.flags &= static_cast<uint8_t>(~(kLastSpace | kLineBreak));
         shown(i, 1u, starts);
     };
-    // Where the characters after i up to the first for which `stops` holds change nothing but
-    // the count, they are passed in a tight loop: i ends on the last of them.
-    auto passRun = [text, length, &i](auto stops) {
-        uint32_t j = i + 1;
-        while (j < length && !stops(text[j])) ++j;
-        i = j - 1;
-    };
     for (; i < length; ++i) {
         c = text[i];
-        switch (s.mode) {
-            case kText:
-                if (c == u'<' || c == u'&' || IsSpace(c)) break;
-                // Words: the first may start a line; the rest are counted as they come.
-                show(false);
-                {
-                    const uint32_t from = i + 1;
-                    passRun([](char16_t d) { return d == u'<' || d == u'&' || IsSpace(d); });
-                    if (!(s.flags & kInHead) && i >= from) shown(from, i + 1 - from, false);
-                }
-                continue;
-            case kTagBody:
-                if (c == u'>' || c == u'"' || c == u'\'' || c == u'=' || c == u'/' || IsSpace(c))
-                    break;
-                s.aux = 0;
-                passRun([](char16_t d) {
-                    return d == u'>' || d == u'"' || d == u'\'' || d == u'=' || d == u'/' ||
-                           IsSpace(d);
-                });
-                continue;
-            case kQuoted: {
-                const char16_t quote = s.aux == 1 ? u'"' : u'\'';
-                if (c == quote) break;
-                passRun([quote](char16_t d) { return d == quote; });
-                continue;
-            }
-            case kComment:
-                if (c == u'-' || c == u'>') break;
-                s.aux = 0;
-                passRun([](char16_t d) { return d == u'-' || d == u'>'; });
-                continue;
-            case kDeclaration:
-                if (c == u'>') break;
-                passRun([](char16_t d) { return d == u'>'; });
-                continue;
-            case kRaw:
-                if (s.aux != 0 || c == u'<') break;
-                passRun([](char16_t d) { return d == u'<'; });
-                continue;
-            default:
-                break;
+        if (s.mode == kText && c != u'<' && c != u'&' && !IsSpace(c)) {
+            // A word: its first character may start a line; the rest are counted as one run.
+            show(false);
+            uint32_t j = i + 1;
+            while (j < length && text[j] != u'<' && text[j] != u'&' && !IsSpace(text[j])) ++j;
+            if (!(s.flags & kInHead) && j > i + 1) shown(i + 1, j - i - 1, false);
+            i = j - 1;
+            continue;
         }
+        if (s.mode != kText && PassQuietRun(text, length, i, s)) continue;
         // A character that ends a state it does not belong to is read again in kText.
-        for (bool again = true; again;) {
-            again = false;
-            switch (s.mode) {
-                case kText:
-                    if (c == u'<') {
-                        s.mode = kAfterLt;
-                    } else if (c == u'&') {
-                        show(false);
-                        s.mode = kReference;
-                    } else {
-                        show(IsSpace(c));
-                    }
-                    break;
-                case kAfterLt:
-                    if (IsLetter(c)) {
-                        s.mode = kTagName;
-                        s.name = Lower(c);
-                        s.flags &= static_cast<uint8_t>(~kEndTag);
-                    } else if (c == u'/') {
-                        s.mode = kTagName;
-                        s.name = 0;
-                        s.flags |= kEndTag;
-                    } else if (c == u'!') {
-                        s.mode = kAfterBang;
-                    } else if (c == u'?') {
-                        s.mode = kDeclaration;
-                    } else {
-                        // A "<" that opens nothing is text.
-                        s.mode = kText;
-                        show(false);
-                        again = true;
-                    }
-                    break;
-                case kTagName:
-                    if (IsNameChar(c)) {
-                        if (s.name == 0 && !IsLetter(c)) {
-                            s.mode = kDeclaration;
-                        } else if (s.name != kLongName) {
-                            s.name = (s.name >> 56) ? kLongName : (s.name << 8) | Lower(c);
-                        }
-                    } else if (s.name == 0) {
-                        // "</" and no name: passed over up to ">".
-                        s.mode = kDeclaration;
-                        again = c == u'>';
-                    } else {
-                        s.mode = kTagBody;
-                        s.aux = 0;
-                        again = true;
-                    }
-                    break;
-                case kTagBody:
-                    if (c == u'>') {
-                        EndTag(s);
-                    } else if ((c == u'"' || c == u'\'') && s.aux == kAfterEquals) {
-                        s.mode = kQuoted;
-                        s.aux = c == u'"' ? 1 : 2;
-                    } else if (c == u'=') {
-                        s.aux = kAfterEquals;
-                    } else if (c == u'/') {
-                        s.aux = kAfterSlash;
-                    } else if (!IsSpace(c)) {
-                        s.aux = 0;
-                    }
-                    break;
-                case kQuoted:
-                    if (c == (s.aux == 1 ? u'"' : u'\'')) {
-                        s.mode = kTagBody;
-                        s.aux = 0;
-                    }
-                    break;
-                case kAfterBang:
-                    s.mode = c == u'-' ? kAfterDash : c == u'>' ? kText : kDeclaration;
-                    break;
-                case kAfterDash:
-                    if (c == u'-') {
-                        s.mode = kComment;
-                        s.aux = 0;
-                    } else {
-                        s.mode = c == u'>' ? kText : kDeclaration;
-                    }
-                    break;
-                case kComment:
-                    if (c == u'>' && s.aux >= 2) {
-                        s.mode = kText;
-                        s.aux = 0;
-                    } else {
-                        s.aux = c == u'-' ? static_cast<uint8_t>(std::min(s.aux + 1, 2)) : 0;
-                    }
-                    break;
-                case kDeclaration:
-                    if (c == u'>') s.mode = kText;
-                    break;
-                case kReference:
-                    if (c == u';') {
-                        s.mode = kText;
-                    } else if (!IsNameChar(c) && c != u'#') {
-                        s.mode = kText;
-                        again = true;
-                    }
-                    break;
-                case kRaw: {
-                    const char* end = (s.flags & kRawStyle) ? kStyleEnd : kScriptEnd;
-                    const uint8_t size =
-                        (s.flags & kRawStyle) ? sizeof kStyleEnd - 1 : sizeof kScriptEnd - 1;
-                    if (Lower(c) == static_cast<char16_t>(end[s.aux])) {
-                        if (++s.aux == size) {
-                            // Its end tag: read to ">" as a tag that closes nothing.
-                            s.mode = kTagBody;
-                            s.flags |= kEndTag;
-                            s.name = 0;
-                            s.aux = 0;
-                        }
-                    } else {
-                        s.aux = c == u'<' ? 1 : 0;
-                    }
-                    break;
-                }
-                default:
-                    s.mode = kText;
-                    break;
-            }
+        while (Step(c, s, show)) {
         }
     }
 }
