@@ -14,7 +14,8 @@
 // Components decoded larger than one pixel per block (the chroma of a 2x2-subsampled picture is
 // decoded 2x2 per block, through an inverse transform that reads AC coefficients) keep libjpeg's
 // own arrays. Block smoothing, which reads the neighbours' AC coefficients, is turned off: it only
-// ever changes the picture of a file whose scans stop early (a truncated one).
+// changes a picture whose scans leave its first coefficients short of full precision (a
+// truncated file, mostly).
 #pragma once
 
 struct jpeg_decompress_struct;
