@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/program_runs.h"
@@ -97,6 +98,68 @@ TEST(ProgramPictures, PicturesGrowWithTheScreensDensityAsTheTextDoes) {
     EXPECT_LT(green.Width(), 240);
     EXPECT_LT(greenDense.Width(), 480);
     EXPECT_NEAR(greenDense.Width(), 2 * green.Width(), 2);
+}
+
+// A photograph with smooth shapes and grain, far larger than either screen: rows top first, RGB.
+std::vector<uint8_t> Photograph(uint32_t w, uint32_t h) {
+    std::vector<uint8_t> v(static_cast<size_t>(w) * h * 3);
+    uint32_t seed = 12345;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            uint8_t* p = &v[(static_cast<size_t>(y) * w + x) * 3];
+            p[0] = static_cast<uint8_t>(x / 15 + (seed >> 28));
+            p[1] = static_cast<uint8_t>(y / 11 + (seed >> 29));
+            p[2] = static_cast<uint8_t>((x ^ y) / 9);
+        }
+    return v;
+}
+
+// What a page holding the photograph `jpeg` shows first, and the picture opened from it by a tap.
+std::pair<Picture, Picture> PhotographScreens(const std::vector<uint8_t>& jpeg,
+                                              const std::string& screen, const std::string& tap) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/photo.jpg", Bytes(jpeg));
+    device.WriteHost("storage/eBooks/photo.htm",
+                     "<html><body><p><img src=\"photo.jpg\"></p><p>The harbour at dusk.</p>"
+                     "</body></html>");
+    const std::string page = device.OutsidePath("page.png"),
+                      opened = device.OutsidePath("open.png");
+    EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\photo.htm"},
+                       "idle\nscreenshot " + page + "\ntap " + tap + "\nidle\nscreenshot " +
+                           opened + "\nquit\n",
+                       {"FOLIVANT_SCREEN=" + screen})
+                  .status,
+              0);
+    return {ReadPicture(page), ReadPicture(opened)};
+}
+
+// A photograph drawn at an eighth of its size or less is decoded at 1/8; a progressive one then
+// keeps only what that scale needs of its coefficients. Its page looks exactly as the page of the
+// same photograph written as a baseline JPEG (the two files hold the same coefficients), at either
+// screen, and a tap opens it at full size as the baseline one opens.
+TEST(ProgramPictures, AProgressivePhotographLooksAsItsBaselineCopy) {
+    const uint32_t w = 3712, h = 2784;  // drawn 224 or 464 pixels wide: 1/8 covers both
+    const std::vector<uint8_t> photo = Photograph(w, h);
+    const std::vector<uint8_t> progressive = WriteJpeg(w, h, 3, photo, 90, true, true);
+    const std::vector<uint8_t> baseline = WriteJpeg(w, h, 3, photo, 90, true, false);
+    // A quarter of the way across and down each screen: on the photograph.
+    for (auto [screen, tap] : {std::pair{"240x320", "60 80"}, {"480x640@192", "120 160"}}) {
+        const auto [page, open] = PhotographScreens(progressive, screen, tap);
+        const auto [pageWanted, openWanted] = PhotographScreens(baseline, screen, tap);
+        ASSERT_GT(page.width, 0) << screen;
+        ASSERT_EQ(page.pixels.size(), pageWanted.pixels.size()) << screen;
+        EXPECT_TRUE(page.pixels == pageWanted.pixels) << screen;
+        ASSERT_EQ(open.pixels.size(), openWanted.pixels.size()) << screen;
+        EXPECT_TRUE(open.pixels == openWanted.pixels) << screen;
+        // The photograph is on the page, and the tap opened another screen.
+        int photoRows = 0;
+        for (int y = 0; y < page.height; ++y)
+            if ((page.At(page.width / 2, y) & 0xFFFFFF) != 0xFFFFFF) ++photoRows;
+        EXPECT_GT(photoRows, page.height / 3) << screen;
+        EXPECT_FALSE(page.pixels == open.pixels) << screen;
+    }
 }
 
 }  // namespace

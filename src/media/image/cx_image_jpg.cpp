@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "media/image/cx_file.h"
+#include "media/image/jpeg_dc_arrays.h"
 
 extern "C" {
 #include <jerror.h>
@@ -164,6 +165,8 @@ bool CxImageJPG::Decode(CxFile* file) {
         std::snprintf(jerr.message, sizeof jerr.message, "CXIMAGE_MAX_MEMORY exceeded");
         std::longjmp(jerr.recovery, 1);
     }
+    // A progressive picture decoded at 1/8 keeps of its coefficients only what that scale shows.
+    KeepDcCoefficientsOnly(&cinfo);
     RowSink* sink = GetRowSink();
     if (sink && cinfo.out_color_space == JCS_RGB && cinfo.num_components == 3 &&
         !cinfo.quantize_colors) {
