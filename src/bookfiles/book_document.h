@@ -198,7 +198,7 @@ private:
     BookHeader header_;
     ByteSpan record0_;
     std::int32_t level_ = 0;
-    std::uint32_t textCodePage_ = 1252;
+    std::uint32_t textCodePage_ = CodePages::kWindows1252;
     std::uint32_t unitSize_ = 1;
     std::uint32_t firstResource_ = 1;
     std::uint32_t framesetShift_ = 16;

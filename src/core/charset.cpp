@@ -20,47 +20,55 @@ int Resolve(int codePage) {
 }
 
 bool IsDoubleByte(int cp) {
-    return cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 1361;
+    return cp == CodePages::kShiftJis || cp == CodePages::kGbk || cp == CodePages::kKorean ||
+           cp == CodePages::kBig5 || cp == CodePages::kJohab;
+}
+
+// Pages with shift states or of up to four bytes a character: no byte table, only whole
+// buffers through the host converter.
+bool ConvertsWholeBuffers(int cp) {
+    return cp == CodePages::kGb18030 || cp == CodePages::kIso2022Jp || cp == CodePages::kUtf7 ||
+           cp == CodePages::kUtf16Le || cp == CodePages::kUtf16Be;
 }
 
 // Host converter name of a code page, or null.
 bool IconvName(int cp, char* name, size_t cap) {
     const char* fixed = nullptr;
     switch (cp) {
-        case 20127:
+        case CodePages::kAscii:
             fixed = "ASCII";
             break;
-        case 50220:
+        case CodePages::kIso2022Jp:
             fixed = "ISO-2022-JP";
             break;
-        case 51932:
+        case CodePages::kEucJp:
             fixed = "EUC-JP";
             break;
-        case 51949:
+        case CodePages::kEucKr:
             fixed = "EUC-KR";
             break;
-        case 54936:
+        case CodePages::kGb18030:
             fixed = "GB18030";
             break;
-        case 1200:
+        case CodePages::kUtf16Le:
             fixed = "UTF-16LE";
             break;
-        case 1201:
+        case CodePages::kUtf16Be:
             fixed = "UTF-16BE";
             break;
-        case 65000:
+        case CodePages::kUtf7:
             fixed = "UTF-7";
             break;
-        case 1361:
+        case CodePages::kJohab:
             fixed = "JOHAB";
             break;
-        case 20866:
+        case CodePages::kKoi8R:
             fixed = "KOI8-R";
             break;
-        case 21866:
+        case CodePages::kKoi8U:
             fixed = "KOI8-U";
             break;
-        case 10000:
+        case CodePages::kMacRoman:
             fixed = "MACINTOSH";
             break;
         default:
@@ -70,8 +78,8 @@ bool IconvName(int cp, char* name, size_t cap) {
         std::snprintf(name, cap, "%s", fixed);
         return true;
     }
-    if (cp >= 28591 && cp <= 28605) {
-        int part = cp - 28590;
+    if (cp >= CodePages::kLatin1 && cp <= CodePages::kIso8859Last) {
+        int part = cp - CodePages::kLatin1 + 1;
         if (part == 10 || part == 12 || part == 14) return false;
         std::snprintf(name, cap, "ISO-8859-%d", part);
         return true;
@@ -118,7 +126,7 @@ const Table* GetTable(int cp) {
     if (g_tableCount == 16) return nullptr;
     char name[32];
     if (!IconvName(cp, name, sizeof(name))) return nullptr;
-    if (cp == 50220 || cp == 54936 || cp == 65000 || cp == 1200 || cp == 1201) return nullptr;
+    if (ConvertsWholeBuffers(cp)) return nullptr;
     iconv_t cd = iconv_open("UTF-16LE", name);
     if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
     auto* t = new (std::nothrow) Table;
@@ -210,7 +218,7 @@ void SetSystemCodePage(int codePage) {
 int MaxBytesPerChar(int codePage) {
     int cp = Resolve(codePage);
     if (IsDoubleByte(cp)) return 2;
-    if (cp == CodePages::kUtf8 || cp == 54936) return 4;
+    if (cp == CodePages::kUtf8 || cp == CodePages::kGb18030) return 4;
     return 1;
 }
 
@@ -441,7 +449,7 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
     const Table* t = GetTable(cp);
     if (!t) {
         // No table (stateful or four-byte pages): whole-buffer conversion, no position map.
-        if (posMap || !(cp == 54936 || cp == 50220 || cp == 65000 || cp == 1200 || cp == 1201))
+        if (posMap || !ConvertsWholeBuffers(cp))
             return -1;
         char name[32];
         if (!IconvName(cp, name, sizeof(name))) return -1;
@@ -495,7 +503,7 @@ int32_t Charset::ToUtf16(int codePage, const uint8_t* in, size_t n, char16_t* ou
         return static_cast<int32_t>(units);
     }
     if (cp == CodePages::kUtf8) return Utf8::DecodeToUtf16(in, n, out, outCap);
-    if (cp == 54936 || cp == 50220 || cp == 65000 || cp == 1200 || cp == 1201) {
+    if (ConvertsWholeBuffers(cp)) {
         char name[32];
         if (!IconvName(cp, name, sizeof(name))) return -1;
         int32_t bytes =

@@ -4,6 +4,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/database_file.h"
+#include "core/code_pages.h"
 #include "document/location/file_type.h"
 #include "core/file.h"
 #include "library/library.h"
@@ -89,7 +90,7 @@ AnnotationFile* LibraryBook::OpenSideFile(bool existingOnly) {
     } else {
         Text name;
         name.FromString(databaseName_);
-        name.ConvertTo(1252);
+        name.ConvertTo(CodePages::kWindows1252);
         rc = side->OpenOrCreate(path, reinterpret_cast<const char*>(name.Bytes()),
                                 static_cast<size_t>(name.ByteLength()), false, true, true);
     }

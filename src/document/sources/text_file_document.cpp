@@ -24,7 +24,7 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
     uint8_t mark[3] = {0, 0, 0};
     if (byteLength_ >= 2 && ReadBytes(start_, mark, byteLength_ >= 3 ? 3 : 2)) {
         if (byteLength_ >= 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
-            sourceCodePage_ = 65001;
+            sourceCodePage_ = CodePages::kUtf8;
             start_ += 3;
             byteLength_ -= 3;
         } else if (mark[0] == 0xFF && mark[1] == 0xFE) {
@@ -161,7 +161,7 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
         return true;
     }
     uint32_t pageStart = position & ~(pageSize_ - 1);
-    bool utf8 = sourceCodePage_ == 65001;
+    bool utf8 = sourceCodePage_ == CodePages::kUtf8;
     uint32_t extra = utf8 ? 3 : doubleByte_ ? 1 : 0;
     uint32_t count = std::min<uint32_t>(pageSize_ + extra, units - pageStart);
     uint32_t unitBytes = sourceCodePage_ == CodePages::kUtf16 ? 2 : 1;

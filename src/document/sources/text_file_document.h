@@ -80,7 +80,7 @@ private:
     File* file_ = nullptr;
     uint32_t start_ = 0;
     uint32_t byteLength_ = 0;
-    uint32_t sourceCodePage_ = 1252;
+    uint32_t sourceCodePage_ = CodePages::kWindows1252;
     bool bigEndian_ = false;
     uint32_t outputCodePage_ = CodePages::kUtf16;
     uint16_t nextPageId_ = 1;

@@ -30,7 +30,7 @@ uint32_t UnmarkedCodePage(File* file, bool html, uint32_t codePage) {
     }
     CodePage::Utf8Check check;
     while (n > 0 && check.Feed(block.get(), n)) n = file->Read(block.get(), kBlock);
-    return check.IsUtf8() ? 65001 : codePage;
+    return check.IsUtf8() ? CodePages::kUtf8 : codePage;
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ TextFileResource* TextFileResource::Create(const Location& location, uint32_t co
     r->key_ = FileKey(full, file->Size());
     uint32_t length = contentKind == kPictureOrSound ? 0 : 0xFFFFFFFFu;
     // Only the single-byte default is a guess; a code page asked for is kept.
-    if (length && codePage == 1252) codePage = UnmarkedCodePage(file, contentKind == kHtml, codePage);
+    if (length && codePage == CodePages::kWindows1252) codePage = UnmarkedCodePage(file, contentKind == kHtml, codePage);
     r->document_.Open(file, name, codePage, requestedCodePage, false, 0, length);
     r->document_.SetMode(contentKind == kHtml ? 2 : 1);
     return r;
