@@ -5,7 +5,8 @@
 namespace BookText {
 
 bool IsSupported(std::uint32_t codePage) {
-    return codePage == CodePages::kWindows1252 || codePage == CodePages::kUtf8 || codePage == CodePages::kUtf16;
+    return codePage == CodePages::kWindows1252 || codePage == CodePages::kUtf8 ||
+           codePage == CodePages::kUtf16;
 }
 
 std::uint32_t UnitSize(std::uint32_t codePage) {

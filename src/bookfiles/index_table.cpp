@@ -270,8 +270,8 @@ bool IndexTable::Open(PalmDatabase* database, std::uint32_t table) {
 
 bool IndexTable::GetName(std::u16string* out) const {
     return IsOpen() && !name_.empty() &&
-           Keys::Decode(CodePages::kUtf8, reinterpret_cast<const std::uint8_t*>(name_.data()), name_.size(),
-                        out);
+           Keys::Decode(CodePages::kUtf8, reinterpret_cast<const std::uint8_t*>(name_.data()),
+                        name_.size(), out);
 }
 
 std::int32_t IndexTable::EntryFromPosition(IndexPosition p) const {

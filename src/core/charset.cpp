@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <new>
 
 #include "platform/kernel/utf.h"
 
@@ -99,12 +101,12 @@ struct Table {
     bool leadByte[256] = {};
     bool pairLead[256] = {};  // a lead byte that begins at least one character
     char16_t single[256] = {};
-    char16_t* pairs = nullptr;
-    uint16_t* reverse = nullptr;  // UTF-16 unit -> bytes (hi byte = lead, 0 = none)
+    std::unique_ptr<char16_t[]> pairs;
+    std::unique_ptr<uint16_t[]> reverse;  // UTF-16 unit -> bytes (hi byte = lead, 0 = none)
 };
 
 std::mutex g_tableLock;
-Table* g_tables[16];
+std::unique_ptr<Table> g_tables[16];
 int g_tableCount = 0;
 
 char16_t ConvertOne(iconv_t cd, const uint8_t* bytes, size_t n) {
@@ -122,14 +124,14 @@ char16_t ConvertOne(iconv_t cd, const uint8_t* bytes, size_t n) {
 const Table* GetTable(int cp) {
     std::lock_guard<std::mutex> lock(g_tableLock);
     for (int i = 0; i < g_tableCount; ++i)
-        if (g_tables[i]->codePage == cp) return g_tables[i];
+        if (g_tables[i]->codePage == cp) return g_tables[i].get();
     if (g_tableCount == 16) return nullptr;
     char name[32];
     if (!IconvName(cp, name, sizeof(name))) return nullptr;
     if (ConvertsWholeBuffers(cp)) return nullptr;
     iconv_t cd = iconv_open("UTF-16LE", name);
     if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
-    auto* t = new (std::nothrow) Table;
+    std::unique_ptr<Table> t(new (std::nothrow) Table);
     if (!t) {
         iconv_close(cd);
         return nullptr;
@@ -142,9 +144,8 @@ const Table* GetTable(int cp) {
         if (t->doubleByte && b >= 0x81 && t->single[b] == 0) t->leadByte[b] = true;
     }
     if (t->doubleByte) {
-        t->pairs = static_cast<char16_t*>(std::calloc(65536, sizeof(char16_t)));
+        t->pairs.reset(new (std::nothrow) char16_t[65536]());
         if (!t->pairs) {
-            delete t;
             iconv_close(cd);
             return nullptr;
         }
@@ -158,7 +159,7 @@ const Table* GetTable(int cp) {
         }
     }
     iconv_close(cd);
-    t->reverse = static_cast<uint16_t*>(std::calloc(65536, sizeof(uint16_t)));
+    t->reverse.reset(new (std::nothrow) uint16_t[65536]());
     if (t->reverse) {
         if (t->doubleByte) {
             for (int i = 0xFFFF; i >= 0x8100; --i)
@@ -167,8 +168,8 @@ const Table* GetTable(int cp) {
         for (int b = 255; b >= 1; --b)
             if (t->single[b]) t->reverse[t->single[b]] = static_cast<uint16_t>(b);
     }
-    g_tables[g_tableCount++] = t;
-    return t;
+    g_tables[g_tableCount] = std::move(t);
+    return g_tables[g_tableCount++].get();
 }
 
 // Whole-buffer conversion through the host converter for the pages without a table.
@@ -449,8 +450,7 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
     const Table* t = GetTable(cp);
     if (!t) {
         // No table (stateful or four-byte pages): whole-buffer conversion, no position map.
-        if (posMap || !ConvertsWholeBuffers(cp))
-            return -1;
+        if (posMap || !ConvertsWholeBuffers(cp)) return -1;
         char name[32];
         if (!IconvName(cp, name, sizeof(name))) return -1;
         int32_t bytes =

@@ -87,7 +87,8 @@ bool Library::ReadBookHeader(const PalmDatabase* database, HeaderInfo& out) {
     const char* dbName = database->GetName();
     size_t n = 0;
     while (n < 32 && dbName[n]) ++n;
-    DecodeBytes(reinterpret_cast<const uint8_t*>(dbName), n, CodePages::kWindows1252, out.databaseName);
+    DecodeBytes(reinterpret_cast<const uint8_t*>(dbName), n, CodePages::kWindows1252,
+                out.databaseName);
     return true;
 }
 
