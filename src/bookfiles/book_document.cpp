@@ -61,12 +61,9 @@ void BookDocument::Close() {
     cachedRecord_ = 0;
     framesetCache_.Clear();
     sniffedKind_ = 0;
-    if (source_ && ownsSource_) {
-        source_->Close();
-        delete source_;
-    }
+    if (ownedSource_) ownedSource_->Close();
+    ownedSource_.reset();
     source_ = nullptr;
-    ownsSource_ = false;
     record0_ = ByteSpan{};
     header_ = BookHeader();
 }
@@ -228,7 +225,7 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
     ReadExth(record0, header, &exth_);
     recordBuffer_.assign(kRecordBytes + 8, 0);
     source_ = source;
-    ownsSource_ = ownsSource != 0;
+    if (ownsSource) ownedSource_.reset(source);
     return kBookOk;
 }
 
@@ -253,8 +250,8 @@ const std::uint8_t* BookDocument::TextRecord(std::uint32_t k, std::uint32_t* len
     std::uint8_t* out = recordBuffer_.data();
     TrailingEntries entries;
     std::uint32_t trailing = header_.isFolv ? header_.trailingFlags : 0;
-    if (raw && StripTrailingEntries(raw, rawLength, trailing,
-                                    textCodePage_ == CodePages::kUtf8, &entries)) {
+    if (raw && StripTrailingEntries(raw, rawLength, trailing, textCodePage_ == CodePages::kUtf8,
+                                    &entries)) {
         switch (header_.compression) {
             case 1:
                 produced = std::min<std::uint32_t>(entries.textLength, expected);
@@ -299,8 +296,7 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
         std::min<std::uint64_t>(std::uint64_t(pageStart) + kPageSize, header_.textLength);
     std::uint64_t byteStart = std::uint64_t(pageStart) * unitSize_;
     std::uint64_t byteEnd = std::uint64_t(pageEnd) * unitSize_;
-    if (unitSize_ == 1 && textCodePage_ != CodePages::kUtf8 &&
-        textCodePage_ != CodePages::kUtf16) {
+    if (unitSize_ == 1 && textCodePage_ != CodePages::kUtf8 && textCodePage_ != CodePages::kUtf16) {
         // One byte, one character: decoded straight from the records, no gathered copy.
         page->text.resize(kPageUnits);
         page->positions.clear();

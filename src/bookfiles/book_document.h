@@ -192,7 +192,7 @@ private:
     bool FramesetIndexRecord(std::uint32_t i, ByteSpan* pairs);
 
     PalmDatabase* source_ = nullptr;
-    bool ownsSource_ = false;
+    std::unique_ptr<PalmDatabase> ownedSource_;  // source_ when the document owns it
     BookHostInterface* before_ = nullptr;
     BookHostInterface* after_ = nullptr;
     BookHeader header_;
