@@ -52,7 +52,7 @@ int PageWriter::Open(const Text& path, uint32_t titleBytes, uint32_t codePage) {
         return 1;
     }
     int error = 0;
-    database_ = PalmDatabase::Open(path, createMode_ == 1 ? 151 : 23, "FOLV", "BOOK", &error);
+    database_.reset(PalmDatabase::Open(path, createMode_ == 1 ? 151 : 23, "FOLV", "BOOK", &error));
     if (!database_) {
         failed_ = true;
         return 1;
@@ -341,17 +341,14 @@ bool PageWriter::Finish(uint32_t type, uint32_t uniqueId, const char16_t* title,
 }
 
 PalmDatabase* PageWriter::TakeDatabase() {
-    PalmDatabase* db = failed_ ? nullptr : database_;
-    if (db) database_ = nullptr;
-    return db;
+    return failed_ ? nullptr : database_.release();
 }
 
 void PageWriter::Abort() {
     failed_ = true;
     if (!database_) return;
     database_->Destroy();
-    delete database_;
-    database_ = nullptr;
+    database_.reset();
     record_ = 0;
     recordCapacity_ = 0;
 }

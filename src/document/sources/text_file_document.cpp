@@ -13,7 +13,10 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
                             uint32_t requestedCodePage, bool ownsFile, uint32_t start,
                             uint32_t length) {
     file_ = file;
-    ownsFile_ = ownsFile;
+    if (ownedFile_.get() != file)
+        ownedFile_.reset(ownsFile ? file : nullptr);
+    else if (!ownsFile)
+        (void)ownedFile_.release();  // the caller keeps it from now on
     start_ = start;
     int64_t fileSize = file ? file->Size() : -1;
     uint32_t size = fileSize < 0 ? 0 : fileSize > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(fileSize);
@@ -60,9 +63,8 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
 
 void TextFileDocument::Close() {
     pages_.clear();
-    if (ownsFile_ && file_) delete file_;
+    ownedFile_.reset();
     file_ = nullptr;
-    ownsFile_ = false;
 }
 
 bool TextFileDocument::ReadBytes(uint32_t offset, uint8_t* buffer, uint32_t n) {
