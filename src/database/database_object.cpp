@@ -43,10 +43,7 @@ Database* FolderDatabaseOpener::OpenDatabase(const String& name) {
     for (int32_t i = 0; i < stem.Length(); ++i) path += static_cast<char>(stem[i]);
     path += ".ebase";
     for (Database* db : cache_)
-        if (db->FilePath() == path) {
-            db->AddRef();
-            return db;
-        }
+        if (db->FilePath() == path) return TableRef(db).TakePointer();
     Database* db = nullptr;
     int error = 0;
     std::unique_ptr<PalmDatabase> file(

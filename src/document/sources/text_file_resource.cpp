@@ -70,10 +70,7 @@ DataHandle* TextFileResource::OpenDataByName(const String& /*name*/, const DbVal
 
 DataHandle* TextFileResource::OpenDataByIndex(int32_t /*index*/, const DbValue* /*base*/) {
     if (kind_ != kPictureOrSound) return nullptr;
-    if (!handles_.empty()) {
-        handles_.front()->AddRef();
-        return handles_.front();
-    }
+    if (!handles_.empty()) return RefPtr<DataHandle>(handles_.front()).TakePointer();
     int64_t size = file_->Size();
     if (size < 0 || size > 0xFFFFFFFFll) return nullptr;
     DataHandle* h =
