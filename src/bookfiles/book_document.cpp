@@ -61,12 +61,9 @@ void BookDocument::Close() {
     cachedRecord_ = 0;
     framesetCache_.Clear();
     sniffedKind_ = 0;
-    if (source_ && ownsSource_) {
-        source_->Close();
-        delete source_;
-    }
+    if (ownedSource_) ownedSource_->Close();
+    ownedSource_.reset();
     source_ = nullptr;
-    ownsSource_ = false;
     record0_ = ByteSpan{};
     header_ = BookHeader();
 }
@@ -147,7 +144,7 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
         newer = true;
     }
     std::uint32_t textCodePage = header.codePage ? header.codePage : codePage;
-    if (textCodePage == 0) textCodePage = BookText::kCodePage1252;
+    if (textCodePage == 0) textCodePage = CodePages::kWindows1252;
     const bool knownCodePage = BookText::IsSupported(textCodePage);
     if (!knownCodePage) {
         if (textCodePage > 0xFFFF) return kBookCorrupt;
@@ -168,7 +165,7 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
         const std::uint8_t* first = source->GetRecord(1, &firstLength);
         TrailingEntries entries;
         if (!first || !StripTrailingEntries(first, firstLength, header.trailingFlags,
-                                            textCodePage == BookText::kCodePageUtf8, &entries)) {
+                                            textCodePage == CodePages::kUtf8, &entries)) {
             return kBookCorrupt;
         }
     }
@@ -228,7 +225,7 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
     ReadExth(record0, header, &exth_);
     recordBuffer_.assign(kRecordBytes + 8, 0);
     source_ = source;
-    ownsSource_ = ownsSource != 0;
+    if (ownsSource) ownedSource_.reset(source);
     return kBookOk;
 }
 
@@ -253,8 +250,8 @@ const std::uint8_t* BookDocument::TextRecord(std::uint32_t k, std::uint32_t* len
     std::uint8_t* out = recordBuffer_.data();
     TrailingEntries entries;
     std::uint32_t trailing = header_.isFolv ? header_.trailingFlags : 0;
-    if (raw && StripTrailingEntries(raw, rawLength, trailing,
-                                    textCodePage_ == BookText::kCodePageUtf8, &entries)) {
+    if (raw && StripTrailingEntries(raw, rawLength, trailing, textCodePage_ == CodePages::kUtf8,
+                                    &entries)) {
         switch (header_.compression) {
             case 1:
                 produced = std::min<std::uint32_t>(entries.textLength, expected);
@@ -299,8 +296,7 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
         std::min<std::uint64_t>(std::uint64_t(pageStart) + kPageSize, header_.textLength);
     std::uint64_t byteStart = std::uint64_t(pageStart) * unitSize_;
     std::uint64_t byteEnd = std::uint64_t(pageEnd) * unitSize_;
-    if (unitSize_ == 1 && textCodePage_ != BookText::kCodePageUtf8 &&
-        textCodePage_ != BookText::kCodePageUtf16) {
+    if (unitSize_ == 1 && textCodePage_ != CodePages::kUtf8 && textCodePage_ != CodePages::kUtf16) {
         // One byte, one character: decoded straight from the records, no gathered copy.
         page->text.resize(kPageUnits);
         page->positions.clear();
@@ -320,7 +316,7 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
         bytes.insert(bytes.end(), run, run + size);
     });
     std::size_t skip = 0;
-    if (textCodePage_ == BookText::kCodePageUtf8) {
+    if (textCodePage_ == CodePages::kUtf8) {
         // The first bytes may finish a character of the previous page; that page reads them.
         if (pageStart > 0) {
             while (skip < 3 && skip < bytes.size() && (bytes[skip] & 0xC0) == 0x80) ++skip;
@@ -339,7 +335,7 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
     }
     page->text.resize(kPageUnits);
     std::uint32_t* positions = nullptr;
-    if (textCodePage_ == BookText::kCodePageUtf8) {
+    if (textCodePage_ == CodePages::kUtf8) {
         page->positions.resize(kPageUnits + 1);
         positions = page->positions.data();
     } else {
@@ -454,7 +450,7 @@ std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count, 
         std::int64_t t = std::int64_t(from) + n;
         return static_cast<std::uint32_t>(std::clamp<std::int64_t>(t, 0, length));
     };
-    if (textCodePage_ != BookText::kCodePageUtf8) return bytes(position, count);
+    if (textCodePage_ != CodePages::kUtf8) return bytes(position, count);
     // Page by page: a page's map gives the byte position of each of its characters, and one
     // entry more, its end.
     std::uint32_t at = std::min(position, length);
@@ -486,12 +482,12 @@ std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count, 
 }
 
 bool BookDocument::OnePositionPerCharacter(std::uint32_t) {
-    return textCodePage_ != BookText::kCodePageUtf8;
+    return textCodePage_ != CodePages::kUtf8;
 }
 
 std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) {
     const std::uint32_t length = header_.textLength;
-    if (textCodePage_ != BookText::kCodePageUtf8)
+    if (textCodePage_ != CodePages::kUtf8)
         return static_cast<std::int32_t>(std::int64_t(to) - from);
     if (to < from) return -Distance(to, from, mode);
     to = std::min(to, length);
@@ -860,7 +856,7 @@ bool BookDocument::OpenTableByName(const char16_t* name, std::uint32_t length, s
         std::uint32_t offset = span.U32At(52), nameLength = span.U32At(56);
         if (!span.Holds(offset, nameLength)) continue;
         std::u16string decoded(nameLength + 1, u'\0');
-        decoded.resize(BookText::Decode(BookText::kCodePageUtf8, span.data + offset, nameLength,
+        decoded.resize(BookText::Decode(CodePages::kUtf8, span.data + offset, nameLength,
                                         decoded.data(), decoded.size(), nullptr));
         if (SameName(decoded, name, length)) {
             *table = id;

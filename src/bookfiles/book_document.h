@@ -192,13 +192,13 @@ private:
     bool FramesetIndexRecord(std::uint32_t i, ByteSpan* pairs);
 
     PalmDatabase* source_ = nullptr;
-    bool ownsSource_ = false;
+    std::unique_ptr<PalmDatabase> ownedSource_;  // source_ when the document owns it
     BookHostInterface* before_ = nullptr;
     BookHostInterface* after_ = nullptr;
     BookHeader header_;
     ByteSpan record0_;
     std::int32_t level_ = 0;
-    std::uint32_t textCodePage_ = 1252;
+    std::uint32_t textCodePage_ = CodePages::kWindows1252;
     std::uint32_t unitSize_ = 1;
     std::uint32_t firstResource_ = 1;
     std::uint32_t framesetShift_ = 16;

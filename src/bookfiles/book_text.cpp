@@ -5,11 +5,12 @@
 namespace BookText {
 
 bool IsSupported(std::uint32_t codePage) {
-    return codePage == kCodePage1252 || codePage == kCodePageUtf8 || codePage == kCodePageUtf16;
+    return codePage == CodePages::kWindows1252 || codePage == CodePages::kUtf8 ||
+           codePage == CodePages::kUtf16;
 }
 
 std::uint32_t UnitSize(std::uint32_t codePage) {
-    return codePage == kCodePageUtf16 ? 2 : 1;
+    return codePage == CodePages::kUtf16 ? 2 : 1;
 }
 
 char16_t Decode1252(std::uint8_t byte) {
@@ -18,7 +19,7 @@ char16_t Decode1252(std::uint8_t byte) {
 
 std::size_t Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_t count,
                    char16_t* out, std::size_t capacity, std::uint32_t* positions) {
-    if (codePage == kCodePageUtf16) {
+    if (codePage == CodePages::kUtf16) {
         std::size_t units = count / 2;
         if (units > capacity) units = capacity;
         for (std::size_t i = 0; i < units; ++i) {
@@ -26,7 +27,7 @@ std::size_t Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_
         }
         return units;
     }
-    if (codePage != kCodePageUtf8) {
+    if (codePage != CodePages::kUtf8) {
         if (count > capacity) count = capacity;
         for (std::size_t i = 0; i < count; ++i) out[i] = Cp1252::ToUnicode(bytes[i]);
         return count;

@@ -9,10 +9,6 @@
 
 namespace BookText {
 
-constexpr std::uint32_t kCodePage1252 = 1252;
-constexpr std::uint32_t kCodePageUtf8 = 65001;
-constexpr std::uint32_t kCodePageUtf16 = CodePages::kUtf16;
-
 bool IsSupported(std::uint32_t codePage);
 // Bytes per position: 2 for UTF-16, else 1.
 std::uint32_t UnitSize(std::uint32_t codePage);

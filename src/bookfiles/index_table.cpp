@@ -52,7 +52,7 @@ bool Keys::Encode(std::uint32_t codePage, const char16_t* chars, std::size_t len
         }
         return true;
     }
-    if (codePage == 65001) {
+    if (codePage == CodePages::kUtf8) {
         out->resize(length * 3 + 4);
         std::int32_t n = Utf8::EncodeFromUtf16(
             chars, length, reinterpret_cast<std::uint8_t*>(out->data()), out->size());
@@ -79,7 +79,7 @@ bool Keys::Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_t
         }
         return true;
     }
-    if (codePage == 65001) {
+    if (codePage == CodePages::kUtf8) {
         out->resize(length + 1);
         std::int32_t n = Utf8::DecodeToUtf16(bytes, length, out->data(), out->size());
         if (n < 0) return false;
@@ -270,8 +270,8 @@ bool IndexTable::Open(PalmDatabase* database, std::uint32_t table) {
 
 bool IndexTable::GetName(std::u16string* out) const {
     return IsOpen() && !name_.empty() &&
-           Keys::Decode(65001, reinterpret_cast<const std::uint8_t*>(name_.data()), name_.size(),
-                        out);
+           Keys::Decode(CodePages::kUtf8, reinterpret_cast<const std::uint8_t*>(name_.data()),
+                        name_.size(), out);
 }
 
 std::int32_t IndexTable::EntryFromPosition(IndexPosition p) const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bookfiles/byte_order.h"
+#include "core/code_pages.h"
 
 class PalmDatabase;
 
@@ -38,7 +39,7 @@ bool Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_t lengt
 // The order keys are sorted in: bytes, or (flag bit 0) ligature expansion and sort weights.
 class IndexKeyOrder {
 public:
-    std::uint32_t codePage = 1252;
+    std::uint32_t codePage = CodePages::kWindows1252;
     std::uint32_t flags = 0;  // bit 0 weights, bit 1 keys are case-folded
     std::vector<std::uint16_t> weights;
     struct Ligature {

@@ -553,7 +553,7 @@ PalmDatabase* PalmDatabase::LoadInMemory(const std::uint8_t* bytes, std::size_t 
 PalmDatabase* PalmDatabase::Open(const Text& path, std::uint32_t flags, const char* creator,
                                  const char* type, int* error) {
     Text utf8(path);
-    if (!utf8.ConvertTo(65001) || utf8.IsEmpty()) {
+    if (!utf8.ConvertTo(CodePages::kUtf8) || utf8.IsEmpty()) {
         SetError(error, kBookNotFound);
         return nullptr;
     }

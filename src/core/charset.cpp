@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <new>
 
 #include "platform/kernel/utf.h"
 
@@ -20,47 +22,55 @@ int Resolve(int codePage) {
 }
 
 bool IsDoubleByte(int cp) {
-    return cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 1361;
+    return cp == CodePages::kShiftJis || cp == CodePages::kGbk || cp == CodePages::kKorean ||
+           cp == CodePages::kBig5 || cp == CodePages::kJohab;
+}
+
+// Pages with shift states or of up to four bytes a character: no byte table, only whole
+// buffers through the host converter.
+bool ConvertsWholeBuffers(int cp) {
+    return cp == CodePages::kGb18030 || cp == CodePages::kIso2022Jp || cp == CodePages::kUtf7 ||
+           cp == CodePages::kUtf16Le || cp == CodePages::kUtf16Be;
 }
 
 // Host converter name of a code page, or null.
 bool IconvName(int cp, char* name, size_t cap) {
     const char* fixed = nullptr;
     switch (cp) {
-        case 20127:
+        case CodePages::kAscii:
             fixed = "ASCII";
             break;
-        case 50220:
+        case CodePages::kIso2022Jp:
             fixed = "ISO-2022-JP";
             break;
-        case 51932:
+        case CodePages::kEucJp:
             fixed = "EUC-JP";
             break;
-        case 51949:
+        case CodePages::kEucKr:
             fixed = "EUC-KR";
             break;
-        case 54936:
+        case CodePages::kGb18030:
             fixed = "GB18030";
             break;
-        case 1200:
+        case CodePages::kUtf16Le:
             fixed = "UTF-16LE";
             break;
-        case 1201:
+        case CodePages::kUtf16Be:
             fixed = "UTF-16BE";
             break;
-        case 65000:
+        case CodePages::kUtf7:
             fixed = "UTF-7";
             break;
-        case 1361:
+        case CodePages::kJohab:
             fixed = "JOHAB";
             break;
-        case 20866:
+        case CodePages::kKoi8R:
             fixed = "KOI8-R";
             break;
-        case 21866:
+        case CodePages::kKoi8U:
             fixed = "KOI8-U";
             break;
-        case 10000:
+        case CodePages::kMacRoman:
             fixed = "MACINTOSH";
             break;
         default:
@@ -70,8 +80,8 @@ bool IconvName(int cp, char* name, size_t cap) {
         std::snprintf(name, cap, "%s", fixed);
         return true;
     }
-    if (cp >= 28591 && cp <= 28605) {
-        int part = cp - 28590;
+    if (cp >= CodePages::kLatin1 && cp <= CodePages::kIso8859Last) {
+        int part = cp - CodePages::kLatin1 + 1;
         if (part == 10 || part == 12 || part == 14) return false;
         std::snprintf(name, cap, "ISO-8859-%d", part);
         return true;
@@ -91,12 +101,12 @@ struct Table {
     bool leadByte[256] = {};
     bool pairLead[256] = {};  // a lead byte that begins at least one character
     char16_t single[256] = {};
-    char16_t* pairs = nullptr;
-    uint16_t* reverse = nullptr;  // UTF-16 unit -> bytes (hi byte = lead, 0 = none)
+    std::unique_ptr<char16_t[]> pairs;
+    std::unique_ptr<uint16_t[]> reverse;  // UTF-16 unit -> bytes (hi byte = lead, 0 = none)
 };
 
 std::mutex g_tableLock;
-Table* g_tables[16];
+std::unique_ptr<Table> g_tables[16];
 int g_tableCount = 0;
 
 char16_t ConvertOne(iconv_t cd, const uint8_t* bytes, size_t n) {
@@ -114,14 +124,14 @@ char16_t ConvertOne(iconv_t cd, const uint8_t* bytes, size_t n) {
 const Table* GetTable(int cp) {
     std::lock_guard<std::mutex> lock(g_tableLock);
     for (int i = 0; i < g_tableCount; ++i)
-        if (g_tables[i]->codePage == cp) return g_tables[i];
+        if (g_tables[i]->codePage == cp) return g_tables[i].get();
     if (g_tableCount == 16) return nullptr;
     char name[32];
     if (!IconvName(cp, name, sizeof(name))) return nullptr;
-    if (cp == 50220 || cp == 54936 || cp == 65000 || cp == 1200 || cp == 1201) return nullptr;
+    if (ConvertsWholeBuffers(cp)) return nullptr;
     iconv_t cd = iconv_open("UTF-16LE", name);
     if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
-    auto* t = new (std::nothrow) Table;
+    std::unique_ptr<Table> t(new (std::nothrow) Table);
     if (!t) {
         iconv_close(cd);
         return nullptr;
@@ -134,9 +144,8 @@ const Table* GetTable(int cp) {
         if (t->doubleByte && b >= 0x81 && t->single[b] == 0) t->leadByte[b] = true;
     }
     if (t->doubleByte) {
-        t->pairs = static_cast<char16_t*>(std::calloc(65536, sizeof(char16_t)));
+        t->pairs.reset(new (std::nothrow) char16_t[65536]());
         if (!t->pairs) {
-            delete t;
             iconv_close(cd);
             return nullptr;
         }
@@ -150,7 +159,7 @@ const Table* GetTable(int cp) {
         }
     }
     iconv_close(cd);
-    t->reverse = static_cast<uint16_t*>(std::calloc(65536, sizeof(uint16_t)));
+    t->reverse.reset(new (std::nothrow) uint16_t[65536]());
     if (t->reverse) {
         if (t->doubleByte) {
             for (int i = 0xFFFF; i >= 0x8100; --i)
@@ -159,8 +168,8 @@ const Table* GetTable(int cp) {
         for (int b = 255; b >= 1; --b)
             if (t->single[b]) t->reverse[t->single[b]] = static_cast<uint16_t>(b);
     }
-    g_tables[g_tableCount++] = t;
-    return t;
+    g_tables[g_tableCount] = std::move(t);
+    return g_tables[g_tableCount++].get();
 }
 
 // Whole-buffer conversion through the host converter for the pages without a table.
@@ -210,7 +219,7 @@ void SetSystemCodePage(int codePage) {
 int MaxBytesPerChar(int codePage) {
     int cp = Resolve(codePage);
     if (IsDoubleByte(cp)) return 2;
-    if (cp == CodePages::kUtf8 || cp == 54936) return 4;
+    if (cp == CodePages::kUtf8 || cp == CodePages::kGb18030) return 4;
     return 1;
 }
 
@@ -441,8 +450,7 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
     const Table* t = GetTable(cp);
     if (!t) {
         // No table (stateful or four-byte pages): whole-buffer conversion, no position map.
-        if (posMap || !(cp == 54936 || cp == 50220 || cp == 65000 || cp == 1200 || cp == 1201))
-            return -1;
+        if (posMap || !ConvertsWholeBuffers(cp)) return -1;
         char name[32];
         if (!IconvName(cp, name, sizeof(name))) return -1;
         int32_t bytes =
@@ -495,7 +503,7 @@ int32_t Charset::ToUtf16(int codePage, const uint8_t* in, size_t n, char16_t* ou
         return static_cast<int32_t>(units);
     }
     if (cp == CodePages::kUtf8) return Utf8::DecodeToUtf16(in, n, out, outCap);
-    if (cp == 54936 || cp == 50220 || cp == 65000 || cp == 1200 || cp == 1201) {
+    if (ConvertsWholeBuffers(cp)) {
         char name[32];
         if (!IconvName(cp, name, sizeof(name))) return -1;
         int32_t bytes =

@@ -5,7 +5,7 @@
 
 #include "platform/dialog/dialog.h"
 #include "platform/inet/inet.h"
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 #include "platform/shell/shell.h"
 #include "platform/types.h"
 

@@ -36,31 +36,23 @@ bool CharSequence(const IndexKeyOrder& order, char16_t c, std::vector<uint32_t>&
 BookIndexSource* BookIndexSource::Open(PalmDatabase* database, uint32_t table,
                                        uint32_t inflectionTable, uint32_t namingTable) {
     if (!database) return nullptr;
-    BookIndexSource* s = new (std::nothrow) BookIndexSource();
-    if (!s) return nullptr;
-    if (!s->own_.Open(database, table, inflectionTable, namingTable)) {
-        s->Release();
-        return nullptr;
-    }
-    return s;
+    auto s = RefPtr<BookIndexSource>::Adopt(new (std::nothrow) BookIndexSource());
+    if (!s || !s->own_.Open(database, table, inflectionTable, namingTable)) return nullptr;
+    return s.TakePointer();
 }
 
 BookIndexSource* BookIndexSource::FromHandle(DataHandle* handle) {
-    if (!handle) return nullptr;
-    const IndexTableHandle* tables = handle->GetIndexTables();
+    RefPtr<DataHandle> holder = RefPtr<DataHandle>::Adopt(handle);
+    if (!holder) return nullptr;
+    const IndexTableHandle* tables = holder->GetIndexTables();
     BookIndexSource* s = tables ? new (std::nothrow) BookIndexSource() : nullptr;
-    if (!s) {
-        handle->Release();
-        return nullptr;
-    }
+    if (!s) return nullptr;
     s->tables_ = tables;
-    s->holder_ = handle;
+    s->holder_ = std::move(holder);
     return s;
 }
 
-BookIndexSource::~BookIndexSource() {
-    if (holder_) holder_->Release();
-}
+BookIndexSource::~BookIndexSource() = default;
 
 uint32_t BookIndexSource::EntryCount() const {
     return Table().GetEntryCount();
@@ -274,10 +266,9 @@ IndexSource* BookIndexResolver::OpenIndex(const String& designation) {
     String wanted;
     wanted.AssignSub(designation, 6, -1);
     for (uint32_t record : tables_) {
-        IndexSource* s = open(record);
+        RefPtr<IndexSource> s = RefPtr<IndexSource>::Adopt(open(record));
         String name;
-        if (s && s->Name(name) && name == wanted) return s;
-        if (s) s->Release();
+        if (s && s->Name(name) && name == wanted) return s.TakePointer();
     }
     return nullptr;
 }

@@ -7,8 +7,8 @@
 
 #include "bookfiles/index_table_handle.h"
 #include "database/index_query.h"
+#include "database/resource.h"
 
-class DataHandle;
 class PalmDatabase;
 class Resource;
 
@@ -51,7 +51,7 @@ private:
     BookIndexSource() = default;
     IndexTableHandle own_;
     const IndexTableHandle* tables_ = &own_;
-    DataHandle* holder_ = nullptr;  // the handle tables_ belongs to, when not own_
+    RefPtr<DataHandle> holder_;  // the handle tables_ belongs to, when not own_
 };
 
 // Resolves designations the way a book resource answers them: `Resource::OpenDataByName`, and

@@ -22,6 +22,7 @@ int Database::MakeFileStem(const String& name, String& stem) {
 }
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "bookfiles/database_file.h"
@@ -139,10 +140,7 @@ int DecodeTable(ByteStream& in, Database& db) {
 Database::Database() = default;
 
 Database::~Database() {
-    for (DbTable* t : tables_) {
-        t->Detach();
-        t->Release();
-    }
+    for (RefPtr<DbTable>& t : tables_) t->Detach();
 }
 
 Database* Database::FromResource(Resource* resource) {
@@ -168,12 +166,11 @@ int32_t Database::FindTable(const String& name) const {
 
 int32_t Database::CreateTable(const String& name) {
     if (name.IsEmpty() || readOnly_ || FindTable(name) >= 0) return -1;
-    DbTable* table = new (std::nothrow) DbTable(this, name);
+    RefPtr<DbTable> table = RefPtr<DbTable>::Adopt(new (std::nothrow) DbTable(this, name));
     if (!table) return -1;
     try {
-        tables_.push_back(table);
+        tables_.push_back(std::move(table));
     } catch (const std::bad_alloc&) {
-        table->Release();
         return -1;
     }
     dirty_ = true;
@@ -183,10 +180,9 @@ int32_t Database::CreateTable(const String& name) {
 bool Database::DropTable(const String& name) {
     int32_t i = FindTable(name);
     if (i < 0 || readOnly_) return false;
-    DbTable* table = tables_[i];
+    RefPtr<DbTable> table = std::move(tables_[i]);
     tables_.erase(tables_.begin() + i);
     table->Detach();
-    table->Release();
     dirty_ = true;
     return true;
 }
@@ -198,7 +194,7 @@ bool Database::Encode(ByteStream& out) const {
     out.WriteWord16BE(readOnly_ ? 1 : 0);
     out.WriteWord32BE(static_cast<uint32_t>(tables_.size()));
     ByteStream block;
-    for (const DbTable* t : tables_) {
+    for (const RefPtr<DbTable>& t : tables_) {
         block.Clear();
         if (!EncodeTable(*t, block) || !out.WriteBlock(block)) return false;
     }
@@ -232,13 +228,10 @@ int Database::OpenFile(const PalmDatabase* source, Database*& out) {
     uint32_t length = 0;
     const uint8_t* bytes = source->GetRecord(0, &length);
     if (!bytes) return kMissing;
-    Database* db = new (std::nothrow) Database();
+    TableRef db = TableRef::Adopt(new (std::nothrow) Database());
     if (!db) return kOutOfMemory;
     int rc = db->Decode(bytes, length);
-    if (rc) {
-        db->Release();
-        return rc;
-    }
+    if (rc) return rc;
     // A file the device marks read-only stays unchanged.
     if (source->GetAttributes() & PalmDatabase::kAttrReadOnly) db->readOnly_ = true;
     String name;
@@ -247,7 +240,7 @@ int Database::OpenFile(const PalmDatabase* source, Database*& out) {
         name.AppendChar(static_cast<unsigned char>(palmName[i]));
     db->name_ = name;
     db->filePath_ = source->GetPath();
-    out = db;
+    out = db.TakePointer();
     return kOk;
 }
 
@@ -264,7 +257,7 @@ bool Database::Save(Database* db) {
     if (!db->dirty_) return true;
     ByteStream record;
     if (!db->Encode(record)) return false;
-    PalmDatabase* file = PalmDatabase::CreateInMemory("FOLV", "DUMP");
+    std::unique_ptr<PalmDatabase> file(PalmDatabase::CreateInMemory("FOLV", "DUMP"));
     if (!file) return false;
     // The header name holds 31 characters and its NUL.
     String stem;
@@ -277,7 +270,7 @@ bool Database::Save(Database* db) {
               file->WriteRecord(0, 0, record.Data(), record.Size());
     std::vector<uint8_t> bytes;
     ok = ok && file->Serialize(&bytes);
-    delete file;
+    file.reset();
     ok = ok && DatabaseFile::ReplaceDatabase(db->filePath_.c_str(), bytes.data(), bytes.size());
     if (ok) db->dirty_ = false;
     return ok;

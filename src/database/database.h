@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/byte_stream.h"
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "database/db_table.h"
 #include "database/resource.h"
@@ -70,7 +71,9 @@ public:
     int32_t CreateTable(const String& name);
     int32_t FindTable(const String& name) const;
     int32_t TableCount() const { return static_cast<int32_t>(tables_.size()); }
-    DbTable* TableAt(int32_t i) const { return i >= 0 && i < TableCount() ? tables_[i] : nullptr; }
+    DbTable* TableAt(int32_t i) const {
+        return i >= 0 && i < TableCount() ? tables_[i].Get() : nullptr;
+    }
     // Unlinks the table; record sets holding it keep it until they let go.
     bool DropTable(const String& name);
 
@@ -96,31 +99,10 @@ protected:
 private:
     String name_;
     std::string filePath_;
-    std::vector<DbTable*> tables_;  // one reference each
+    std::vector<RefPtr<DbTable>> tables_;
     bool readOnly_ = false;
     bool dirty_ = false;
 };
 
 // A counted reference to a database.
-class TableRef {
-public:
-    TableRef() = default;
-    explicit TableRef(Database* db) { Assign(db); }
-    TableRef(const TableRef& other) { Assign(other.db_); }
-    TableRef& operator=(const TableRef& other) {
-        Assign(other.db_);
-        return *this;
-    }
-    ~TableRef() { Assign(nullptr); }
-    // Adds a reference to the new database, then releases the old one.
-    void Assign(Database* db) {
-        if (db) db->AddRef();
-        Database* old = db_;
-        db_ = db;
-        if (old) old->Release();
-    }
-    Database* Get() const { return db_; }
-
-private:
-    Database* db_ = nullptr;
-};
+using TableRef = RefPtr<Database>;

@@ -1,6 +1,7 @@
 #include "database/database_object.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "bookfiles/document_source.h"
@@ -42,20 +43,18 @@ Database* FolderDatabaseOpener::OpenDatabase(const String& name) {
     for (int32_t i = 0; i < stem.Length(); ++i) path += static_cast<char>(stem[i]);
     path += ".ebase";
     for (Database* db : cache_)
-        if (db->FilePath() == path) {
-            db->AddRef();
-            return db;
-        }
+        if (db->FilePath() == path) return TableRef(db).TakePointer();
     Database* db = nullptr;
     int error = 0;
-    PalmDatabase* file = PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, &error);
+    std::unique_ptr<PalmDatabase> file(
+        PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, &error));
     if (file) {
         if (file->GetType() != PalmCode("DUMP")) {
             error = Database::kMalformed;
         } else {
-            error = Database::OpenFile(file, db);
+            error = Database::OpenFile(file.get(), db);
         }
-        delete file;
+        file.reset();
         if (db) {
             db->SetFilePath(path);
             db->SetName(stem);
@@ -102,9 +101,7 @@ int DatabaseObject::ToScript(DatabaseObject* object, ScriptHeap* heap, ScriptVal
         *out = ScriptValues::kNull;
         return 0;
     }
-    int rc = heap->NewObject(object, out);
-    if (rc) delete object;
-    return rc;
+    return heap->NewObject(std::unique_ptr<DatabaseObject>(object), out);
 }
 
 void DatabaseObject::Notify(int event, ScriptHeap* heap) {
@@ -189,13 +186,10 @@ int DatabaseObject::DefaultValue(int* err, ScriptHeap* heap, int, ScriptValue* r
 
 DatabaseScriptHost::~DatabaseScriptHost() {
     ScriptHeap::DetachObject(heap_, this);
-    if (queryResource_) queryResource_->Release();
 }
 
 void DatabaseScriptHost::SetQueryResource(Resource* resource) {
-    if (resource) resource->AddRef();
-    if (queryResource_) queryResource_->Release();
-    queryResource_ = resource;
+    queryResource_.Assign(resource);
 }
 
 void DatabaseScriptHost::Notify(int event, ScriptHeap* heap) {
@@ -228,13 +222,12 @@ int DatabaseScriptHost::Call(int* err, ScriptMemberRef* ref, int argc, const Scr
     String name;
     int rc = heap_->ToString(stack[0], &name);
     if (rc) return Done(err, rc);
-    Database* db = opener_ ? opener_->OpenDatabase(name) : nullptr;
+    TableRef db = TableRef::Adopt(opener_ ? opener_->OpenDatabase(name) : nullptr);
     if (!db) {
         *result = ScriptValues::kNull;
         return Done(err, 0);
     }
-    DatabaseObject* o = new (std::nothrow) DatabaseObject(db);
-    db->Release();
+    DatabaseObject* o = new (std::nothrow) DatabaseObject(db.Get());
     if (!o) return Done(err, ScriptErrors::kOutOfMemory);
     return Done(err, DatabaseObject::ToScript(o, heap_, result));
 }
@@ -246,15 +239,15 @@ int DatabaseScriptHost::Execute(int argc, const ScriptValue* stack, ScriptValue*
     String text;
     int rc = heap_->ToString(stack[0], &text);
     if (rc) return rc;
-    IndexQuery* query = nullptr;
-    rc = SqlParser::Parse(text, queryResource_, query);
+    IndexQuery* parsed = nullptr;
+    rc = SqlParser::Parse(text, queryResource_.Get(), parsed);
+    RefPtr<IndexQuery> query = RefPtr<IndexQuery>::Adopt(parsed);
     if (rc) {
         *result = ScriptValues::kNull;
         return rc;
     }
-    auto* entry = new (std::nothrow)
-        IndexRecordSetObject(query, RecordPosition::At(RecordPosition::kBeforeFirst));
-    query->Release();
+    std::unique_ptr<IndexRecordSetObject> entry(new (std::nothrow) IndexRecordSetObject(
+        query.Get(), RecordPosition::At(RecordPosition::kBeforeFirst)));
     if (!entry) return ScriptErrors::kOutOfMemory;
     // What href, url and the word-list record need of the book (whose tables answered).
     entry->SetBookLocation(queryResource_->GetLocation().text);
@@ -264,7 +257,5 @@ int DatabaseScriptHost::Execute(int argc, const ScriptValue* stack, ScriptValue*
         doc->GetShortName(shortId);
         entry->SetBookNames(databaseName, shortId);
     }
-    rc = heap_->NewObject(entry, result);
-    if (rc) delete entry;
-    return rc;
+    return heap_->NewObject(std::move(entry), result);
 }

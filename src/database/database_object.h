@@ -85,6 +85,6 @@ private:
     int Execute(int argc, const ScriptValue* stack, ScriptValue* result);
 
     DatabaseOpener* opener_;
-    Resource* queryResource_ = nullptr;
+    RefPtr<Resource> queryResource_;
     ScriptHeap* heap_ = nullptr;
 };

@@ -14,21 +14,19 @@ String Ascii(const char* s) {
 
 }  // namespace
 
-HistoryTable::~HistoryTable() {
-    if (table_) table_->Release();
-}
+HistoryTable::~HistoryTable() = default;
 
 DbTable* HistoryTable::OpenIfNeeded(DatabaseOpener* opener) {
-    if (table_) return table_;
+    if (table_) return table_.Get();
     String name = Ascii("folivant_history");
-    Database* db = opener ? opener->OpenDatabase(name) : nullptr;
-    if (!db) {
-        db = new (std::nothrow) Database();
-        if (!db) return nullptr;
-        db->SetName(name);
+    TableRef opened = TableRef::Adopt(opener ? opener->OpenDatabase(name) : nullptr);
+    if (!opened) {
+        opened = TableRef::Adopt(new (std::nothrow) Database());
+        if (!opened) return nullptr;
+        opened->SetName(name);
     }
-    db_.Assign(db);
-    db->Release();
+    db_ = std::move(opened);
+    Database* db = db_.Get();
     int32_t index = db->FindTable(name);
     if (index < 0) index = db->CreateTable(name);
     DbTable* table = db->TableAt(index);
@@ -41,9 +39,8 @@ DbTable* HistoryTable::OpenIfNeeded(DatabaseOpener* opener) {
     entCol_ = ent;
     bookCol_ = book;
     tabCol_ = tab;
-    table->AddRef();
-    table_ = table;
-    return table_;
+    table_.Assign(table);
+    return table;
 }
 
 bool HistoryTable::Save() {

@@ -35,7 +35,7 @@ public:
     // Opens or creates the history database through the opener (shared with every window), or
     // in memory without one; finds or creates the table and its columns. The table, or null.
     DbTable* OpenIfNeeded(DatabaseOpener* opener);
-    bool IsOpen() const { return table_ != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(table_); }
     Database* GetDatabase() const { return db_.Get(); }
     // Saves the database when it is open.
     [[nodiscard]] bool Save();
@@ -66,7 +66,7 @@ protected:
 
 private:
     TableRef db_;
-    DbTable* table_ = nullptr;
+    RefPtr<DbTable> table_;
     int32_t entCol_ = -1, bookCol_ = -1, tabCol_ = -1;
     Resolver* resolver_ = nullptr;
 };

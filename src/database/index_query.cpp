@@ -144,8 +144,6 @@ IndexQuery::~IndexQuery() {
 }
 
 void IndexQuery::ReleaseSources() {
-    for (IndexSource* s : sources_)
-        if (s) s->RefCounted::Release();
     sources_.clear();
 }
 
@@ -156,8 +154,7 @@ IndexQuery* IndexQuery::FromTable(IndexSource* source) {
     SqlTableRef ref;
     if (!source->Name(ref.designation)) ref.designation.AppendAscii("table=");
     q->query_.from.push_back(ref);
-    source->AddRef();
-    q->sources_.push_back(source);
+    q->sources_.emplace_back(source);
     q->BuildLevels();
     return q;
 }
@@ -170,11 +167,11 @@ int IndexQuery::Compile(const String& text, IndexSourceResolver* resolver, SqlEr
         if (error) *error = e;
         return rc;
     }
-    std::vector<IndexSource*> opened;
+    std::vector<RefPtr<IndexSource>> opened;
     for (const SqlTableRef& t : parsed.from) {
-        IndexSource* s = resolver ? resolver->OpenIndex(t.designation) : nullptr;
+        RefPtr<IndexSource> s =
+            RefPtr<IndexSource>::Adopt(resolver ? resolver->OpenIndex(t.designation) : nullptr);
         if (!s) {
-            for (IndexSource* o : opened) o->RefCounted::Release();
             if (error) {
                 error->code = SqlParser::kName;
                 error->position = t.position;
@@ -182,7 +179,7 @@ int IndexQuery::Compile(const String& text, IndexSourceResolver* resolver, SqlEr
             }
             return SqlParser::kName;
         }
-        opened.push_back(s);
+        opened.push_back(std::move(s));
     }
     ReleaseSources();
     query_ = std::move(parsed);
@@ -277,7 +274,7 @@ void IndexQuery::LinkCandidates(const Level& l, std::vector<uint32_t>& out) cons
 }
 
 IndexSource* IndexQuery::ActiveLeaf(int32_t k) const {
-    return k >= 0 && k < ActiveLeafCount() ? sources_[leaves_[k]] : nullptr;
+    return k >= 0 && k < ActiveLeafCount() ? sources_[leaves_[k]].Get() : nullptr;
 }
 
 const String& IndexQuery::ActiveLeafAlias(int32_t k) const {
@@ -286,7 +283,7 @@ const String& IndexQuery::ActiveLeafAlias(int32_t k) const {
 }
 
 IndexSource* IndexQuery::ResultSource() {
-    return result_ >= 0 ? sources_[result_] : nullptr;
+    return result_ >= 0 ? sources_[result_].Get() : nullptr;
 }
 
 bool IndexQuery::EvaluateLeaf(int32_t k, uint32_t entry) {
@@ -332,7 +329,7 @@ bool IndexQuery::Eval(int32_t node, int32_t table, uint32_t entry) {
         }
         int64_t e =
             o.table == table ? static_cast<int64_t>(entry) : (o.table >= 0 ? bound_[o.table] : -1);
-        IndexSource* s = o.table >= 0 ? sources_[o.table] : nullptr;
+        IndexSource* s = o.table >= 0 ? sources_[o.table].Get() : nullptr;
         if (e < 0 || !s) return;
         uint32_t ue = static_cast<uint32_t>(e);
         switch (o.field) {
@@ -408,7 +405,7 @@ int32_t IndexQuery::NextMatch(int32_t level, int32_t entry) {
     if (level < 0 || level >= static_cast<int32_t>(levels_.size()) || result_ < 0)
         return RecordPosition::kAfterLast;
     const Level& l = levels_[level];
-    IndexSource* s = sources_[l.table];
+    IndexSource* s = sources_[l.table].Get();
     int64_t e = entry < 0 ? 0 : static_cast<int64_t>(entry) + 1;
     if (entry == RecordPosition::kAfterLast) return RecordPosition::kAfterLast;
     if (l.linkFrom >= 0) {
@@ -437,7 +434,7 @@ int32_t IndexQuery::PreviousMatch(int32_t level, int32_t entry) {
     if (level < 0 || level >= static_cast<int32_t>(levels_.size()) || result_ < 0)
         return RecordPosition::kBeforeFirst;
     const Level& l = levels_[level];
-    IndexSource* s = sources_[l.table];
+    IndexSource* s = sources_[l.table].Get();
     if (entry == RecordPosition::kBeforeFirst) return RecordPosition::kBeforeFirst;
     if (l.linkFrom >= 0) {
         std::vector<uint32_t> c;
@@ -529,15 +526,12 @@ int SqlParser::Compile(const String& text, IndexQuery& into) {
 }
 
 int SqlParser::ParseWith(SqlParser& parser, const String& text, IndexQuery*& out) {
-    IndexQuery* q = new (std::nothrow) IndexQuery();
+    RefPtr<IndexQuery> q = RefPtr<IndexQuery>::Adopt(new (std::nothrow) IndexQuery());
     if (!q) return kOutOfMemory;
     int rc = parser.Compile(text, *q);
     parser.Destroy();
-    if (rc) {
-        q->Release();
-        return rc;
-    }
-    out = q;
+    if (rc) return rc;
+    out = q.TakePointer();
     return 0;
 }
 
@@ -554,13 +548,9 @@ int SqlParser::Parse(const String& text, IndexSourceResolver* tables, IndexQuery
 // ---------------------------------------------------------------- ResultCollection
 
 ResultCollection::ResultCollection(IndexSource* source, std::vector<uint32_t>&& entries, bool all)
-    : source_(source), entries_(std::move(entries)), all_(all) {
-    source_->AddRef();
-}
+    : source_(source), entries_(std::move(entries)), all_(all) {}
 
-ResultCollection::~ResultCollection() {
-    source_->RefCounted::Release();
-}
+ResultCollection::~ResultCollection() = default;
 
 uint32_t ResultCollection::Count() {
     return all_ ? source_->EntryCount() : static_cast<uint32_t>(entries_.size());
@@ -595,13 +585,11 @@ using namespace ScriptNames::Ids;
 
 IndexRecordSetObject::IndexRecordSetObject(IndexRecordSet* set, const RecordPosition& pos)
     : set_(set), pos_(pos) {
-    set_->AddRef();
     if (!pos_.IsRow()) pos_ = set_->Next(RecordPosition::At(RecordPosition::kBeforeFirst));
 }
 
 IndexRecordSetObject::~IndexRecordSetObject() {
     ScriptHeap::DetachObject(heap_, this);
-    set_->RefCounted::Release();
 }
 
 void IndexRecordSetObject::Notify(int event, ScriptHeap* heap) {

@@ -147,7 +147,7 @@ private:
     void BuildLevels();
 
     SqlQuery query_;
-    std::vector<IndexSource*> sources_;  // per FROM table, one reference each
+    std::vector<RefPtr<IndexSource>> sources_;  // per FROM table
     std::vector<int32_t> leaves_;        // FROM indexes of the active leaves
     std::vector<int64_t> bound_;         // per FROM table: the bound entry, -1 none
     std::vector<Level> levels_;          // leaves then the result
@@ -166,14 +166,14 @@ public:
     RecordPosition Previous(const RecordPosition& pos) override;
     RecordPosition Next(const RecordPosition& pos) override;
     int32_t EntryAt(const RecordPosition& pos) override;
-    IndexSource* ResultSource() override { return source_; }
+    IndexSource* ResultSource() override { return source_.Get(); }
     int64_t TextPositionAt(uint32_t i);
 
 protected:
     ~ResultCollection() override;
 
 private:
-    IndexSource* source_;
+    RefPtr<IndexSource> source_;
     std::vector<uint32_t> entries_;
     bool all_;
 };
@@ -216,7 +216,7 @@ public:
     void Notify(int event, ScriptHeap* heap) override;
 
 private:
-    IndexRecordSet* set_;
+    RefPtr<IndexRecordSet> set_;
     RecordPosition pos_;
     String book_, databaseName_, shortId_;
     ScriptHeap* heap_ = nullptr;

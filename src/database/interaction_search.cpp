@@ -9,18 +9,12 @@ int InteractionSearch::Lookup(IndexSource* drugs, IndexSource* classes, IndexSou
     Clear();
     if (!drugs || !classes || !texts) return 1;
     IndexSource* t[3] = {drugs, classes, texts};
-    for (int i = 0; i < 3; ++i) {
-        t[i]->AddRef();
-        tables_[i] = t[i];
-    }
+    for (int i = 0; i < 3; ++i) tables_[i].Assign(t[i]);
     return 0;
 }
 
 void InteractionSearch::Clear() {
-    for (IndexSource*& t : tables_) {
-        if (t) t->RefCounted::Release();
-        t = nullptr;
-    }
+    for (RefPtr<IndexSource>& t : tables_) t.Reset();
     results_.clear();
 }
 

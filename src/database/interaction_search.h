@@ -40,10 +40,10 @@ public:
 
     int32_t ResultCount() const { return static_cast<int32_t>(results_.size()); }
     const Result& ResultAt(int32_t i) const { return results_[i]; }
-    IndexSource* Table(int i) const { return tables_[i]; }
+    IndexSource* Table(int i) const { return tables_[i].Get(); }
 
 private:
-    IndexSource* tables_[3] = {};
+    RefPtr<IndexSource> tables_[3];
     const Cart* cart_ = nullptr;
     Tags tags_;
     std::vector<Result> results_;

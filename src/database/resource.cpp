@@ -30,19 +30,13 @@ Searcher* Resource::CreateSearcher() {
 
 DataHandle* Resource::FindHandleById(int32_t id) {
     for (DataHandle* h : handles_)
-        if (h->CompareId(id) == 0) {
-            h->AddRef();
-            return h;
-        }
+        if (h->CompareId(id) == 0) return RefPtr<DataHandle>(h).TakePointer();
     return nullptr;
 }
 
 DataHandle* Resource::FindHandleByName(const String& name) {
     for (DataHandle* h : handles_)
-        if (h->CompareName(name) == 0) {
-            h->AddRef();
-            return h;
-        }
+        if (h->CompareName(name) == 0) return RefPtr<DataHandle>(h).TakePointer();
     return nullptr;
 }
 
@@ -60,15 +54,10 @@ void Resource::RemoveHandle(DataHandle* handle) {
     if (it != handles_.end()) handles_.erase(it);
 }
 
-DataHandle::DataHandle(Resource* owner) : owner_(owner) {
-    if (owner_) owner_->AddRef();
-}
+DataHandle::DataHandle(Resource* owner) : owner_(owner) {}
 
 DataHandle::~DataHandle() {
-    if (owner_) {
-        owner_->RemoveHandle(this);
-        owner_->Release();
-    }
+    if (owner_) owner_->RemoveHandle(this);
 }
 
 void DataHandle::Release() {
@@ -91,12 +80,6 @@ bool DataHandle::Read(uint32_t offset, void* destination, uint32_t count, uint32
 }
 
 DataHandle* DataHandle::AsIndexTable(DataHandle* handle) {
-    if (!handle) return nullptr;
-    DataHandle* result = nullptr;
-    if (handle->GetHandleKind() == 257) {
-        handle->AddRef();
-        result = handle;
-    }
-    handle->Release();
-    return result;
+    RefPtr<DataHandle> held = RefPtr<DataHandle>::Adopt(handle);
+    return held && held->GetHandleKind() == 257 ? held.TakePointer() : nullptr;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "database/db_value.h"
 
@@ -134,10 +135,10 @@ public:
     // caller's reference is released either way.
     static DataHandle* AsIndexTable(DataHandle* handle);
 
-    Resource* Owner() const { return owner_; }
+    Resource* Owner() const { return owner_.Get(); }
     uint32_t RefCount() const { return refCount_; }
 
 private:
     uint32_t refCount_ = 1;
-    Resource* owner_;
+    RefPtr<Resource> owner_;
 };

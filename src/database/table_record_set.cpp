@@ -1,6 +1,7 @@
 #include "database/table_record_set.h"
 
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include "core/random.h"
@@ -58,13 +59,9 @@ int32_t ColumnTypeFromScript(int32_t v) {
 
 // ---------------------------------------------------------------- TableRecordSet
 
-TableRecordSet::TableRecordSet(Database* db, DbTable* table) : db_(db), table_(table) {
-    if (table_) table_->AddRef();
-}
+TableRecordSet::TableRecordSet(Database* db, DbTable* table) : db_(db), table_(table) {}
 
-TableRecordSet::~TableRecordSet() {
-    if (table_) table_->Release();
-}
+TableRecordSet::~TableRecordSet() = default;
 
 uint32_t TableRecordSet::Count() {
     return table_ ? static_cast<uint32_t>(table_->RowCount()) : 0;
@@ -161,7 +158,7 @@ bool TableRecordSet::GetTableName(String& out, bool next) {
     if (!db || own.Length() < 3) return false;
     for (int32_t i = 0; i < db->TableCount(); ++i) {
         DbTable* t = db->TableAt(i);
-        if (t == table_ || t->Name().Length() < 3) continue;
+        if (t == table_.Get() || t->Name().Length() < 3) continue;
         if (t->Name().CompareN(own.Data(), 3, true) == 0) {
             out.Assign(t->Name());
             return true;
@@ -171,7 +168,7 @@ bool TableRecordSet::GetTableName(String& out, bool next) {
 }
 
 ScriptObject* TableRecordSet::MakeScriptObject(const RecordPosition& pos) {
-    RecordSetObject* o = new (std::nothrow) RecordSetObject(db_.Get(), table_, pos);
+    RecordSetObject* o = new (std::nothrow) RecordSetObject(db_.Get(), table_.Get(), pos);
     return o ? static_cast<ScriptObject*>(o) : nullptr;
 }
 
@@ -191,8 +188,7 @@ RecordSetObject::~RecordSetObject() {
 void RecordSetObject::Close() {
     if (!table_) return;
     table_->RemoveObserver(this);
-    table_->Release();
-    table_ = nullptr;
+    table_.Reset();
     db_.Assign(nullptr);
     current_.Assign(RecordPosition::kAfterLast);
 }
@@ -203,9 +199,7 @@ int RecordSetObject::ToScript(RecordSetObject* object, ScriptHeap* heap, ScriptV
         return 0;
     }
     // The heap value adopts the creator's reference.
-    int rc = heap->NewObject(static_cast<ScriptObject*>(object), out);
-    if (rc) object->RefCounted::Release();
-    return rc;
+    return heap->NewObject(RefPtr<RecordSetObject>::Adopt(object), out);
 }
 
 void RecordSetObject::Notify(int event, ScriptHeap* heap) {
@@ -404,11 +398,9 @@ int RecordSetObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
             return Done(err, heap->NewString(name, result));
         }
         case kFields: {
-            RecordSetProperty* p = new (std::nothrow) RecordSetProperty(this);
+            std::unique_ptr<RecordSetProperty> p(new (std::nothrow) RecordSetProperty(this));
             if (!p) return Done(err, ScriptErrors::kOutOfMemory);
-            int rc = heap->NewObject(p, result);
-            if (rc) delete p;
-            return Done(err, rc);
+            return Done(err, heap->NewObject(std::move(p), result));
         }
         default:
             return Done(err, ScriptErrors::kCannotGet);
@@ -426,13 +418,10 @@ int RecordSetObject::DefaultValue(int* err, ScriptHeap* heap, int, ScriptValue* 
 
 // ---------------------------------------------------------------- RecordSetProperty
 
-RecordSetProperty::RecordSetProperty(RecordSetObject* set) : set_(set) {
-    set_->AddRef();
-}
+RecordSetProperty::RecordSetProperty(RecordSetObject* set) : set_(set) {}
 
 RecordSetProperty::~RecordSetProperty() {
     ScriptHeap::DetachObject(heap_, this);
-    set_->RefCounted::Release();
 }
 
 void RecordSetProperty::Notify(int event, ScriptHeap* heap) {
@@ -479,11 +468,10 @@ int RecordSetProperty::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap
     int32_t col = ref->code - kColumnBase;
     if (ref->code < kColumnBase || !table || col >= table->ColumnCount())
         return Done(err, ScriptErrors::kCannotGet);
-    RecordSetField* f = new (std::nothrow) RecordSetField(set_, table->ColumnName(col));
+    std::unique_ptr<RecordSetField> f(new (std::nothrow)
+                                          RecordSetField(set_.Get(), table->ColumnName(col)));
     if (!f) return Done(err, ScriptErrors::kOutOfMemory);
-    int rc = heap->NewObject(f, result);
-    if (rc) delete f;
-    return Done(err, rc);
+    return Done(err, heap->NewObject(std::move(f), result));
 }
 
 int RecordSetProperty::Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
@@ -507,13 +495,10 @@ int RecordSetProperty::Call(int* err, ScriptMemberRef* ref, int argc, const Scri
 // ---------------------------------------------------------------- RecordSetField
 
 RecordSetField::RecordSetField(RecordSetObject* set, const String& column)
-    : set_(set), column_(column) {
-    set_->AddRef();
-}
+    : set_(set), column_(column) {}
 
 RecordSetField::~RecordSetField() {
     ScriptHeap::DetachObject(heap_, this);
-    set_->RefCounted::Release();
 }
 
 void RecordSetField::Notify(int event, ScriptHeap* heap) {

@@ -15,7 +15,7 @@ public:
     // Holds the database and the table (a reference to each).
     TableRecordSet(Database* db, DbTable* table);
 
-    DbTable* Table() const { return table_; }
+    DbTable* Table() const { return table_.Get(); }
     Database* GetDatabase() const { return db_.Get(); }
 
     // The first row whose column equals the key (text columns exactly, number columns by
@@ -44,7 +44,7 @@ protected:
     int32_t FirstTextColumn() const;
 
     TableRef db_;
-    DbTable* table_;
+    RefPtr<DbTable> table_;
 };
 
 // The script object over a table: kind 6, class name "RecordSet".
@@ -104,7 +104,7 @@ public:
     void Notify(int event, ScriptHeap* heap) override;
 
 private:
-    RecordSetObject* set_;
+    RefPtr<RecordSetObject> set_;
     ScriptHeap* heap_ = nullptr;
 };
 
@@ -122,7 +122,7 @@ public:
     void Notify(int event, ScriptHeap* heap) override;
 
 private:
-    RecordSetObject* set_;
+    RefPtr<RecordSetObject> set_;
     String column_;
     ScriptHeap* heap_ = nullptr;
 };

@@ -78,9 +78,7 @@ bool EmbeddedLibrary::TestOpenBook(const Text& bookPath, uint8_t flag) {
     if (!bookPath.ToWide(path) || !location.Resolve(path, nullptr)) return false;
     uint8_t saved[2];
     loader_.SetFlags(0, flag, saved);
-    Resource* resource = loader_.Open(location, nullptr, nullptr);
+    RefPtr<Resource> resource = RefPtr<Resource>::Adopt(loader_.Open(location, nullptr, nullptr));
     loader_.RestoreFlags(saved);
-    if (!resource) return false;
-    resource->Release();
-    return true;
+    return static_cast<bool>(resource);
 }

@@ -4,6 +4,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/database_file.h"
+#include "core/code_pages.h"
 #include "document/location/file_type.h"
 #include "core/file.h"
 #include "library/library.h"
@@ -66,22 +67,23 @@ bool LibraryBook::SideFilePath(Text& out, bool* exists, FolderListing* listing) 
     return out.AssignUtf8(side.data(), side.size());
 }
 
-AnnotationFile* LibraryBook::OpenSideFile(bool existingOnly) {
+RefPtr<AnnotationFile> LibraryBook::OpenSideFile(bool existingOnly) {
     LibraryHost* host = owner_ ? owner_->GetOwner() : nullptr;
     if (host) {
-        if (AnnotationFile* shared = host->FindOpenSideFile(path_)) return shared;
+        if (AnnotationFile* shared = host->FindOpenSideFile(path_))
+            return RefPtr<AnnotationFile>::Adopt(shared);
     }
     std::string path = PathUtf8();
-    if (path.empty()) return nullptr;
+    if (path.empty()) return {};
     // While the catalogue walks its folders, their listing says which side files exist: a
     // missing one is not asked for (the device would list the whole folder to say so).
     FolderListing* listing = existingOnly && owner_ ? owner_->Listing() : nullptr;
     if (listing) {
         Text sidePath;
         bool exists = false;
-        if (!SideFilePath(sidePath, &exists, listing) || !exists) return nullptr;
+        if (!SideFilePath(sidePath, &exists, listing) || !exists) return {};
     }
-    auto* side = new AnnotationFile();
+    auto side = RefPtr<AnnotationFile>::Adopt(new AnnotationFile());
     int rc;
     if (existingOnly) {
         // Reading only: a missing file stays missing and a damaged one stays where it is.
@@ -89,25 +91,20 @@ AnnotationFile* LibraryBook::OpenSideFile(bool existingOnly) {
     } else {
         Text name;
         name.FromString(databaseName_);
-        name.ConvertTo(1252);
+        name.ConvertTo(CodePages::kWindows1252);
         rc = side->OpenOrCreate(path, reinterpret_cast<const char*>(name.Bytes()),
                                 static_cast<size_t>(name.ByteLength()), false, true, true);
     }
-    if (rc != 0) {
-        side->Release();
-        return nullptr;
-    }
+    if (rc != 0) return {};
     return side;
 }
 
 template <typename Fn>
 bool LibraryBook::WriteSideFile(Fn fn) {
-    AnnotationFile* side = OpenSideFile(false);
+    RefPtr<AnnotationFile> side = OpenSideFile(false);
     if (!side) return false;
     // A write counts only once it is on the disk.
-    bool ok = !side->IsReadOnly() && fn(side) == 0 && side->Flush() == 0;
-    side->Release();
-    return ok;
+    return !side->IsReadOnly() && fn(side.Get()) == 0 && side->Flush() == 0;
 }
 
 bool LibraryBook::SetTitle(const Text& title, bool save) {
@@ -229,7 +226,7 @@ bool LibraryBook::LoadSideFileInfo() {
     if (Files::Exists(path_, &size)) fileSize_ = size;
     if (uint32_t t = FileTimeUnixSeconds(path_)) fileTime_ = t;
 
-    AnnotationFile* side = OpenSideFile(true);
+    RefPtr<AnnotationFile> side = OpenSideFile(true);
     if (!side) return false;
     Text sidePath;
     bool exists = false;
@@ -253,7 +250,6 @@ bool LibraryBook::LoadSideFileInfo() {
     if (text && n > 0) author_.FromWide(text, static_cast<int32_t>(n));
     text = side->GetTitle(&n);
     if (text && n > 0) title_.FromWide(text, static_cast<int32_t>(n));
-    side->Release();
     return true;
 }
 

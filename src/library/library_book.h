@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/containers.h"
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "core/text.h"
 
@@ -111,7 +112,7 @@ public:
     bool LoadSideFileInfo();
     // The book's side file with a new reference: the one an open book shares, else opened here
     // (existingOnly: never made). Null when it cannot be had.
-    AnnotationFile* OpenSideFile(bool existingOnly);
+    RefPtr<AnnotationFile> OpenSideFile(bool existingOnly);
     // The side file's path and whether it exists (looked up in the listing when one is given).
     bool SideFilePath(Text& out, bool* exists, FolderListing* listing = nullptr) const;
     // Opens the book through the host; openable follows the result. True.

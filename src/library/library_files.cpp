@@ -7,6 +7,7 @@
 #include "bookfiles/book_header.h"
 #include "bookfiles/book_text.h"
 #include "bookfiles/palm_database.h"
+#include "core/code_pages.h"
 #include "core/file.h"
 #include "core/html.h"
 #include "core/resources.h"
@@ -37,7 +38,7 @@ void SplitFileName(const Text& path, std::u16string& stem, std::u16string& exten
 bool DecodeBytes(const uint8_t* bytes, size_t n, uint32_t codePage, Text& out) {
     out.Clear();
     if (n == 0) return true;
-    const uint32_t cp = BookText::IsSupported(codePage) ? codePage : BookText::kCodePage1252;
+    const uint32_t cp = BookText::IsSupported(codePage) ? codePage : CodePages::kWindows1252;
     std::u16string wide(n + 1, u'\0');
     const size_t units = BookText::Decode(cp, bytes, n, wide.data(), wide.size(), nullptr);
     wide.resize(std::min(units, wide.size()));
@@ -86,7 +87,8 @@ bool Library::ReadBookHeader(const PalmDatabase* database, HeaderInfo& out) {
     const char* dbName = database->GetName();
     size_t n = 0;
     while (n < 32 && dbName[n]) ++n;
-    DecodeBytes(reinterpret_cast<const uint8_t*>(dbName), n, 1252, out.databaseName);
+    DecodeBytes(reinterpret_cast<const uint8_t*>(dbName), n, CodePages::kWindows1252,
+                out.databaseName);
     return true;
 }
 

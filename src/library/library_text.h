@@ -18,7 +18,7 @@ inline std::u16string Wide(const Text& text) {
 // A device path in UTF-8, the form side files and databases take (empty on failure).
 inline std::string Utf8Path(const Text& path) {
     Text t(path);
-    if (!t.ConvertTo(65001) || t.IsEmpty()) return {};
+    if (!t.ConvertTo(CodePages::kUtf8) || t.IsEmpty()) return {};
     return std::string(reinterpret_cast<const char*>(t.Bytes()), static_cast<size_t>(t.ByteLength()));
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/code_pages.h"
 #include "paths/app_paths.h"
 
 LogDatabase::~LogDatabase() {
@@ -16,7 +17,7 @@ std::unique_ptr<LogDatabase> LogDatabase::OpenDefault(const AppPaths& paths) {
 
 std::unique_ptr<LogDatabase> LogDatabase::Open(const Text& path) {
     Text utf8(path);
-    if (path.IsEmpty() || !utf8.ConvertTo(65001)) return nullptr;
+    if (path.IsEmpty() || !utf8.ConvertTo(CodePages::kUtf8)) return nullptr;
     std::string device(reinterpret_cast<const char*>(utf8.Bytes()),
                        static_cast<size_t>(utf8.ByteLength()));
     std::unique_ptr<LogDatabase> log(new LogDatabase());

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bookfiles/database_file.h"
+#include "core/code_pages.h"
 #include "core/file.h"
 #include "paths/app_paths.h"
 
@@ -78,7 +79,7 @@ bool SameBook(const KeptCheckpointsFile::BookIdentity& a,
 bool RemoveFile(const Text& path) {
     std::string utf8;
     Text converted(path);
-    if (!converted.ConvertTo(65001)) return false;
+    if (!converted.ConvertTo(CodePages::kUtf8)) return false;
     utf8.assign(reinterpret_cast<const char*>(converted.Bytes()),
                 static_cast<size_t>(converted.ByteLength()));
     return DatabaseFile::Remove(utf8.c_str());

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "bookfiles/annotation_file.h"
+#include "core/code_pages.h"
 #include "core/containers.h"
 #include "core/file.h"
 #include "core/platform_helpers.h"
@@ -12,7 +13,7 @@ namespace {
 
 bool ToUtf8(const Text& t, std::string& out) {
     Text utf8(t);
-    if (!utf8.ConvertTo(65001)) return false;
+    if (!utf8.ConvertTo(CodePages::kUtf8)) return false;
     out.assign(reinterpret_cast<const char*>(utf8.Bytes()), static_cast<size_t>(utf8.ByteLength()));
     return true;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bookfiles/index_table.h"
+#include "core/code_pages.h"
 #include "core/string.h"
 
 class ByteStream;
@@ -22,7 +23,7 @@ struct DatabaseViewLevel {
 
 struct DatabaseViewState {
     // The code page search texts are saved in (UTF-16 big-endian); no other is read back.
-    static constexpr uint32_t kSearchCodePage = 1201;
+    static constexpr uint32_t kSearchCodePage = CodePages::kUtf16Be;
 
     bool query = false;
     uint32_t level = 0;

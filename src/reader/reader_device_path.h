@@ -9,7 +9,7 @@ namespace reader_detail {
 
 inline bool ToUtf8Path(const Text& text, std::string& out) {
     Text utf8(text);
-    if (!utf8.ConvertTo(65001)) return false;
+    if (!utf8.ConvertTo(CodePages::kUtf8)) return false;
     out.assign(reinterpret_cast<const char*>(utf8.Bytes()), static_cast<size_t>(utf8.ByteLength()));
     return !out.empty();
 }

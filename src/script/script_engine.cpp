@@ -65,22 +65,7 @@ void ScriptValueList::Clear() {
 
 // ---------------------------------------------------------------- contexts
 
-ScriptContext::ScriptContext(ScriptHeap* heap) : heap_(heap), hosts_(heap) {
-    Create();
-}
-
-namespace {
-// Defined with the timers below, where their state is a complete type.
-void DeleteTimerState(ScriptContext::TimerState* state);
-}  // namespace
-
-ScriptContext::~ScriptContext() {
-    ScriptGlobal::ClearHandlers(this);
-    DeleteTimerState(timers);
-    ClearGlobal();
-    global_.Clear();
-    hosts_.Clear();
-}
+// Made and destroyed with the timers below, where their state is a complete type.
 
 bool ScriptContext::Create() {
     bool hadGlobal = global_.IsObj();
@@ -384,11 +369,18 @@ struct ScriptContext::TimerState {
     }
 };
 
-namespace {
-void DeleteTimerState(ScriptContext::TimerState* state) {
-    delete state;
+// Here, where the timers' state is a complete type.
+ScriptContext::ScriptContext(ScriptHeap* heap) : heap_(heap), hosts_(heap) {
+    Create();
 }
-}  // namespace
+
+ScriptContext::~ScriptContext() {
+    ScriptGlobal::ClearHandlers(this);
+    timers.reset();
+    ClearGlobal();
+    global_.Clear();
+    hosts_.Clear();
+}
 
 void ScriptContext::TimerState::Timer::OnTimer(TimerList&, std::int32_t timerId) {
     TimerState* s = state;
@@ -414,7 +406,7 @@ void ScriptGlobal::SetTimerOwner(ScriptContext* context, TimerList* timers, void
     if (!context) return;
     ClearHandlers(context);
     if (!context->timers) {
-        context->timers = new ScriptContext::TimerState;
+        context->timers = std::make_unique<ScriptContext::TimerState>();
         context->timers->ctx = context;
     }
     context->timers->list = timers;
@@ -436,7 +428,7 @@ int StartTimer(Interp& in, int argc, Val* args, bool repeating, Val* out) {
     ScriptContext* ctx = in.ctx;
     if (!ctx || !ctx->timers || !ctx->timers->list || argc < 1) return 0;
     auto t = std::make_shared<ScriptContext::TimerState::Timer>();
-    t->state = ctx->timers;
+    t->state = ctx->timers.get();
     t->repeating = repeating;
     if (args[0].IsObj() && (args[0].o->kind == OK::Function || args[0].o->kind == OK::Native)) {
         t->fn = args[0];

@@ -36,6 +36,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -134,7 +135,7 @@ public:
     // ---- engine side
     scr::Val& GlobalVal() { return global_; }
     struct TimerState;
-    TimerState* timers = nullptr;
+    std::unique_ptr<TimerState> timers;
 
 private:
     ScriptHeap* heap_;

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "script/script_internal.h"
 #include "script/script_names.h"
@@ -32,6 +34,20 @@ public:
     // A handle for a native object; the first one made calls Notify(0, heap). The same object
     // always gets the same heap cell.
     int NewObject(ScriptObject* object, ScriptValue* out);
+    // The same for a new object the caller owns alone, or holds the first reference to: the
+    // heap takes it over when the call succeeds; on failure it is freed here.
+    template <class T>
+    int NewObject(std::unique_ptr<T> object, ScriptValue* out) {
+        const int rc = NewObject(static_cast<ScriptObject*>(object.get()), out);
+        if (rc == 0) object.release();
+        return rc;
+    }
+    template <class T>
+    int NewObject(RefPtr<T> object, ScriptValue* out) {
+        const int rc = NewObject(static_cast<ScriptObject*>(object.Get()), out);
+        if (rc == 0) object.TakePointer();
+        return rc;
+    }
     int NewPlainObject(ScriptValue* out);
     int NewArray(ScriptValue* out);
     static ScriptValue NewUndefined() { return ScriptValues::kUndefined; }

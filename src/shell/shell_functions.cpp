@@ -6,7 +6,7 @@
 #include "database/resource.h"
 #include "document/sources/book_resource.h"
 #include "platform/dialog/dialog.h"
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 #include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/system_info.h"
 #include "platform/menu/menu.h"

@@ -139,6 +139,28 @@ TEST(CodePages, UnknownCodePagesFailCleanly) {
     EXPECT_EQ(Charset::ToUtf16(65020, in, 1, out, 16), -1);
 }
 
+TEST(CodePages, PagesWithoutATableConvertWholeBuffersOnly) {
+    // UTF-16 in either order and GB18030 go through the host converter as a whole.
+    EXPECT_EQ(Convert(1201, std::string("\x00h\x01\x00", 4)), u"h\u0100");
+    EXPECT_EQ(Convert(1200, std::string("h\x00\x00\x01", 4)), u"h\u0100");
+    EXPECT_EQ(Convert(54936, "a\xD6\xD0"), u"a\u4E2D");
+    // A block at a time with positions they cannot give: refused, not guessed.
+    CharsetState state{};
+    state.started = 1;
+    const uint8_t in[] = {0x00, 'h'};
+    char16_t out[16];
+    uint32_t positions[16];
+    EXPECT_EQ(Charset::Continue(&state, 1201, in, 2, out, 16, positions, true), -1);
+    EXPECT_EQ(Charset::Continue(&state, 1201, in, 2, out, 16, nullptr, true), 1);
+    EXPECT_EQ(out[0], u'h');
+}
+
+TEST(CodePages, IsoPagesByTheirPartNumber) {
+    EXPECT_EQ(Convert(28591, "\xE9"), u"\u00E9");
+    EXPECT_EQ(Convert(28592, "\xB1"), u"\u0105");  // a with ogonek in Latin-2
+    EXPECT_EQ(Convert(28605, "\xA4"), u"\u20AC");  // the euro sign of Latin-9
+}
+
 TEST(CodePages, EncodingReportsLostCharacters) {
     const char16_t in[] = {u'a', 0x20AC, 0x4E00};
     uint8_t out[16];

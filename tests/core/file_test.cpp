@@ -10,8 +10,6 @@
 
 #include "core/containers.h"
 #include "core/dates.h"
-#include "core/mapped_file.h"
-#include "core/sync.h"
 #include "platform/storage/files.h"
 #include "support/platform/temp_device.h"
 
@@ -242,36 +240,6 @@ TEST_F(CoreFiles, FileTimesAndDates) {
     Text date;
     ASSERT_TRUE(FormatFileDate(951782400u, date));  // 2000-02-29
     EXPECT_EQ(W(date), u"2/29/2000");
-}
-
-TEST_F(CoreFiles, MappedFilesReadOnlyViews) {
-    ASSERT_TRUE(device.ok());
-    ASSERT_TRUE(Put(u"\\m.dat", "abcdefgh"));
-    ASSERT_TRUE(Put(u"\\empty.dat", ""));
-    MappedFile m;
-    ASSERT_TRUE(m.Open(T(u"\\m.dat")));
-    ASSERT_EQ(m.Size(), 8u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.Data()), 8), "abcdefgh");
-    MappedFile e;
-    EXPECT_FALSE(e.Open(T(u"\\empty.dat")));
-    EXPECT_FALSE(e.Open(T(u"\\none.dat")));
-    EXPECT_EQ(e.Data(), nullptr);
-}
-
-TEST(CoreSync, ManualResetEventStaysSignalled) {
-    Event e;
-    ASSERT_TRUE(e.Create(true, false));
-    EXPECT_FALSE(e.Wait(0));
-    ASSERT_TRUE(e.Set());
-    EXPECT_TRUE(e.Wait(0));
-    EXPECT_TRUE(e.Wait(0));
-    ASSERT_TRUE(e.Reset());
-    EXPECT_FALSE(e.Wait(0));
-    Mutex m;
-    EXPECT_TRUE(m.Create());
-    Event closed;
-    EXPECT_FALSE(closed.Wait(0));
-    EXPECT_FALSE(closed.Set());
 }
 
 }  // namespace

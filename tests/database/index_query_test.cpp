@@ -192,6 +192,26 @@ TEST(IndexQueryTest, CompileFailuresKeepThePreviousQuery) {
     q->Release();
 }
 
+TEST(IndexQueryTest, TablesAreHeldWhileUsedAndLetGoOnFailure) {
+    Book b;
+    FakeIndex* words = b.book.tables[0];
+    FakeIndex* classes = b.book.tables[1];
+    ASSERT_EQ(words->RefCount(), 1);
+    IndexQuery* q = new IndexQuery();
+    SqlError e;
+    // The first table opens and the second does not: the first is let go again.
+    EXPECT_EQ(q->Compile(S("SELECT w FROM words w, nosuch n"), &b.book, &e), 20);
+    EXPECT_EQ(words->RefCount(), 1);
+    ASSERT_EQ(q->Compile(S("SELECT * FROM words"), &b.book, &e), 0);
+    EXPECT_EQ(words->RefCount(), 2);
+    // A query compiled anew holds its own tables only.
+    ASSERT_EQ(q->Compile(S("SELECT * FROM classes"), &b.book, &e), 0);
+    EXPECT_EQ(words->RefCount(), 1);
+    EXPECT_EQ(classes->RefCount(), 2);
+    q->Release();
+    EXPECT_EQ(classes->RefCount(), 1);
+}
+
 TEST(IndexQueryTest, ParseSpellingLeavesOutUntouchedOnFailure) {
     Book b;
     IndexQuery* out = nullptr;

@@ -423,6 +423,24 @@ TEST(TextFileDocumentPages, LinksReadFromPagesDoNotKeepThePages) {
     EXPECT_LE(mostLive, 4u);
 }
 
+TEST(TextFileDocumentFiles, AnOwnedFileOpenedAgainIsKeptUntilClose) {
+    DeviceFiles files;
+    std::u16string path = files.Write("own.txt", "owned text");
+    Text p;
+    p.FromWide(path.c_str());
+    auto* file = new File(p, File::kOpenForReading);
+    ASSERT_TRUE(file->IsOpen());
+    TextFileDocument doc;
+    doc.Open(file, String(u"own.txt"), 1252, 65002, true, 0, 0xFFFFFFFFu);
+    // Opening the document again over the file it owns must not free that file.
+    doc.Open(file, String(u"own.txt"), 1252, 65002, true, 0, 0xFFFFFFFFu);
+    PageBuffer page;
+    ASSERT_TRUE(doc.ReadPage(0, page, 0, 0));
+    EXPECT_EQ(std::u16string(page.text, page.length), u"owned text");
+    doc.ReleasePage(page.pageId);
+    doc.Close();  // the file goes here (the leak checker of the test build holds it to that)
+}
+
 TEST(TextFileDocumentMetadata, TitleOnly) {
     DeviceFiles files;
     Opened doc(files, "text");
@@ -465,6 +483,25 @@ TEST(CodePages, Utf8CheckFindsEveryByteInLongAsciiRuns) {
     CodePage::Utf8Check c;
     EXPECT_TRUE(c.Feed(reinterpret_cast<const uint8_t*>(ascii.data()), ascii.size()));
     EXPECT_FALSE(c.IsUtf8());
+}
+
+uint32_t DeclaredIn(const std::string& page) {
+    return CodePage::Declared(reinterpret_cast<const uint8_t*>(page.data()), page.size());
+}
+
+TEST(CodePages, DeclaredCharsetNamesAndNumberedFamilies) {
+    EXPECT_EQ(DeclaredIn("<meta charset=\"utf-8\">"), 65001u);
+    EXPECT_EQ(DeclaredIn("<meta charset=latin1>"), 1252u);  // read as 1252, which holds it
+    EXPECT_EQ(DeclaredIn("<meta charset=\"Shift_JIS\">"), 932u);
+    EXPECT_EQ(DeclaredIn("<meta charset=koi8-r>"), 20866u);
+    // The numbered families, at both ends and one past them.
+    EXPECT_EQ(DeclaredIn("<meta charset=windows-1250>"), 1250u);
+    EXPECT_EQ(DeclaredIn("<meta charset=cp1258>"), 1258u);
+    EXPECT_EQ(DeclaredIn("<meta charset=windows-1259>"), 0u);
+    EXPECT_EQ(DeclaredIn("<meta charset=windows-1249>"), 0u);
+    EXPECT_EQ(DeclaredIn("<meta charset=iso-8859-2>"), 28592u);
+    EXPECT_EQ(DeclaredIn("<meta charset=iso_8859-15>"), 28605u);
+    EXPECT_EQ(DeclaredIn("<meta charset=iso-8859-17>"), 0u);
 }
 
 TEST(CodePages, Choices) {

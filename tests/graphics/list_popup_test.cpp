@@ -355,4 +355,33 @@ TEST_F(ListPopupTest, OtherKeysCloseThePopup) {
     EXPECT_FALSE(popup->IsShown());
 }
 
+// --- Rows and their links ------------------------------------------------------------------
+
+TEST(PopupRowsTest, LinksFollowTheirRowsWhenSortedAndGoWithTheRows) {
+    auto* rows = new PopupRows;
+    const char* words[3] = {"pear", "apple", "fig"};
+    LinkTarget* made[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        SortedRecordSet::Row row;
+        row.first = S(words[i]);
+        made[i] = new LinkTarget;  // the test keeps this first reference
+        made[i]->text = S(words[i]);
+        ASSERT_TRUE(rows->AddLinkedRow(row, i == 2 ? nullptr : made[i]));
+    }
+    rows->SortByFirstText();
+    std::vector<std::string> seen;
+    for (int32_t i = 0; i < 3; ++i) {
+        LinkTarget* t = rows->GetLinkTarget(RecordPosition::At(i));
+        seen.push_back(A(rows->RowAt(i)->first) + "=" + (t ? A(t->text) : "none"));
+        if (t) t->Release();
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"apple=apple", "fig=none", "pear=pear"}));
+    EXPECT_EQ(made[0]->RefCount(), 2);
+    rows->Release();
+    for (LinkTarget* t : made) {
+        EXPECT_EQ(t->RefCount(), 1);
+        t->Release();
+    }
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "document/location/file_type.h"
 
+#include <memory>
 #include <new>
 
 namespace {
@@ -10,12 +11,8 @@ bool Add(TextList& list, const char16_t* ext) {
 }
 
 Text* Make(const char16_t* ext) {
-    Text* t = new (std::nothrow) Text();
-    if (t && !t->FromWide(ext)) {
-        delete t;
-        return nullptr;
-    }
-    return t;
+    std::unique_ptr<Text> t(new (std::nothrow) Text());
+    return t && t->FromWide(ext) ? t.release() : nullptr;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "document/markup/link_target.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "document/markup/attribute_value.h"
@@ -15,9 +16,7 @@ void OwnCopy(String& text) {
 }
 }  // namespace
 
-LinkTarget::~LinkTarget() {
-    delete[] columns_;
-}
+LinkTarget::~LinkTarget() = default;
 
 bool LinkTarget::FromElement(TokenSource& source, RefPtr<LinkTarget>& target) {
     target.Reset();
@@ -70,21 +69,20 @@ void LinkTarget::SplitName(const String& text, String& after, String& before) {
 }
 
 bool LinkTarget::CopyColumns(const LookupMatch* from, uint32_t count) {
-    LookupMatch* copy = nullptr;
+    std::unique_ptr<LookupMatch[]> copy;
     if (count > 0) {
-        copy = new (std::nothrow) LookupMatch[count];
+        copy.reset(new (std::nothrow) LookupMatch[count]);
         if (!copy) return false;
-        std::memcpy(static_cast<void*>(copy), from, sizeof(LookupMatch) * count);
+        std::memcpy(static_cast<void*>(copy.get()), from, sizeof(LookupMatch) * count);
     }
-    delete[] columns_;
-    columns_ = copy;
+    columns_ = std::move(copy);
     columnCount_ = count;
     return true;
 }
 
 bool LinkTarget::Assign(const LinkTarget& other) {
     if (this == &other) return true;
-    if (!CopyColumns(other.columns_, other.columnCount_)) return false;
+    if (!CopyColumns(other.columns_.get(), other.columnCount_)) return false;
     kind = other.kind;
     text = other.text;
     number = other.number;
@@ -140,14 +138,13 @@ bool LinkTarget::SetColumns(const SegArray<LookupMatch>& matches, int32_t first,
     if (count < 0) count = 0;
     if (first > matches.Count()) first = matches.Count();
     if (count > matches.Count() - first) count = matches.Count() - first;
-    LookupMatch* copy = nullptr;
+    std::unique_ptr<LookupMatch[]> copy;
     if (count > 0) {
-        copy = new (std::nothrow) LookupMatch[static_cast<uint32_t>(count)];
+        copy.reset(new (std::nothrow) LookupMatch[static_cast<uint32_t>(count)]);
         if (!copy) return false;
         for (int32_t i = 0; i < count; ++i) copy[i] = *matches.Get(first + i);
     }
-    delete[] columns_;
-    columns_ = copy;
+    columns_ = std::move(copy);
     columnCount_ = static_cast<uint32_t>(count);
     kind = compact ? kLinkTableSelectionCompact : kLinkTableSelection;
     text = linkText;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/ref_counted.h"
 #include "core/segmented_array.h"
@@ -57,7 +58,7 @@ public:
     bool SetColumns(const SegArray<LookupMatch>& matches, int32_t first, int32_t count,
                     const String& text, const String& secondText, bool compact);
 
-    const LookupMatch* Columns() const { return columns_; }
+    const LookupMatch* Columns() const { return columns_.get(); }
     uint32_t ColumnCount() const { return columnCount_; }
 
     uint32_t kind = kLinkTitleOnly;
@@ -74,6 +75,6 @@ protected:
 private:
     bool CopyColumns(const LookupMatch* from, uint32_t count);
 
-    LookupMatch* columns_ = nullptr;
+    std::unique_ptr<LookupMatch[]> columns_;
     uint32_t columnCount_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -98,7 +99,7 @@ private:
 // driver's thread; DataHandle::Read takes its offset, so there is no shared position.
 class HandleAudioData : public AudioData {
 public:
-    explicit HandleAudioData(DataHandle* handle) : handle_(handle) { handle_->AddRef(); }
+    explicit HandleAudioData(DataHandle* handle) : handle_(handle) {}
     bool IsValid() override { return handle_->IsValid(); }
     bool Read(uint64_t offset, void* destination, uint32_t count, uint32_t* got) override {
         *got = 0;
@@ -120,9 +121,9 @@ public:
     }
 
 private:
-    ~HandleAudioData() override { handle_->Release(); }
+    ~HandleAudioData() override = default;
 
-    DataHandle* handle_;
+    RefPtr<DataHandle> handle_;
     std::atomic<uint32_t> count_{1};
 };
 
@@ -136,21 +137,16 @@ int BookResource::Create(PalmDatabase* source, uint32_t codePage, uint32_t fallb
                          BookResource*& out, BookHostInterface* before,
                          BookHostInterface* after) {
     out = nullptr;
-    if (!source) return 11;
-    BookResource* r = new (std::nothrow) BookResource();
-    if (!r) {
-        delete source;
-        return 12;
-    }
+    std::unique_ptr<PalmDatabase> owned(source);
+    if (!owned) return 11;
+    auto r = RefPtr<BookResource>::Adopt(new (std::nothrow) BookResource());
+    if (!r) return 12;
     r->book_.SetHostInterfaces(before, after);
-    int rc = r->book_.Open(source, 1, codePage, fallbackCodePage);
-    if (rc != 0) {
-        // The book keeps its source only once it opened.
-        r->Release();
-        delete source;
-        return rc;
-    }
-    out = r;
+    int rc = r->book_.Open(owned.get(), 1, codePage, fallbackCodePage);
+    // The book keeps its source only once it opened.
+    if (rc != 0) return rc;
+    owned.release();
+    out = r.TakePointer();
     return 0;
 }
 
@@ -159,12 +155,11 @@ BookResource::~BookResource() {
 }
 
 DataHandle* BookResource::MakeTableHandle(uint32_t table) {
-    auto* handle = new (std::nothrow) IndexTableDataHandle(this);
+    auto handle =
+        RefPtr<IndexTableDataHandle>::Adopt(new (std::nothrow) IndexTableDataHandle(this));
     if (!handle) return nullptr;
-    AddHandle(handle);
-    if (handle->OpenInBook(book_, table)) return handle;
-    handle->Release();
-    return nullptr;
+    AddHandle(handle.Get());
+    return handle->OpenInBook(book_, table) ? handle.TakePointer() : nullptr;
 }
 
 DataHandle* BookResource::OpenHeaderTable(uint32_t field, uint32_t* id) {
@@ -277,27 +272,24 @@ bool BookResource::FindTarget(const String& path, uint32_t* five) {
 
 bool BookResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
     uint32_t kind = book_.GetKind();
-    TokenSource* ts = nullptr;
+    std::unique_ptr<TokenSource> ts;
     if (kind == 1) {
-        ts = new (std::nothrow) PlainTextTokenSource();
+        ts.reset(new (std::nothrow) PlainTextTokenSource());
     } else if (kind == 2) {
         auto* html = new (std::nothrow) HtmlTokenizer(true);
         if (html && book_.GetBookKind() >= 2) html->SetTableNeedsInline(false);
         // A table inside a cell is laid out within it, never dropped with its text.
         if (html) html->SetNoNestedTable(false);
-        ts = html;
+        ts.reset(html);
     }
     BookPageLayoutTraits* traits = nullptr;
     if (ts && layout) {
         traits = new (std::nothrow) BookPageLayoutTraits(&book_);
-        if (!traits) {
-            delete ts;
-            ts = nullptr;
-        }
+        if (!traits) ts.reset();
     }
     uint32_t type = book_.GetDocumentType();
     bool option = kind != 1 && !(type >= kInternalTypeFirst && type <= kInternalTypeLast);
-    return LayoutEngineFactory::FinishLayout(ts, &book_, traits, option, source, layout);
+    return LayoutEngineFactory::FinishLayout(ts.release(), &book_, traits, option, source, layout);
 }
 
 void BookResource::DestroyLayout(TokenSource* source, PageLayout* layout) {
@@ -305,21 +297,17 @@ void BookResource::DestroyLayout(TokenSource* source, PageLayout* layout) {
 }
 
 bool BookResource::OpenAudio(DataHandle* handle, AudioSource*& source) {
-    if (!handle) return false;
+    RefPtr<DataHandle> held = RefPtr<DataHandle>::Adopt(handle);
+    if (!held) return false;
     uint8_t magic[4] = {};
     uint32_t got = 0;
-    bool ok = handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
-    if (ok) {
-        auto* data = new (std::nothrow) HandleAudioData(handle);
-        VorbisSource* vorbis = data ? new (std::nothrow) VorbisSource(data) : nullptr;
-        if (data) data->Release();
-        if (vorbis) {
-            if (source) source->Release();
-            source = vorbis;
-        } else {
-            ok = false;
-        }
-    }
-    handle->Release();
-    return ok;
+    if (!held->Read(0, magic, 4, got) || got != 4 || std::memcmp(magic, "OggS", 4) != 0)
+        return false;
+    auto data = RefPtr<HandleAudioData>::Adopt(new (std::nothrow) HandleAudioData(held.Get()));
+    VorbisSource* vorbis = data ? new (std::nothrow) VorbisSource(data.Get()) : nullptr;
+    if (!vorbis) return false;
+    // The source made replaces the one the caller held.
+    RefPtr<AudioSource> replaced = RefPtr<AudioSource>::Adopt(source);
+    source = vorbis;
+    return true;
 }

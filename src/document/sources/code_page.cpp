@@ -57,19 +57,41 @@ uint32_t FromName(const std::string& name) {
         const char* name;
         uint32_t codePage;
     } kNames[] = {
-        {"utf-8", 65001},       {"utf8", 65001},          {"unicode-1-1-utf-8", 65001},
+        {"utf-8", CodePages::kUtf8},
+        {"utf8", CodePages::kUtf8},
+        {"unicode-1-1-utf-8", CodePages::kUtf8},
         // Latin-1 and ASCII texts are read as 1252, which holds them and what they usually
         // mean by 0x80-0x9F.
-        {"iso-8859-1", 1252},   {"iso8859-1", 1252},      {"iso_8859-1", 1252},
-        {"latin1", 1252},       {"l1", 1252},             {"us-ascii", 1252},
-        {"ascii", 1252},        {"cp1252", 1252},         {"x-cp1252", 1252},
-        {"koi8-r", 20866},      {"koi8-u", 21866},        {"shift_jis", 932},
-        {"shift-jis", 932},     {"sjis", 932},            {"x-sjis", 932},
-        {"windows-31j", 932},   {"ms_kanji", 932},        {"gb2312", 936},
-        {"gbk", 936},           {"x-gbk", 936},           {"ms936", 936},
-        {"euc-kr", 949},        {"ks_c_5601-1987", 949},  {"big5", 950},
-        {"macintosh", 10000},   {"x-mac-roman", 10000},   {"ibm866", 866},
-        {"cp866", 866},         {"cp850", 850},           {"ibm850", 850},
+        {"iso-8859-1", CodePages::kWindows1252},
+        {"iso8859-1", CodePages::kWindows1252},
+        {"iso_8859-1", CodePages::kWindows1252},
+        {"latin1", CodePages::kWindows1252},
+        {"l1", CodePages::kWindows1252},
+        {"us-ascii", CodePages::kWindows1252},
+        {"ascii", CodePages::kWindows1252},
+        {"cp1252", CodePages::kWindows1252},
+        {"x-cp1252", CodePages::kWindows1252},
+        {"koi8-r", CodePages::kKoi8R},
+        {"koi8-u", CodePages::kKoi8U},
+        {"shift_jis", CodePages::kShiftJis},
+        {"shift-jis", CodePages::kShiftJis},
+        {"sjis", CodePages::kShiftJis},
+        {"x-sjis", CodePages::kShiftJis},
+        {"windows-31j", CodePages::kShiftJis},
+        {"ms_kanji", CodePages::kShiftJis},
+        {"gb2312", CodePages::kGbk},
+        {"gbk", CodePages::kGbk},
+        {"x-gbk", CodePages::kGbk},
+        {"ms936", CodePages::kGbk},
+        {"euc-kr", CodePages::kKorean},
+        {"ks_c_5601-1987", CodePages::kKorean},
+        {"big5", CodePages::kBig5},
+        {"macintosh", CodePages::kMacRoman},
+        {"x-mac-roman", CodePages::kMacRoman},
+        {"ibm866", CodePages::kIbm866},
+        {"cp866", CodePages::kIbm866},
+        {"cp850", CodePages::kIbm850},
+        {"ibm850", CodePages::kIbm850},
     };
     for (const auto& n : kNames)
         if (name == n.name) return n.codePage;
@@ -79,13 +101,13 @@ uint32_t FromName(const std::string& name) {
     if ((std::sscanf(name.c_str(), "windows-%u%c", &number, &tail) == 1 ||
          std::sscanf(name.c_str(), "cp%u%c", &number, &tail) == 1 ||
          std::sscanf(name.c_str(), "x-cp%u%c", &number, &tail) == 1) &&
-        number >= 1250 && number <= 1258)
+        number >= CodePages::kWindowsFirst && number <= CodePages::kWindowsLast)
         return number;
     if ((std::sscanf(name.c_str(), "iso-8859-%u%c", &number, &tail) == 1 ||
          std::sscanf(name.c_str(), "iso8859-%u%c", &number, &tail) == 1 ||
          std::sscanf(name.c_str(), "iso_8859-%u%c", &number, &tail) == 1) &&
         number >= 2 && number <= 16)
-        return 28590 + number;
+        return CodePages::kLatin1 - 1 + number;
     return 0;
 }
 
@@ -166,9 +188,13 @@ bool Utf8Check::Feed(const uint8_t* b, size_t count) {
     return ok_;
 }
 
+// A request that stands over text found to be in the ANSI page.
+constexpr uint32_t kOverridesAnsi = 65020;
+
 uint32_t Choose(uint32_t detected, uint32_t requested) {
-    if (requested == CodePages::kUtf16 || detected == CodePages::kUtf16 || detected == 65001 ||
-        (detected == 1252 && requested == 65020))
+    if (requested == CodePages::kUtf16 || detected == CodePages::kUtf16 ||
+        detected == CodePages::kUtf8 ||
+        (detected == CodePages::kWindows1252 && requested == kOverridesAnsi))
         return requested;
     return detected;
 }
@@ -199,7 +225,7 @@ uint32_t Decode(char16_t* out, size_t outCap, const uint8_t* bytes, size_t count
                                       out, outCap, posMap, true);
         return n < 0 ? 0 : static_cast<uint32_t>(n);
     }
-    int32_t n = from == 1252 && count <= outCap
+    int32_t n = from == CodePages::kWindows1252 && count <= outCap
                     ? static_cast<int32_t>(Decode1252(out, bytes, count))
                     : Charset::ToUtf16(static_cast<int>(from), bytes, count, out, outCap);
     if (n < 0) return 0;

@@ -1,6 +1,7 @@
 #include "document/sources/document_loader.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "bookfiles/document_source.h"
@@ -192,10 +193,7 @@ Resource* DocumentLoader::FindCached(const Location& location) {
     for (Resource* r : cache_) {
         Location cached;
         static_cast<DbValue&>(cached).Copy(r->GetLocation());
-        if (Location::Compare(cached, location) == 0) {
-            r->AddRef();
-            return r;
-        }
+        if (Location::Compare(cached, location) == 0) return RefPtr<Resource>(r).TakePointer();
     }
     return nullptr;
 }
@@ -205,14 +203,13 @@ Resource* DocumentLoader::Open(Location& location, const Location* base, uint8_t
     if (Resource* cached = FindCached(location)) return cached;
     uint32_t kind = location.Kind();
     bool resolves = kind == Location::kRedirect || kind == Location::kDatabase;
-    Resource* resource = OpenByKind(location, base, handled);
-    if (resolves || !resource) return resource;
+    RefPtr<Resource> resource = RefPtr<Resource>::Adopt(OpenByKind(location, base, handled));
+    if (resolves || !resource) return resource.TakePointer();
     // Registered already by a nested Open (a book reached through a file link).
-    if (resource->Owner()) return resource;
+    if (resource->Owner()) return resource.TakePointer();
     try {
-        cache_.push_back(resource);
+        cache_.push_back(resource.Get());
     } catch (const std::bad_alloc&) {
-        resource->Release();
         return nullptr;
     }
     AddRecent(location);
@@ -228,7 +225,7 @@ Resource* DocumentLoader::Open(Location& location, const Location* base, uint8_t
     } else {
         resource->SetLocation(location);
     }
-    return resource;
+    return resource.TakePointer();
 }
 
 void DocumentLoader::AddRecent(const Location& location) {
@@ -296,9 +293,10 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
     path.ToWide(wide);
     bool isDatabaseFile = ExtensionOf(wide).EqualsAscii("ebase");
     int error = kMissing;
-    PalmDatabase* file = path.IsEmpty() ? nullptr
-                                        : PalmDatabase::Open(path, PalmDatabase::kOpenReadOnly,
-                                                             nullptr, nullptr, &error);
+    std::unique_ptr<PalmDatabase> file(
+        path.IsEmpty()
+            ? nullptr
+            : PalmDatabase::Open(path, PalmDatabase::kOpenReadOnly, nullptr, nullptr, &error));
     std::string utf8;
     if (!file) {
         // A table database never saved starts empty, bound to its path (saved on demand).
@@ -314,8 +312,8 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
     }
     if (file->GetType() == PalmCode("DUMP")) {
         Database* db = nullptr;
-        error = Database::OpenFile(file, db);
-        delete file;
+        error = Database::OpenFile(file.get(), db);
+        file.reset();
         if (!db) {
             Report(error, handled, &path);
             return nullptr;
@@ -327,7 +325,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
         return db;
     }
     BookResource* book = nullptr;
-    error = BookResource::Create(file, kSingleByteCodePage, kWideCodePage, book);
+    error = BookResource::Create(file.release(), kSingleByteCodePage, kWideCodePage, book);
     if (error != 0) {
         Report(error, handled, &path);
         return nullptr;
@@ -414,18 +412,15 @@ bool DocumentLoader::ResolveNamedLocation(Location& location, const String& name
 Database* DocumentLoader::OpenDatabase(Location& location) {
     uint8_t saved[2];
     SetFlags(0, 0, saved);
-    Resource* r = Open(location, nullptr, nullptr);
+    RefPtr<Resource> r = RefPtr<Resource>::Adopt(Open(location, nullptr, nullptr));
     RestoreFlags(saved);
-    if (!r) return nullptr;
-    if (r->GetKind() != 1) {
-        r->Release();
-        return nullptr;
-    }
-    return Database::FromResource(r);
+    if (!r || r->GetKind() != 1) return nullptr;
+    return Database::FromResource(r.TakePointer());
 }
 
 DataHandle* DocumentLoader::OpenLocation(Location& location, const Location* base) {
-    Resource* r = Open(location, base, nullptr);
+    // The handle holds the resource itself.
+    RefPtr<Resource> r = RefPtr<Resource>::Adopt(Open(location, base, nullptr));
     if (!r) return nullptr;
     DataHandle* handle = nullptr;
     int64_t n = -1;
@@ -439,8 +434,6 @@ DataHandle* DocumentLoader::OpenLocation(Location& location, const Location* bas
                                   location.Anchor().Length() - dollar - 1);
         handle = r->OpenDataByName(designation, base);
     }
-    // The handle holds the resource itself.
-    r->Release();
     return handle;
 }
 
@@ -496,33 +489,27 @@ Resource* DocumentLoader::OpenFileLink(Location& location, const Location* base,
         // The container's text is already encoded.
         String anchor = location.Anchor();
         if (!location.Parse(containerText, true)) return nullptr;
-        Resource* container = Open(location, base, handled);
+        RefPtr<Resource> container = RefPtr<Resource>::Adopt(Open(location, base, handled));
         if (!container) return nullptr;
         location.SetAnchor(anchor);
-        if (anchor.Length() > 0) return container;
+        if (anchor.Length() > 0) return container.TakePointer();
         uint32_t five[5] = {};
-        if (!container->FindTarget(inner, five)) {
-            container->Release();
-            return nullptr;
-        }
+        if (!container->FindTarget(inner, five)) return nullptr;
         uint32_t kind = five[0], flag = five[1], start = five[2], end = five[3];
         if (kind == 2 || kind == 3) {
             bool repeat = false;
             Location page;
             page.CopyFrom(location);
-            if (!page.ParseInContainer(full, static_cast<uint32_t>(at))) {
-                container->Release();
-                return nullptr;
-            }
+            if (!page.ParseInContainer(full, static_cast<uint32_t>(at))) return nullptr;
             bool redirected = false;
             int error = 0;
-            Resource* served = ScriptPages::ServeScriptPage(container, page, kind, start, end,
-                                                           redirected, error);
+            Resource* served = ScriptPages::ServeScriptPage(container.Get(), page, kind, start, end,
+                                                            redirected, error);
+            // A redirect serves nothing: the loop opens where it points.
             repeat = redirected && !served;
-            container->Release();
+            container.Reset();
             location.CopyFrom(page);
             if (!repeat) return served;
-            if (served) served->Release();
             continue;
         }
         if (kind < 32) {
@@ -534,7 +521,7 @@ Resource* DocumentLoader::OpenFileLink(Location& location, const Location* base,
             object.AssignSub(inner, 0, inner.IndexOf(u'?'));
             location.SetEoAnchor(object);
         }
-        return container;
+        return container.TakePointer();
     }
     return nullptr;
 }
@@ -558,10 +545,8 @@ bool DocumentLoader::IsFileInUse(const Text& path, bool includeIdle) {
 
 AnnotationFile* DocumentLoader::FindAnnotationFile(const std::string& bookPath) {
     for (AnnotationFile* f : sideFiles_)
-        if (SameUtf8PathNoCase(f->BookPath(), bookPath)) {
-            f->AddRef();
-            return f;
-        }
+        if (SameUtf8PathNoCase(f->BookPath(), bookPath))
+            return RefPtr<AnnotationFile>(f).TakePointer();
     return nullptr;
 }
 
@@ -578,15 +563,13 @@ bool DocumentLoader::RegisterAnnotationFile(AnnotationFile* file, Resource* /*re
 }
 
 AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownOnly) {
-    if (!resource) return nullptr;
+    RefPtr<Resource> held = RefPtr<Resource>::Adopt(resource);
+    if (!held) return nullptr;
     Text path;
     std::string utf8;
     bool named = FileNameOf(resource->GetLocation(), path) && ToUtf8(path, utf8) && !utf8.empty();
-    AnnotationFile* file = named ? FindAnnotationFile(utf8) : nullptr;
-    if (file && ownOnly && file->OwnerKind() != 1) {
-        file->Release();
-        file = nullptr;
-    }
+    auto file = RefPtr<AnnotationFile>::Adopt(named ? FindAnnotationFile(utf8) : nullptr);
+    if (file && ownOnly && file->OwnerKind() != 1) file.Reset();
     if (named && !file) {
         std::string dbName;
         if (DocumentSource* doc = resource->GetDocument()) {
@@ -594,7 +577,7 @@ AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownO
             const uint8_t* bytes = doc->GetDatabaseNameBytes(length);
             if (bytes) dbName.assign(reinterpret_cast<const char*>(bytes), length);
         }
-        file = new (std::nothrow) AnnotationFile();
+        file = RefPtr<AnnotationFile>::Adopt(new (std::nothrow) AnnotationFile());
         // A folder that refuses the side file (read-only) still lets the reader annotate: the
         // notes are kept in memory, and the failed save is told.
         int rc = file ? file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), false, true,
@@ -603,17 +586,11 @@ AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownO
         // A version word this reader cannot use would leave the book without annotations, and
         // those made now unsaved, with no word: kept aside and told, as a damaged file is.
         if (rc == 13) rc = file->ReplaceUnusable(utf8, dbName.c_str(), dbName.size(), ownOnly);
-        if (file && rc != 0 && file->OpenInMemoryFor(utf8, dbName.c_str(), dbName.size()) != 0) {
-            file->Release();
-            file = nullptr;
-        }
-        if (file && !RegisterAnnotationFile(file, resource)) {
-            file->Release();
-            file = nullptr;
-        }
+        if (file && rc != 0 && file->OpenInMemoryFor(utf8, dbName.c_str(), dbName.size()) != 0)
+            file.Reset();
+        if (file && !RegisterAnnotationFile(file.Get(), resource)) file.Reset();
     }
-    resource->Release();
-    return file;
+    return file.TakePointer();
 }
 
 void DocumentLoader::OnAnnotationFileClosed(AnnotationFile* file) {

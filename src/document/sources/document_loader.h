@@ -38,7 +38,7 @@ public:
     // Redirects and file-link lookups repeat at most this many times.
     static constexpr uint32_t kMaxRepeats = 16;
     // The code pages of generated and unmarked text.
-    static constexpr uint32_t kSingleByteCodePage = 1252;
+    static constexpr uint32_t kSingleByteCodePage = CodePages::kWindows1252;
     static constexpr uint32_t kWideCodePage = CodePages::kUtf16;
 
     DocumentLoader();

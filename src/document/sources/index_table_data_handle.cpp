@@ -4,14 +4,12 @@
 
 namespace {
 
-// The table of header field 2, or null; the handle holds the reference.
-IndexTableDataHandle* OpenEntryTable(Resource& resource) {
+// The table of header field 2, or null.
+RefPtr<IndexTableDataHandle> OpenEntryTable(Resource& resource) {
     uint32_t id = 0;
-    IndexTableDataHandle* handle = IndexTableDataHandle::From(resource.OpenHeaderTable(2, &id));
-    if (handle && !handle->Table().IsOpen()) {
-        handle->Release();
-        return nullptr;
-    }
+    auto handle = RefPtr<IndexTableDataHandle>::Adopt(
+        IndexTableDataHandle::From(resource.OpenHeaderTable(2, &id)));
+    if (handle && !handle->Table().IsOpen()) return {};
     return handle;
 }
 
@@ -50,15 +48,14 @@ bool IndexTableDataHandle::GetData(const uint8_t*& data, uint32_t& length) {
 }
 
 IndexTableDataHandle* IndexTableDataHandle::From(DataHandle* handle) {
-    DataHandle* table = DataHandle::AsIndexTable(handle);
-    auto* result = dynamic_cast<IndexTableDataHandle*>(table);
-    if (table && !result) table->Release();
-    return result;
+    auto table = RefPtr<DataHandle>::Adopt(DataHandle::AsIndexTable(handle));
+    if (!dynamic_cast<IndexTableDataHandle*>(table.Get())) return nullptr;
+    return static_cast<IndexTableDataHandle*>(table.TakePointer());
 }
 
 bool GetEntryKeyAndLink(Resource& resource, String& key, String& linked, int32_t entry) {
     if (entry < 0) return false;
-    IndexTableDataHandle* handle = OpenEntryTable(resource);
+    RefPtr<IndexTableDataHandle> handle = OpenEntryTable(resource);
     if (!handle) return false;
     const IndexTable& table = handle->Table();
     IndexPosition position;
@@ -71,12 +68,11 @@ bool GetEntryKeyAndLink(Resource& resource, String& key, String& linked, int32_t
         if (!LinkedKey(table, position, 7, &other)) other.clear();
         ok = ToString(other, linked);
     }
-    handle->Release();
     return ok;
 }
 
 bool GetEntryTag6Text(Resource& resource, String& out, const String* key, int32_t entry) {
-    IndexTableDataHandle* handle = OpenEntryTable(resource);
+    RefPtr<IndexTableDataHandle> handle = OpenEntryTable(resource);
     if (!handle) return false;
     const IndexTable& table = handle->Table();
     IndexPosition position;
@@ -89,7 +85,5 @@ bool GetEntryTag6Text(Resource& resource, String& out, const String* key, int32_
                 table.PositionFromEntry(static_cast<uint32_t>(entry), &position);
     }
     std::u16string text;
-    bool ok = found && LinkedKey(table, position, 6, &text) && ToString(text, out);
-    handle->Release();
-    return ok;
+    return found && LinkedKey(table, position, 6, &text) && ToString(text, out);
 }

@@ -139,16 +139,14 @@ bool InteractionsPage::WriteBody(const Text& path, const InteractionSearch& sear
 
 namespace {
 
-// The interactions book's three tables as index sources, or false (what was opened released).
-bool OpenInteractionTables(Resource* book, IndexSource* tables[3]) {
+// The interactions book's three tables as index sources, or false.
+bool OpenInteractionTables(Resource* book, RefPtr<IndexSource> tables[3]) {
     const uint32_t fields[3] = {1, 3, 7};
     for (int i = 0; i < 3; ++i) {
         uint32_t id = 0;
-        tables[i] = BookIndexSource::FromHandle(book->OpenHeaderTable(fields[i], &id));
-        if (!tables[i]) {
-            for (int j = 0; j < i; ++j) tables[j]->Release();
-            return false;
-        }
+        tables[i] = RefPtr<IndexSource>::Adopt(
+            BookIndexSource::FromHandle(book->OpenHeaderTable(fields[i], &id)));
+        if (!tables[i]) return false;
     }
     return true;
 }
@@ -189,15 +187,14 @@ Resource* DocumentLoader::OpenCartPage(Location& location, uint8_t* /*handled*/)
         if (!bookLocation.Resolve(String(where.data(), static_cast<int32_t>(where.size())),
                                   nullptr))
             return nullptr;
-        Resource* book = Open(bookLocation, nullptr, nullptr);
+        RefPtr<Resource> book = RefPtr<Resource>::Adopt(Open(bookLocation, nullptr, nullptr));
         if (!book) return nullptr;
-        // From here on every way out lets the interactions book go.
-        IndexSource* tables[3] = {};
-        bool ok = OpenInteractionTables(book, tables);
         InteractionSearch search;
-        if (ok) {
-            ok = search.Lookup(tables[0], tables[1], tables[2]) == 0;
-            for (IndexSource* t : tables) t->Release();
+        bool ok = false;
+        {
+            RefPtr<IndexSource> tables[3];
+            ok = OpenInteractionTables(book.Get(), tables) &&
+                 search.Lookup(tables[0].Get(), tables[1].Get(), tables[2].Get()) == 0;
         }
         bool error = false;
         if (ok) {
@@ -209,7 +206,7 @@ Resource* DocumentLoader::OpenCartPage(Location& location, uint8_t* /*handled*/)
         writer.GetRandom().Seed(random_.Next());
         if (ok && !writer.WriteBody(path, search, title)) written = writer.TakeDatabase();
         search.Clear();
-        book->Release();
+        book.Reset();
         if (!written) return nullptr;
     }
     BookResource* page = nullptr;

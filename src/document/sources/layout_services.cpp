@@ -1,5 +1,7 @@
 #include "document/sources/layout_services.h"
 
+#include <memory>
+
 #include "database/resource.h"
 #include "document/markup/token_source.h"
 
@@ -21,36 +23,29 @@ void LayoutEngineFactory::Install(LayoutEngineFactory* factory) {
 bool LayoutEngineFactory::FinishLayout(TokenSource* made, DocumentSource* document,
                                        BookLayoutTraits* traits, bool displayOption,
                                        TokenSource*& source, PageLayout** layout) {
+    std::unique_ptr<TokenSource> ownedSource(made);
+    std::unique_ptr<BookLayoutTraits> ownedTraits(traits);
     source = nullptr;
     if (layout) *layout = nullptr;
-    if (!made) {
-        delete traits;
-        return false;
-    }
+    if (!ownedSource) return false;
     PageLayout* pl = nullptr;
     LayoutEngineFactory* factory = installed;
     if (layout) {
         pl = factory ? factory->CreatePageLayout(traits) : nullptr;
-        if (!pl) {
-            delete traits;
-            delete made;
-            return false;
-        }
+        if (!pl) return false;
+        // The page layout has the traits now.
+        ownedTraits.release();
         if (!displayOption) factory->SetPlainTextOption(pl, false);
-    } else {
-        delete traits;
     }
     made->Attach(document, 0);
     if (pl) factory->SetSource(pl, made);
-    source = made;
+    source = ownedSource.release();
     if (layout) *layout = pl;
     return true;
 }
 
 void LayoutEngineFactory::DestroyLayout(TokenSource* source, PageLayout* layout) {
     if (layout && installed) installed->DestroyPageLayout(layout);
-    if (source) {
-        source->Start(0, true);
-        delete source;
-    }
+    std::unique_ptr<TokenSource> owned(source);
+    if (owned) owned->Start(0, true);
 }

@@ -21,13 +21,9 @@ Resource* OpenQuietly(DocumentLoader* loader, Location& location) {
 
 }  // namespace
 
-EntryRecords::EntryRecords(Resource* book, DocumentLoader* loader) : book_(book), loader_(loader) {
-    if (book_) book_->AddRef();
-}
+EntryRecords::EntryRecords(Resource* book, DocumentLoader* loader) : book_(book), loader_(loader) {}
 
-EntryRecords::~EntryRecords() {
-    if (book_) book_->Release();
-}
+EntryRecords::~EntryRecords() = default;
 
 DocumentSource* EntryRecords::GetText() {
     return book_ ? book_->GetDocument() : nullptr;
@@ -43,28 +39,24 @@ Resource* EntryRecords::OpenResource(const String& name) {
 }
 
 bool EntryRecords::GetTitle(const String& name, String& out) {
-    Resource* r = OpenResource(name);
-    if (!r) return false;
-    bool ok = r->GetTitle(out) && out.Length() > 0;
-    r->Release();
-    return ok;
+    RefPtr<Resource> r = RefPtr<Resource>::Adopt(OpenResource(name));
+    return r && r->GetTitle(out) && out.Length() > 0;
 }
 
 Resource* LoaderHistoryResolver::Book(const String& book) {
     for (const Open& o : books_)
-        if (o.text == book) return o.resource;
+        if (o.text == book) return o.resource.Get();
     if (!loader_) return nullptr;
     Location location;
     if (!location.Resolve(book, nullptr)) return nullptr;
-    Resource* r = OpenQuietly(loader_, location);
+    RefPtr<Resource> r = RefPtr<Resource>::Adopt(OpenQuietly(loader_, location));
     if (!r) return nullptr;
     try {
         books_.push_back({book, r});
     } catch (const std::bad_alloc&) {
-        r->Release();
         return nullptr;
     }
-    return r;
+    return r.Get();
 }
 
 IndexSource* LoaderHistoryResolver::Table(const String& book, uint32_t table) {
@@ -82,11 +74,8 @@ IndexSource* LoaderHistoryResolver::Table(const String& book, uint32_t table) {
 
 bool LoaderHistoryResolver::Headword(const String& book, uint32_t table, uint32_t entry,
                                      String& out) {
-    IndexSource* source = Table(book, table);
-    if (!source) return false;
-    bool ok = entry < source->EntryCount() && source->Headword(entry, out);
-    source->Release();
-    return ok;
+    RefPtr<IndexSource> source = RefPtr<IndexSource>::Adopt(Table(book, table));
+    return source && entry < source->EntryCount() && source->Headword(entry, out);
 }
 
 bool LoaderHistoryResolver::ShortId(const String& book, String& out) {
@@ -98,10 +87,9 @@ bool LoaderHistoryResolver::ShortId(const String& book, String& out) {
 bool LoaderHistoryResolver::LinkText(const String& book, uint32_t table, uint32_t entry,
                                      String& out) {
     out.Release();
-    IndexSource* source = Table(book, table);
+    RefPtr<IndexSource> source = RefPtr<IndexSource>::Adopt(Table(book, table));
     if (!source) return false;
     int64_t position = entry < source->EntryCount() ? source->TextPosition(entry) : -1;
-    source->Release();
     if (position < 0) return false;
     String link = book;
     if (!link.AppendAscii("##-pos") || !link.AppendUnsigned(static_cast<uint64_t>(position), 10) ||
@@ -113,6 +101,5 @@ bool LoaderHistoryResolver::LinkText(const String& book, uint32_t table, uint32_
 }
 
 void LoaderHistoryResolver::ReleaseCursors() {
-    for (Open& o : books_) o.resource->Release();
     books_.clear();
 }

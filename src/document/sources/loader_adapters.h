@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "database/history_table.h"
+#include "database/resource.h"
 
 class DocumentLoader;
 class DocumentSource;
 class IndexSource;
-class Resource;
 
 // A book as the entry builders read it: its text, and for a name the resource it leads to.
 class EntryRecords {
@@ -31,7 +32,7 @@ public:
     bool GetTitle(const String& name, String& out);
 
 private:
-    Resource* book_;
+    RefPtr<Resource> book_;
     DocumentLoader* loader_;
 };
 
@@ -58,7 +59,7 @@ private:
 
     struct Open {
         String text;
-        Resource* resource;
+        RefPtr<Resource> resource;
     };
     DocumentLoader* loader_;
     std::vector<Open> books_;

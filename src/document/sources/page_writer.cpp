@@ -42,7 +42,7 @@ PageWriter::~PageWriter() {
 }
 
 uint32_t PageWriter::TextPosition() const {
-    uint32_t charSize = codePage_ == 65001 ? 1 : 2;
+    uint32_t charSize = codePage_ == CodePages::kUtf8 ? 1 : 2;
     return fullRecords_ * (kRecordBytes / charSize) + recordUsed_ / charSize;
 }
 
@@ -52,13 +52,13 @@ int PageWriter::Open(const Text& path, uint32_t titleBytes, uint32_t codePage) {
         return 1;
     }
     int error = 0;
-    database_ = PalmDatabase::Open(path, createMode_ == 1 ? 151 : 23, "FOLV", "BOOK", &error);
+    database_.reset(PalmDatabase::Open(path, createMode_ == 1 ? 151 : 23, "FOLV", "BOOK", &error));
     if (!database_) {
         failed_ = true;
         return 1;
     }
     codePage_ = codePage;
-    if (codePage == 65001) {
+    if (codePage == CodePages::kUtf8) {
         recordAllocation_ = kRecordBytes + 6;
         charsPerRecord_ = kRecordBytes;
     }
@@ -76,7 +76,7 @@ int PageWriter::Open(const Text& path, uint32_t titleBytes, uint32_t codePage) {
 
 bool PageWriter::CloseRecord(bool last) {
     uint32_t size = recordUsed_;
-    if (codePage_ == 65001) {
+    if (codePage_ == CodePages::kUtf8) {
         // Every record ends with its trailing entry: the bytes of a character that goes on in
         // the next record, then their count; tail_ holds them.
         uint8_t count = static_cast<uint8_t>(tail_.size());
@@ -113,7 +113,7 @@ void PageWriter::WriteRaw(const uint8_t* bytes, uint32_t count) {
         recordUsed_ += room;
         bytes += room;
         count -= room;
-        if (codePage_ == 65001) {
+        if (codePage_ == CodePages::kUtf8) {
             // The last character's first byte lies at most 6 bytes back.
             uint8_t last[6] = {};
             uint32_t got = 0;
@@ -136,7 +136,7 @@ void PageWriter::WriteChars(const char16_t* chars, uint32_t count) {
     if (!chars || count == 0 || failed_) return;
     std::vector<uint8_t> bytes;
     try {
-        if (codePage_ == 65001) {
+        if (codePage_ == CodePages::kUtf8) {
             bytes.resize(static_cast<size_t>(count) * 3);
             int32_t n = Utf8::EncodeFromUtf16(chars, count, bytes.data(), bytes.size());
             if (n < 0) {
@@ -283,7 +283,7 @@ bool PageWriter::Finish(uint32_t type, uint32_t uniqueId, const char16_t* title,
     if (!failed_ && !CloseRecord(true)) failed_ = true;
 
     // A link is patched only inside its own placeholder, and only when both ends are known.
-    uint32_t charSize = codePage_ == 65001 ? 1 : 2;
+    uint32_t charSize = codePage_ == CodePages::kUtf8 ? 1 : 2;
     for (const Fixup& f : fixups_) {
         if (failed_) break;
         if (f.position == kUnknown || f.target == kUnknown || f.target > 99999999u ||
@@ -341,17 +341,14 @@ bool PageWriter::Finish(uint32_t type, uint32_t uniqueId, const char16_t* title,
 }
 
 PalmDatabase* PageWriter::TakeDatabase() {
-    PalmDatabase* db = failed_ ? nullptr : database_;
-    if (db) database_ = nullptr;
-    return db;
+    return failed_ ? nullptr : database_.release();
 }
 
 void PageWriter::Abort() {
     failed_ = true;
     if (!database_) return;
     database_->Destroy();
-    delete database_;
-    database_ = nullptr;
+    database_.reset();
     record_ = 0;
     recordCapacity_ = 0;
 }

@@ -13,12 +13,13 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
+#include "bookfiles/palm_database.h"
 #include "core/code_pages.h"
 #include "core/random.h"
 
-class PalmDatabase;
 class String;
 class Text;
 
@@ -81,7 +82,7 @@ private:
     void WriteNumber(uint32_t value);
 
     bool failed_ = false;
-    PalmDatabase* database_ = nullptr;
+    std::unique_ptr<PalmDatabase> database_;
     uint32_t record_ = 0;  // the current text record; 0 for none
     uint32_t recordCapacity_ = 0;
     uint32_t recordUsed_ = 0;

@@ -318,18 +318,13 @@ int ScriptPageHost::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
 
 // ---------------------------------------------------------------- ScriptPageResource
 
-ScriptPageResource::ScriptPageResource(GeneratedPage* page, Resource* container)
-    : page_(page), container_(container) {
-    if (container_) container_->AddRef();
-}
+ScriptPageResource::ScriptPageResource(std::unique_ptr<GeneratedPage> page, Resource* container)
+    : page_(std::move(page)), container_(container) {}
 
-ScriptPageResource::~ScriptPageResource() {
-    delete page_;
-    if (container_) container_->Release();
-}
+ScriptPageResource::~ScriptPageResource() = default;
 
 DocumentSource* ScriptPageResource::GetDocument() {
-    return page_;
+    return page_.get();
 }
 
 bool ScriptPageResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
@@ -338,7 +333,7 @@ bool ScriptPageResource::CreateLayout(TokenSource*& source, PageLayout** layout)
         tokenizer->SetTableNeedsInline(false);
         tokenizer->SetNoNestedTable(false);
     }
-    return LayoutEngineFactory::FinishLayout(tokenizer, page_, nullptr, true, source, layout);
+    return LayoutEngineFactory::FinishLayout(tokenizer, page_.get(), nullptr, true, source, layout);
 }
 
 void ScriptPageResource::DestroyLayout(TokenSource* source, PageLayout* layout) {
@@ -443,18 +438,14 @@ Resource* ScriptPages::ServeScriptPage(Resource* container, Location& location,
         }
         break;
     }
-    GeneratedPage* page = GeneratedPage::Create();
+    std::unique_ptr<GeneratedPage> page(GeneratedPage::Create());
     OutputProducer* producer = page ? new (std::nothrow) OutputProducer(host.Output()) : nullptr;
     if (!producer) {
-        delete page;
         error = ScriptErrors::kOutOfMemory;
         return nullptr;
     }
     page->Attach(producer, source, true);
-    auto* resource = new (std::nothrow) ScriptPageResource(page, container);
-    if (!resource) {
-        delete page;
-        error = ScriptErrors::kOutOfMemory;
-    }
+    auto* resource = new (std::nothrow) ScriptPageResource(std::move(page), container);
+    if (!resource) error = ScriptErrors::kOutOfMemory;
     return resource;
 }

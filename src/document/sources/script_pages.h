@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,7 +86,7 @@ private:
 // The resource of a served page: its generated page over the document it came from.
 class ScriptPageResource : public Resource {
 public:
-    ScriptPageResource(GeneratedPage* page, Resource* container);
+    ScriptPageResource(std::unique_ptr<GeneratedPage> page, Resource* container);
     bool IsBinary() override { return false; }
     DataHandle* OpenDataByIndex(int32_t, const DbValue*) override { return nullptr; }
     DocumentSource* GetDocument() override;
@@ -97,8 +98,8 @@ protected:
     ~ScriptPageResource() override;
 
 private:
-    GeneratedPage* page_;
-    Resource* container_;
+    std::unique_ptr<GeneratedPage> page_;
+    RefPtr<Resource> container_;
 };
 
 namespace ScriptPages {

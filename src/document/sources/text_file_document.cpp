@@ -28,7 +28,10 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
                             uint32_t requestedCodePage, bool ownsFile, uint32_t start,
                             uint32_t length) {
     file_ = file;
-    ownsFile_ = ownsFile;
+    if (ownedFile_.get() != file)
+        ownedFile_.reset(ownsFile ? file : nullptr);
+    else if (!ownsFile)
+        (void)ownedFile_.release();  // the caller keeps it from now on
     start_ = start;
     int64_t fileSize = file ? file->Size() : -1;
     uint32_t size = fileSize < 0 ? 0 : fileSize > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(fileSize);
@@ -39,7 +42,7 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
     uint8_t mark[3] = {0, 0, 0};
     if (byteLength_ >= 2 && ReadBytes(start_, mark, byteLength_ >= 3 ? 3 : 2)) {
         if (byteLength_ >= 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
-            sourceCodePage_ = 65001;
+            sourceCodePage_ = CodePages::kUtf8;
             start_ += 3;
             byteLength_ -= 3;
         } else if (mark[0] == 0xFF && mark[1] == 0xFE) {
@@ -75,9 +78,8 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
 
 void TextFileDocument::Close() {
     pages_.clear();
-    if (ownsFile_ && file_) delete file_;
+    ownedFile_.reset();
     file_ = nullptr;
-    ownsFile_ = false;
 }
 
 bool TextFileDocument::ReadBytes(uint32_t offset, uint8_t* buffer, uint32_t n) {
@@ -176,7 +178,7 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
         return true;
     }
     uint32_t pageStart = position & ~(pageSize_ - 1);
-    bool utf8 = sourceCodePage_ == 65001;
+    bool utf8 = sourceCodePage_ == CodePages::kUtf8;
     uint32_t extra = utf8 ? 3 : doubleByte_ ? 1 : 0;
     uint32_t count = std::min<uint32_t>(pageSize_ + extra, units - pageStart);
     uint32_t unitBytes = sourceCodePage_ == CodePages::kUtf16 ? 2 : 1;

@@ -8,9 +8,8 @@
 
 #include "bookfiles/document_source.h"
 #include "core/code_pages.h"
+#include "core/file.h"
 #include "core/string.h"
-
-class File;
 
 class TextFileDocument : public DocumentSource {
 public:
@@ -76,11 +75,11 @@ private:
     size_t lastFound_ = 0;  // the page LivePageAt found last
     uint32_t pageSize_ = kPageSize;
     uint32_t mode_ = 1;
-    bool ownsFile_ = false;
+    std::unique_ptr<File> ownedFile_;  // file_ when the document owns it
     File* file_ = nullptr;
     uint32_t start_ = 0;
     uint32_t byteLength_ = 0;
-    uint32_t sourceCodePage_ = 1252;
+    uint32_t sourceCodePage_ = CodePages::kWindows1252;
     bool bigEndian_ = false;
     uint32_t outputCodePage_ = CodePages::kUtf16;
     uint16_t nextPageId_ = 1;

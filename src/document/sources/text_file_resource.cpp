@@ -30,7 +30,7 @@ uint32_t UnmarkedCodePage(File* file, bool html, uint32_t codePage) {
     }
     CodePage::Utf8Check check;
     while (n > 0 && check.Feed(block.get(), n)) n = file->Read(block.get(), kBlock);
-    return check.IsUtf8() ? 65001 : codePage;
+    return check.IsUtf8() ? CodePages::kUtf8 : codePage;
 }
 
 }  // namespace
@@ -39,17 +39,11 @@ TextFileResource* TextFileResource::Create(const Location& location, uint32_t co
                                            uint32_t codePage, uint32_t requestedCodePage) {
     Text path;
     if (!location.ToFileName(path)) return nullptr;
-    File* file = new (std::nothrow) File(path, File::kOpenForReading);
-    if (!file) return nullptr;
-    if (!file->IsOpen()) {
-        delete file;
-        return nullptr;
-    }
-    TextFileResource* r = new (std::nothrow) TextFileResource(file, contentKind);
-    if (!r) {
-        delete file;
-        return nullptr;
-    }
+    std::unique_ptr<File> opened(new (std::nothrow) File(path, File::kOpenForReading));
+    if (!opened || !opened->IsOpen()) return nullptr;
+    File* file = opened.get();
+    TextFileResource* r = new (std::nothrow) TextFileResource(std::move(opened), contentKind);
+    if (!r) return nullptr;
     // The title is the file's own name.
     String full, name;
     location.ToString(full, false);
@@ -59,7 +53,8 @@ TextFileResource* TextFileResource::Create(const Location& location, uint32_t co
     r->key_ = FileKey(full, file->Size());
     uint32_t length = contentKind == kPictureOrSound ? 0 : 0xFFFFFFFFu;
     // Only the single-byte default is a guess; a code page asked for is kept.
-    if (length && codePage == 1252) codePage = UnmarkedCodePage(file, contentKind == kHtml, codePage);
+    if (length && codePage == CodePages::kWindows1252)
+        codePage = UnmarkedCodePage(file, contentKind == kHtml, codePage);
     r->document_.Open(file, name, codePage, requestedCodePage, false, 0, length);
     r->document_.SetMode(contentKind == kHtml ? 2 : 1);
     return r;
@@ -67,7 +62,6 @@ TextFileResource* TextFileResource::Create(const Location& location, uint32_t co
 
 TextFileResource::~TextFileResource() {
     document_.Close();
-    delete file_;
 }
 
 DataHandle* TextFileResource::OpenDataByName(const String& /*name*/, const DbValue* base) {
@@ -76,13 +70,11 @@ DataHandle* TextFileResource::OpenDataByName(const String& /*name*/, const DbVal
 
 DataHandle* TextFileResource::OpenDataByIndex(int32_t /*index*/, const DbValue* /*base*/) {
     if (kind_ != kPictureOrSound) return nullptr;
-    if (!handles_.empty()) {
-        handles_.front()->AddRef();
-        return handles_.front();
-    }
+    if (!handles_.empty()) return RefPtr<DataHandle>(handles_.front()).TakePointer();
     int64_t size = file_->Size();
     if (size < 0 || size > 0xFFFFFFFFll) return nullptr;
-    DataHandle* h = new (std::nothrow) FileDataHandle(this, file_, 0, static_cast<uint32_t>(size));
+    DataHandle* h =
+        new (std::nothrow) FileDataHandle(this, file_.get(), 0, static_cast<uint32_t>(size));
     if (!h) return nullptr;
     AddHandle(h);
     return h;

@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "core/file.h"
 #include "database/resource.h"
 #include "document/sources/text_file_document.h"
 
-class File;
 class Location;
 
 class TextFileResource : public Resource {
@@ -36,10 +37,11 @@ protected:
     ~TextFileResource() override;
 
 private:
-    TextFileResource(File* file, uint32_t kind) : file_(file), kind_(kind) {}
+    TextFileResource(std::unique_ptr<File> file, uint32_t kind)
+        : file_(std::move(file)), kind_(kind) {}
 
     TextFileDocument document_;
-    File* file_;
+    std::unique_ptr<File> file_;
     uint32_t kind_;
     // The file's key for its saved page states and side file (see FileKey).
     uint32_t key_ = 1;

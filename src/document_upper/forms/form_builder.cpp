@@ -132,8 +132,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
         if (e->id != p || !e->control || e->owned) continue;
         // Laid out again: the same element keeps its control and what the user left in it.
         source.SkipElement();
-        e->control->AddRef();
-        return e->control;
+        return RefPtr<FormControl>(e->control).TakePointer();
     }
     bool isEnd = false, isEmpty = false;
     uint32_t tag = source.GetTag(isEnd, isEmpty);
@@ -155,7 +154,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
     source.GetAttributeText(kAttrOnClick, onClick);
     source.GetAttributeText(kAttrOnLoad, onLoad);
 
-    FormControl* control = nullptr;
+    RefPtr<FormControl> control;
     bool hidden = false;
     if (tag == kTagInput) {
         String typeText;
@@ -187,7 +186,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
                 String restrict;
                 if (source.GetAttributeText(kAttrInputRestrict, restrict))
                     t->SetInputMode(restrict);
-                control = t;
+                control = RefPtr<FormControl>::Adopt(t);
                 break;
             }
             case kCheckBox:
@@ -198,7 +197,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
                 if (Has(source, kAttrChecked)) c->SetState(CheckBoxControl::kChecked);
                 c->SetValueText(value);
                 c->SetRadio(type == kRadio);
-                control = c;
+                control = RefPtr<FormControl>::Adopt(c);
                 break;
             }
             case kSubmit:
@@ -218,7 +217,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
                 b->SetFrameColours(face, Color::kNone);
                 b->SetTextColour(text);
                 b->SetEnabled(true);
-                control = b;
+                control = RefPtr<FormControl>::Adopt(b);
                 break;
             }
             case kHidden: {
@@ -226,7 +225,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
                     IndexFieldControl(formList_ ? formList_->OwnerResource() : nullptr);
                 if (!h) return nullptr;
                 h->SetSource(value);
-                control = h;
+                control = RefPtr<FormControl>::Adopt(h);
                 hidden = true;
                 break;
             }
@@ -234,7 +233,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
                 return nullptr;
         }
     } else if (tag == kTagSelect) {
-        control = BuildSelect(source);
+        control = RefPtr<FormControl>::Adopt(BuildSelect(source));
         if (!control) return nullptr;
     } else {
         if (tag != kTagLabel) source.SkipElement();
@@ -244,20 +243,14 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
     bool ok = (onChange.IsEmpty() || control->SetHandler(kFormEventChange, onChange)) &&
               (onClick.IsEmpty() || control->SetHandler(kFormEventClick, onClick)) &&
               (onLoad.IsEmpty() || control->SetHandler(kFormEventLoad, onLoad));
-    if (!ok) {
-        control->Release();
-        return nullptr;
-    }
+    if (!ok) return nullptr;
     control->SetStyle(style3);
     control->SetScriptAccess(scriptAccess ? 1 : 0);
     control->SetFormIndex(formIndex);
     if (readOnly) control->SetReadOnly(true);
-    if (!hidden) PlaceUnder(control, controlParent_);
-    if (!AddControl(control, name, p, false)) {
-        control->Release();
-        return nullptr;
-    }
-    return control;
+    if (!hidden) PlaceUnder(control.Get(), controlParent_);
+    if (!AddControl(control.Get(), name, p, false)) return nullptr;
+    return control.TakePointer();
 }
 
 FormControl* Form::BuildSelect(TokenSource& source) {
@@ -265,9 +258,9 @@ FormControl* Form::BuildSelect(TokenSource& source) {
     if (!spec.Read(source)) return nullptr;
     FormListOwner* owner = formList_ ? formList_->Owner() : nullptr;
     IconHost icons = formList_ ? formList_->UiContext() : IconHost{};
-    auto* select =
-        new (std::nothrow) SelectControl(layoutContext_, owner ? owner->Paths() : nullptr,
-                                         formList_ ? formList_->GetOwnerContext() : nullptr, icons);
+    auto select = RefPtr<SelectControl>::Adopt(new (std::nothrow) SelectControl(
+        layoutContext_, owner ? owner->Paths() : nullptr,
+        formList_ ? formList_->GetOwnerContext() : nullptr, icons));
     if (!select) return nullptr;
     select->SetRows(static_cast<int32_t>(spec.rows));
     if (spec.hasWidth) select->SetColumns(static_cast<int32_t>(spec.width));
@@ -275,12 +268,9 @@ FormControl* Form::BuildSelect(TokenSource& source) {
     select->SetQuery(spec.query);
     for (int32_t i = 0; i < spec.options.Count(); ++i) {
         const SelectSpec::Option& o = spec.options[i];
-        if (!select->AddOption(o.label, o.value)) {
-            select->Release();
-            return nullptr;
-        }
+        if (!select->AddOption(o.label, o.value)) return nullptr;
     }
     if (spec.selected < spec.options.Count())
         select->SelectOption(static_cast<uint32_t>(spec.selected), true);
-    return select;
+    return select.TakePointer();
 }

@@ -35,30 +35,25 @@ Form* FormList::At(int32_t i) const {
 }
 
 void FormList::OpenFormsTable(Resource* ownerResource) {
-    if (formsTable_) formsTable_->Release();
-    formsTable_ = nullptr;
-    if (ownerResource) ownerResource->AddRef();
-    if (ownerResource_) ownerResource_->Release();
-    ownerResource_ = ownerResource;
+    formsTable_.Reset();
+    ownerResource_.Assign(ownerResource);
     if (!ownerResource_) return;
     DataHandle* handle = ownerResource_->OpenDataByName(String(u"special_table=forms"), nullptr);
-    formsTable_ = handle ? IndexTableDataHandle::From(handle) : nullptr;
+    formsTable_ =
+        RefPtr<IndexTableDataHandle>::Adopt(handle ? IndexTableDataHandle::From(handle) : nullptr);
 }
 
 void FormList::DestroyAt(int32_t i) {
-    Form* form = forms_.Get(i)->form;
+    std::unique_ptr<Form> form(forms_.Get(i)->form);
     forms_.Remove(i, 1);
-    delete form;
 }
 
 void FormList::Clear(uint32_t documentKey) {
     if (documentKey == 0) {
         // From the end: a form's going may run nothing of ours, but keep indexes stable anyway.
         while (forms_.Count() > 0) DestroyAt(forms_.Count() - 1);
-        if (formsTable_) formsTable_->Release();
-        formsTable_ = nullptr;
-        if (ownerResource_) ownerResource_->Release();
-        ownerResource_ = nullptr;
+        formsTable_.Reset();
+        ownerResource_.Reset();
         return;
     }
     for (int32_t i = forms_.Count() - 1; i >= 0; --i) {
@@ -78,16 +73,13 @@ int32_t FormList::FindByName(const String& name) const {
     return -1;
 }
 
-Form* FormList::Append(Form* form) {
+Form* FormList::Append(std::unique_ptr<Form> form) {
     FormSlot slot;
-    slot.form = form;
+    slot.form = form.get();
     slot.serial = nextSerial_;
-    if (forms_.Count() >= kMaxForms || forms_.Append(slot) < 0) {
-        delete form;
-        return nullptr;
-    }
+    if (forms_.Count() >= kMaxForms || forms_.Append(slot) < 0) return nullptr;
     form->SetSerial(nextSerial_++);
-    return form;
+    return form.release();
 }
 
 Form* FormList::GetOrCreateForm(const String& name, TokenSource& source, uint32_t position,
@@ -98,13 +90,10 @@ Form* FormList::GetOrCreateForm(const String& name, TokenSource& source, uint32_
         if (form->DocumentKey() == -1) form->SetDocumentKey(documentKey);
         return form;
     }
-    Form* form = new (std::nothrow) Form;
+    std::unique_ptr<Form> made(new (std::nothrow) Form);
+    if (!made || !made->SetName(this, name) || !made->InitFromTag(source, position)) return nullptr;
+    Form* form = Append(std::move(made));
     if (!form) return nullptr;
-    if (!form->SetName(this, name) || !form->InitFromTag(source, position)) {
-        delete form;
-        return nullptr;
-    }
-    if (!Append(form)) return nullptr;
     form->SetDocumentKey(documentKey);
     TakeSavedState(*form);
     return form;
@@ -149,13 +138,11 @@ Form* FormList::CreateFromEntry(const IndexPosition& entry, bool followLink) {
     if (!key.AssignChars(keyText.data(), static_cast<int32_t>(keyText.size()))) return nullptr;
     int32_t i = FindByName(key);
     if (i >= 0) return forms_.Get(i)->form;
-    Form* form = new (std::nothrow) Form;
-    if (!form) return nullptr;
-    if (!form->InitFromEntry(table, at, reader) || !form->SetName(this, key)) {
-        delete form;
+    std::unique_ptr<Form> made(new (std::nothrow) Form);
+    if (!made || !made->InitFromEntry(table, at, reader) || !made->SetName(this, key))
         return nullptr;
-    }
-    if (!Append(form)) return nullptr;
+    Form* form = Append(std::move(made));
+    if (!form) return nullptr;
     TakeSavedState(*form);
     return form;
 }
@@ -169,22 +156,18 @@ FormControl* FormList::AddTableControl(Form& form, const String& fieldName, int3
         if (!key.AppendChar(u'.') || !key.Append(fieldName) || !LookupEntry(key, entry))
             return nullptr;
     }
-    auto* control = new (std::nothrow) IndexFieldControl(ownerResource_);
+    auto control = RefPtr<IndexFieldControl>::Adopt(new (std::nothrow)
+                                                        IndexFieldControl(ownerResource_.Get()));
     if (!control) return nullptr;
     if (fromEntry) {
-        if (!control->LoadFromEntry(&formsTable_->Table(), entry)) {
-            control->Release();
-            return nullptr;
-        }
+        if (!control->LoadFromEntry(&formsTable_->Table(), entry)) return nullptr;
     } else {
         control->SetFieldType(controlType);
     }
     int32_t useId = id == -1 ? control->Id() : id;
-    if (!form.AddControl(control, fieldName, useId, true)) {
-        control->Release();
-        return nullptr;
-    }
-    return control;
+    if (!form.AddControl(control.Get(), fieldName, useId, true)) return nullptr;
+    // The form holds the new control's first reference from here.
+    return control.TakePointer();
 }
 
 FormControl* FormList::CreateTableControl(Form& form, const String& fieldName, int32_t id) {

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/byte_stream.h"
+#include "core/ref_counted.h"
 #include "core/segmented_array.h"
 #include "core/string.h"
 #include "media/image/icon_image.h"
@@ -71,8 +72,8 @@ public:
 
     // Keeps the page's resource and opens its "special_table=forms" table (none: null).
     void OpenFormsTable(Resource* ownerResource);
-    Resource* OwnerResource() const { return ownerResource_; }
-    const IndexTableDataHandle* FormsTable() const { return formsTable_; }
+    Resource* OwnerResource() const { return ownerResource_.Get(); }
+    const IndexTableDataHandle* FormsTable() const { return formsTable_.Get(); }
     // documentKey 0 destroys every form and forgets the resource and table; any other key
     // destroys that document's forms except the persistent ones.
     void Clear(uint32_t documentKey);
@@ -110,7 +111,8 @@ private:
         Form* form = nullptr;
         uint32_t serial = 0;
     };
-    Form* Append(Form* form);
+    // The list takes the form; null (and the form freed) when it is full.
+    Form* Append(std::unique_ptr<Form> form);
     void DestroyAt(int32_t i);
     bool LookupEntry(const String& key, IndexPosition& out) const;
     FormControl* AddTableControl(Form& form, const String& fieldName, int32_t id,
@@ -122,7 +124,7 @@ private:
     SortedRecordDatabase* formDataStore_ = nullptr;
     IconHost uiContext_;
     FormListOwner* owner_ = nullptr;
-    Resource* ownerResource_ = nullptr;
-    IndexTableDataHandle* formsTable_ = nullptr;
+    RefPtr<Resource> ownerResource_;
+    RefPtr<IndexTableDataHandle> formsTable_;
     ScriptHeap* heap_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -124,7 +125,7 @@ void Frame::OnFrameRemoved(FrameEntry& /*entry*/, Node* child, bool /*isFrameset
 }
 
 void Frame::DeleteChild(Node* child) {
-    delete child;
+    std::unique_ptr<Node> owned(child);
 }
 
 void Frame::Relayout() {

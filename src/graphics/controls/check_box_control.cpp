@@ -20,7 +20,9 @@ int32_t Len(const char16_t* s) {
 }  // namespace
 
 CheckBoxControl::CheckBoxControl(const IconHost& icons)
-    : button_(new ButtonControl(nullptr)), iconModule_(icons.module), iconDpi_(icons.dpi) {
+    : button_(RefPtr<ButtonControl>::Adopt(new ButtonControl(nullptr))),
+      iconModule_(icons.module),
+      iconDpi_(icons.dpi) {
     LoadIcons(kIconUnchecked);
     button_->SetListener(this);
     button_->SetParent(this);
@@ -31,7 +33,7 @@ CheckBoxControl::~CheckBoxControl() {
     button_->SetListener(nullptr);
     button_->Detach();
     // A button still running its own click keeps itself alive until that returns.
-    button_->Release();
+    button_.Reset();
     DetachFromForm();
 }
 

@@ -34,7 +34,7 @@ public:
     void SetRadio(bool radio);
     bool IsRadio() const { return radio_; }
     const String& ValueText() const { return value_; }
-    ButtonControl* Button() const { return button_; }
+    ButtonControl* Button() const { return button_.Get(); }
 
     // State names: "checked" 0, "unchecked" 1 (also the empty text), anything else 2.
     static uint32_t ParseState(const String& text);
@@ -86,7 +86,7 @@ private:
     void LoadIcons(uint16_t first);
     void ShowStateIcons();
 
-    ButtonControl* button_;
+    RefPtr<ButtonControl> button_;
     std::shared_ptr<const IconImage> icons_[4];  // 226 to 229, or the radio's 237 to 240
     HMODULE iconModule_ = nullptr;
     int iconDpi_ = 96;

@@ -8,9 +8,8 @@ using namespace ScriptNames::Ids;
 
 FormControl::~FormControl() {
     // Script values that referred to this control now refer to the one that replaced it.
-    ScriptHeap::ReplaceObject(heap_, this, successor_);
-    if (successor_) successor_->Release();
-    successor_ = nullptr;
+    ScriptHeap::ReplaceObject(heap_, this, successor_.Get());
+    successor_.Reset();
     handlers_.Destroy();
     DetachFromForm();
 }
@@ -113,9 +112,7 @@ void FormControl::ApplyStyle(GraphicsContext* gc) const {
 
 void FormControl::SetSuccessor(FormControl* successor) {
     if (successor == this) return;
-    if (successor) successor->AddRef();
-    if (successor_) successor_->Release();
-    successor_ = successor;
+    successor_.Assign(successor);
 }
 
 int FormControl::ResolveWithForm(int* err, const ScriptName& name, ScriptMemberRef* ref,

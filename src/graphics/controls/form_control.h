@@ -160,7 +160,7 @@ private:
     int32_t formIndex_ = -1;
     SegArray<HandlerEntry, 2> handlers_;
     ScriptHeap* heap_ = nullptr;
-    FormControl* successor_ = nullptr;
+    RefPtr<FormControl> successor_;
     uint8_t fontFace_ = 1;
     int8_t fontSize_ = -12;  // until the page gives its style
 };
@@ -168,13 +168,12 @@ private:
 // Holds a counted reference to a control across a call out that may release it.
 class KeepAlive {
 public:
-    explicit KeepAlive(FormControl* control) : control_(control) { control_->AddRef(); }
-    ~KeepAlive() { control_->Release(); }
+    explicit KeepAlive(FormControl* control) : control_(control) {}
     KeepAlive(const KeepAlive&) = delete;
     KeepAlive& operator=(const KeepAlive&) = delete;
     // True when everyone else let go: the control goes when this reference does.
     bool Orphaned() const { return control_->IsOnlyHolder(); }
 
 private:
-    FormControl* control_;
+    RefPtr<FormControl> control_;
 };

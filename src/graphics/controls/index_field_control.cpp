@@ -1,5 +1,6 @@
 #include "graphics/controls/index_field_control.h"
 
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -14,12 +15,10 @@
 
 namespace Names = ScriptNames::Ids;
 
-IndexFieldControl::IndexFieldControl(Resource* resource) : resource_(resource) {
-    if (resource_) resource_->AddRef();
-}
+IndexFieldControl::IndexFieldControl(Resource* resource) : resource_(resource) {}
 
 IndexFieldControl::~IndexFieldControl() {
-    if (resource_) resource_->Release();
+    resource_.Reset();
     DetachFromForm();
 }
 
@@ -244,14 +243,12 @@ int IndexFieldControl::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap
 }
 
 int IndexFieldControl::GetRecordSet(int* err, ScriptHeap* heap, ScriptValue* result) {
-    IndexQuery* query = nullptr;
-    int rc = SqlParser::Parse(value_, resource_, query);
+    IndexQuery* parsed = nullptr;
+    int rc = SqlParser::Parse(value_, resource_.Get(), parsed);
+    RefPtr<IndexQuery> query = RefPtr<IndexQuery>::Adopt(parsed);
     if (rc) return Done(err, rc);
-    auto* object = new (std::nothrow)
-        IndexRecordSetObject(query, RecordPosition::At(RecordPosition::kBeforeFirst));
-    query->Release();
+    std::unique_ptr<IndexRecordSetObject> object(new (std::nothrow) IndexRecordSetObject(
+        query.Get(), RecordPosition::At(RecordPosition::kBeforeFirst)));
     if (!object) return Done(err, ScriptErrors::kOutOfMemory);
-    rc = heap->NewObject(object, result);
-    if (rc) delete object;
-    return Done(err, rc);
+    return Done(err, heap->NewObject(std::move(object), result));
 }

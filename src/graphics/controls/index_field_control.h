@@ -72,5 +72,5 @@ private:
     uint8_t excluded_ = 0;
     uint32_t selectedIndex_ = 0;
     uint8_t recordSet_ = 0;
-    Resource* resource_;
+    RefPtr<Resource> resource_;
 };

@@ -73,15 +73,13 @@ SelectList::~SelectList() {
     CloseDropDown();
     list_->SetClient(nullptr);
     list_.reset();
-    if (model_) model_->Release();
-    if (resource_) resource_->Release();
+    model_.Reset();
+    resource_.Reset();
     DetachFromForm();
 }
 
 void SelectList::SetModel(RecordSet* model) {
-    if (model) model->AddRef();
-    if (model_) model_->Release();
-    model_ = model;
+    model_.Assign(model);
     list_->SetRowSource(model);
     extentValid_ = 0;
 }
@@ -89,23 +87,20 @@ void SelectList::SetModel(RecordSet* model) {
 void SelectList::UseOptions() {
     if (model_ && !recordSetMode_) return;
     recordSetMode_ = 0;
-    auto* options = new OptionList(&options_);
-    SetModel(options);
-    options->Release();
+    RefPtr<OptionList> options = RefPtr<OptionList>::Adopt(new OptionList(&options_));
+    SetModel(options.Get());
 }
 
 void SelectList::SetQueryResource(Resource* resource) {
-    if (resource) resource->AddRef();
-    if (resource_) resource_->Release();
-    resource_ = resource;
+    resource_.Assign(resource);
 }
 
 int SelectList::SetQuery(const String& text) {
-    IndexQuery* query = nullptr;
-    int rc = resource_ ? SqlParser::Parse(text, resource_, query) : kQueryUnresolved;
+    IndexQuery* parsed = nullptr;
+    int rc = resource_ ? SqlParser::Parse(text, resource_.Get(), parsed) : kQueryUnresolved;
+    RefPtr<IndexQuery> query = RefPtr<IndexQuery>::Adopt(parsed);
     if (rc == 0 && query) {
-        UseRecordSet(query, text);
-        query->Release();
+        UseRecordSet(query.Get(), text);
         return 0;
     }
     // A failed query keeps a record set already shown; otherwise the list is an empty one.
@@ -447,9 +442,7 @@ int SelectList::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, Scrip
             ScriptObject* object = model_->MakeScriptObject(position_);
             if (!object) return Done(err, ScriptErrors::kCannotGet);
             // The heap owns the object from here (it goes with its last value).
-            int rc = heap->NewObject(object, result);
-            if (rc) delete object;
-            return Done(err, rc);
+            return Done(err, heap->NewObject(std::unique_ptr<ScriptObject>(object), result));
         }
         default:
             return FormControl::GetValue(err, ref, heap, result);
@@ -481,9 +474,9 @@ int SelectList::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, Scrip
 
 SelectControl::SelectControl(DrawingSurface* surface, const AppPaths* paths, TimerList* timers,
                              const IconHost& icons)
-    : text_(new TextEntryControl(timers)),
-      button_(new ButtonControl(timers)),
-      list_(new SelectList(surface, paths, timers, icons)) {
+    : text_(RefPtr<TextEntryControl>::Adopt(new TextEntryControl(timers))),
+      button_(RefPtr<ButtonControl>::Adopt(new ButtonControl(timers))),
+      list_(RefPtr<SelectList>::Adopt(new SelectList(surface, paths, timers, icons))) {
     text_->SetFramed(false);
     text_->SetSize(1);
     int32_t border = UiMetrics::Get(paths, 44);
@@ -492,23 +485,23 @@ SelectControl::SelectControl(DrawingSurface* surface, const AppPaths* paths, Tim
     if (arrow) buttonWidth_ = arrow->Width() + 6;
     button_->SetImage(arrow, false);
     button_->SetFrameColours(kButtonGrey, Color::kNone);
-    for (FormControl* part : {static_cast<FormControl*>(text_), static_cast<FormControl*>(button_),
-                              static_cast<FormControl*>(list_)})
-        part->SetListener(this);
+    for (FormControl* part : Parts()) part->SetListener(this);
     text_->SetParent(this);
     button_->SetParent(this);
     list_->SetParent(this);
+}
+
+std::array<FormControl*, 3> SelectControl::Parts() const {
+    return {text_.Get(), button_.Get(), list_.Get()};
 }
 
 SelectControl::~SelectControl() {
     // The form reads the control's state as it lets it go: leave it while the parts still live.
     DetachFromForm();
     list_->CloseDropDown();
-    for (FormControl* part : {static_cast<FormControl*>(text_), static_cast<FormControl*>(button_),
-                              static_cast<FormControl*>(list_)}) {
+    for (FormControl* part : Parts()) {
         part->SetListener(nullptr);
         if (Node* node = part->GetNode()) node->Detach();
-        part->Release();
     }
 }
 
@@ -664,11 +657,11 @@ void SelectControl::OnFocusChanged(bool gained) {
 void SelectControl::OnControlEvent(FormControl* control, uint32_t eventId, uint32_t argument,
                                    const Rect* /*rect*/) {
     KeepAlive hold(this);
-    if (control == button_ || (control == text_ && eventId == kFormEventClick)) {
+    if (control == button_.Get() || (control == text_.Get() && eventId == kFormEventClick)) {
         OpenDropDown(true);
         return;
     }
-    if (control != list_) return;
+    if (control != list_.Get()) return;
     if (eventId == kFormEventChange) {
         ShowSelectedLabel();
         if (dropDownMode_) text_->Focus();
@@ -687,7 +680,7 @@ int SelectControl::Resolve(int* err, const ScriptName& name, ScriptMemberRef* re
     if (name.id == Names::kForm) return ResolveWithForm(err, name, ref, create);
     int rc = list_->Resolve(err, name, ref, create);
     // Reads and writes come back here, so that a write also updates the text part.
-    if (rc == 0 && ref->object == list_) ref->object = this;
+    if (rc == 0 && ref->object == list_.Get()) ref->object = this;
     return rc;
 }
 

@@ -10,6 +10,7 @@
 // the form may run scripts that release the control: callers hold a KeepAlive across them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -106,7 +107,7 @@ public:
     }
     int32_t Rows() const { return rows_; }
     ListControl* List() { return list_.get(); }
-    RecordSet* Model() const { return model_; }
+    RecordSet* Model() const { return model_.Get(); }
 
     // Drop-down.
     bool OpenDropDown(const Rect& controlRect, bool focus);
@@ -184,10 +185,10 @@ private:
     int32_t prefHeight_ = 0;
     uint8_t extentValid_ = 0;
     uint8_t recordSetMode_ = 0;
-    RecordSet* model_ = nullptr;
+    RefPtr<RecordSet> model_;
     std::unique_ptr<ListControl> list_;
     String query_;
-    Resource* resource_ = nullptr;
+    RefPtr<Resource> resource_;
     SegArray<OptionItem, 4> options_;
     NodeRef dropDown_;
     uint8_t lastFace_ = 0;
@@ -215,9 +216,9 @@ public:
     bool IsDropDownMode() const { return dropDownMode_ != 0; }
     bool OpenDropDown(bool focus);
 
-    SelectList* ListPart() const { return list_; }
-    TextEntryControl* TextPart() const { return text_; }
-    ButtonControl* ButtonPart() const { return button_; }
+    SelectList* ListPart() const { return list_.Get(); }
+    TextEntryControl* TextPart() const { return text_.Get(); }
+    ButtonControl* ButtonPart() const { return button_.Get(); }
     int32_t ButtonWidth() const { return buttonWidth_; }
 
     // Inline-object face.
@@ -282,10 +283,12 @@ public:
 private:
     void ShowSelectedLabel();
     void AfterScriptWrite();
+    // The three parts, for what is done to each alike.
+    std::array<FormControl*, 3> Parts() const;
 
-    TextEntryControl* text_;
-    ButtonControl* button_;
-    SelectList* list_;
+    RefPtr<TextEntryControl> text_;
+    RefPtr<ButtonControl> button_;
+    RefPtr<SelectList> list_;
     ShownPart shown_;
     int32_t textHeight_ = 0;
     int32_t buttonWidth_ = 0;

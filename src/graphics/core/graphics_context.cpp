@@ -70,10 +70,7 @@ GraphicsContext::~GraphicsContext() {
     display_ = nullptr;
     while (depth_ > 0) EndDraw();
     ReleaseCachedObjects(0);
-    if (backgroundBitmap_) {
-        backgroundBitmap_->Free();
-        delete backgroundBitmap_;
-    }
+    backgroundBitmap_.reset();
 }
 
 void GraphicsContext::FailPushStateAfterForTesting(int32_t n) {
@@ -782,12 +779,13 @@ void GraphicsContext::FillBackground(const Rect& r) {
 }
 
 void GraphicsContext::SetBackgroundBitmap(OffscreenBitmap* bitmap) {
-    if (backgroundBitmap_ == bitmap) return;
-    if (backgroundBitmap_) {
-        backgroundBitmap_->Free();
-        delete backgroundBitmap_;
-    }
-    backgroundBitmap_ = bitmap;
+    if (backgroundBitmap_.get() == bitmap) return;
+    backgroundBitmap_.reset(bitmap);
+}
+
+void OffscreenBitmapFree::operator()(OffscreenBitmap* bitmap) const {
+    bitmap->Free();
+    delete bitmap;
 }
 
 void GraphicsContext::FillGradient(const Rect& r, uint32_t from, uint32_t to, bool vertical) {
@@ -992,6 +990,8 @@ size_t g_keptBytes = 0;
 size_t g_keptBudget = 8u << 20;
 }  // namespace
 
+KeptPicture::KeptPicture() = default;
+
 KeptPicture::~KeptPicture() {
     Release();
 }
@@ -1010,9 +1010,8 @@ void KeptPicture::ReleaseLocked() {
         g_keptBytes -= bytes_;
     }
     if (bitmap_) DeleteObject(bitmap_);
-    delete jpeg_;
+    jpeg_.reset();
     bitmap_ = nullptr;
-    jpeg_ = nullptr;
     bytes_ = 0;
 }
 
@@ -1134,7 +1133,7 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
             keep->Release();
             keep->size_ = Size{r.width, r.height};
             keep->usesFill_ = false;
-            keep->jpeg_ = fitted.release();
+            keep->jpeg_ = std::move(fitted);
             keep->Keep(static_cast<size_t>(r.width) * static_cast<size_t>(r.height) * 3);
         }
         return ok;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/geometry.h"
 #include "core/segmented_array.h"
@@ -28,7 +29,7 @@ class Text;
 // Released with its owner; drawn on one thread.
 class KeptPicture {
 public:
-    KeptPicture() = default;
+    KeptPicture();
     ~KeptPicture();
     KeptPicture(const KeptPicture&) = delete;
     KeptPicture& operator=(const KeptPicture&) = delete;
@@ -44,7 +45,7 @@ private:
     void ReleaseLocked();
 
     HBITMAP bitmap_ = nullptr;  // a paletted picture, covering covered_ (relative to the Rect)
-    CxImage* jpeg_ = nullptr;   // a JPEG fitted to the Rect
+    std::unique_ptr<CxImage> jpeg_;  // a JPEG fitted to the Rect
     Rect covered_{};
     Size size_{};
     bool usesFill_ = false;  // its transparent colour drawn as fill_
@@ -66,6 +67,11 @@ struct OffscreenBitmap {
     // Re-selects the replaced object, deletes the bitmap and the DC, and zeroes the record.
     void Free();
     bool IsEmpty() const { return !dc || !bitmap; }
+};
+
+// Frees an off-screen bitmap a context owns, then the record.
+struct OffscreenBitmapFree {
+    void operator()(OffscreenBitmap* bitmap) const;
 };
 
 // The 3-byte font style: size (the GDI font height, negative for a character height), flags
@@ -280,7 +286,7 @@ protected:
     DisplayLink* display_ = nullptr;
     Rect visibleArea_{};
     uint32_t background_ = 0xFFFFFF;
-    OffscreenBitmap* backgroundBitmap_ = nullptr;
+    std::unique_ptr<OffscreenBitmap, OffscreenBitmapFree> backgroundBitmap_;
     bool osAtLeast5_ = false;
 
 private:

@@ -68,8 +68,7 @@ Area::~Area() {
 void Area::Reset() {
     kind = kEmpty;
     bounds = kDefaultBounds;
-    delete polygon;
-    polygon = nullptr;
+    polygon.reset();
     RectLists::Free(rects);
 }
 
@@ -86,10 +85,7 @@ void Area::SetCircle(Point centre, int32_t r) {
 
 void Area::SetPolygon(PointList* points) {
     kind = kPolygon;
-    if (points != polygon) {
-        delete polygon;
-        polygon = points;
-    }
+    if (points != polygon.get()) polygon.reset(points);
     int32_t n = polygon ? polygon->Count() : 0;
     if (n == 0) {
         shape = Rect{};
@@ -192,11 +188,9 @@ void Area::MoveFrom(Area& other) {
     secondLink.Assign(other.secondLink);
     other.link.Reset();
     other.secondLink.Reset();
-    delete polygon;
     RectLists::Free(rects);
-    polygon = other.polygon;
+    polygon = std::move(other.polygon);
     rects = other.rects;
-    other.polygon = nullptr;
     other.rects = nullptr;
 }
 
@@ -208,11 +202,10 @@ bool Area::CopyFrom(const Area& other) {
     secondLink.Assign(other.secondLink);
     shape = other.shape;
     radius = other.radius;
-    delete polygon;
-    polygon = nullptr;
+    polygon.reset();
     RectLists::Free(rects);
     if (other.polygon) {
-        polygon = new (std::nothrow) PointList();
+        polygon.reset(new (std::nothrow) PointList());
         if (!polygon || !polygon->Copy(*other.polygon)) return false;
     }
     if (other.rects) {
@@ -329,18 +322,18 @@ bool AreaArray::Reserve(int32_t n) {
     int32_t needed = (n + kPerPage - 1) / kPerPage;
     if (needed > capacity_) {
         int32_t capacity = std::max(8, needed + 4);
-        auto** table = new (std::nothrow) Area*[capacity];
+        std::unique_ptr<std::unique_ptr<Area[]>[]> table(new (std::nothrow)
+                                                             std::unique_ptr<Area[]>[capacity]);
         if (!table) return false;
-        for (int32_t i = 0; i < capacity; ++i) table[i] = i < capacity_ ? pages_[i] : nullptr;
-        delete[] pages_;
-        pages_ = table;
+        for (int32_t i = 0; i < capacity_; ++i) table[i] = std::move(pages_[i]);
+        pages_ = std::move(table);
         capacity_ = capacity;
     }
     for (int32_t page = allocated_ / kPerPage; page < needed; ++page) {
         if (pages_[page]) continue;
         if (gPageBudget == 0) return false;
         if (gPageBudget > 0) --gPageBudget;
-        pages_[page] = new (std::nothrow) Area[kPerPage];
+        pages_[page].reset(new (std::nothrow) Area[kPerPage]);
         if (!pages_[page]) return false;
         allocated_ += kPerPage;
     }
@@ -354,18 +347,14 @@ Area* AreaArray::At(int32_t i) {
 }
 
 void AreaArray::Clear() {
-    for (int32_t page = 0; page < capacity_ && pages_[page]; ++page) {
-        delete[] pages_[page];
-        pages_[page] = nullptr;
-    }
+    for (int32_t page = 0; page < capacity_ && pages_[page]; ++page) pages_[page].reset();
     used_ = 0;
     allocated_ = 0;
 }
 
 void AreaArray::Destroy() {
     Clear();
-    delete[] pages_;
-    pages_ = nullptr;
+    pages_.reset();
     capacity_ = 0;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/geometry.h"
 #include "core/ref_counted.h"
@@ -71,7 +72,7 @@ public:
     uint32_t kind = kEmpty;
     bool laidOut = true;
     Rect shape{};
-    PointList* polygon = nullptr;
+    std::unique_ptr<PointList> polygon;
     RectList* rects = nullptr;
     int32_t radius = 0;
     RefPtr<LinkTarget> link;
@@ -104,7 +105,7 @@ public:
 
 private:
     int32_t capacity_ = 0;
-    Area** pages_ = nullptr;
+    std::unique_ptr<std::unique_ptr<Area[]>[]> pages_;
     int32_t used_ = 0;
     int32_t allocated_ = 0;
 };

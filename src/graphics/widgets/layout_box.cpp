@@ -21,29 +21,21 @@ void LayoutItem::Place(Point p) {
 LayoutBox::LayoutBox(int32_t margin, int32_t spacing, bool vertical)
     : vertical_(vertical), spacing_(spacing), margin_(margin) {}
 
-LayoutBox::~LayoutBox() {
-    for (ListNode* n = head_; n;) {
-        ListNode* next = n->next;
-        delete n;
-        n = next;
-    }
-}
+LayoutBox::~LayoutBox() = default;
 
 bool LayoutBox::Add(LayoutEntry* entry, uint32_t alignment) {
-    auto* node = new (std::nothrow) ListNode{entry, alignment, nullptr};
+    std::unique_ptr<ListNode> node(new (std::nothrow) ListNode{entry, alignment, nullptr});
     if (!node) return false;
-    if (tail_)
-        tail_->next = node;
-    else
-        head_ = node;
-    tail_ = node;
+    ListNode* added = node.get();
+    (tail_ ? tail_->next : head_) = std::move(node);
+    tail_ = added;
     return true;
 }
 
 void LayoutBox::Measure() {
     // From zero each time: panels measure again on every text change.
     int32_t along = 0, across = 0;
-    for (ListNode* n = head_; n; n = n->next) {
+    for (ListNode* n = head_.get(); n; n = n->next.get()) {
         n->entry->Measure();
         Size s = *n->entry->GetSize();
         along += (vertical_ ? s.height : s.width) + spacing_;
@@ -63,7 +55,7 @@ void LayoutBox::Place(Point p) {
     int32_t cursor = (vertical_ ? p.y : p.x) + margin_;
     // An entry without an alignment of its own follows the previous one; the first starts.
     int32_t cross = start + margin_;
-    for (ListNode* n = head_; n; n = n->next) {
+    for (ListNode* n = head_.get(); n; n = n->next.get()) {
         Size s = *n->entry->GetSize();
         int32_t along = vertical_ ? s.height : s.width;
         int32_t entryAcross = vertical_ ? s.width : s.height;

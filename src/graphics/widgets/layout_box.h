@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/geometry.h"
 
@@ -51,9 +52,9 @@ private:
     struct ListNode {
         LayoutEntry* entry;
         uint32_t alignment;
-        ListNode* next;
+        std::unique_ptr<ListNode> next;
     };
-    ListNode* head_ = nullptr;
+    std::unique_ptr<ListNode> head_;
     ListNode* tail_ = nullptr;
     bool vertical_;
     int32_t spacing_;

@@ -28,19 +28,18 @@ ListControl::ListControl(const AppPaths* paths, TimerList* timers, const IconHos
 }
 
 ListControl::~ListControl() {
-    for (ButtonControl* b : {upButton_, downButton_}) {
+    for (ButtonControl* b : {upButton_.Get(), downButton_.Get()}) {
         if (!b) continue;
         b->SetListener(nullptr);
         b->Detach();
-        b->Release();
     }
-    if (source_) source_->Release();
+    upButton_.Reset();
+    downButton_.Reset();
+    source_.Reset();
 }
 
 void ListControl::SetRowSource(RecordSet* source) {
-    if (source) source->AddRef();
-    if (source_) source_->Release();
-    source_ = source;
+    source_.Assign(source);
     rows_.Clear();
     repaint_.Clear();
     currentRow_ = kNoRow;
@@ -67,7 +66,7 @@ void ListControl::SetStyle(int style) {
     commandsToParent_ = style == 0;
     keyColumn_ = style == 0 ? 8 : (style >= 3 ? 7 : 6);
     if (!scrollButtons_) {
-        for (ButtonControl* b : {upButton_, downButton_})
+        for (ButtonControl* b : {upButton_.Get(), downButton_.Get()})
             if (b) b->Show(false);
     }
 }
@@ -559,11 +558,11 @@ bool ListControl::EnsureScrollButtons() {
         buttonsFailed_ = true;
         return false;
     }
-    upButton_ = new ButtonControl(timers_);
-    downButton_ = new ButtonControl(timers_);
+    upButton_ = RefPtr<ButtonControl>::Adopt(new ButtonControl(timers_));
+    downButton_ = RefPtr<ButtonControl>::Adopt(new ButtonControl(timers_));
     upButton_->SetImage(up, false);
     downButton_->SetImage(down, false);
-    for (ButtonControl* b : {upButton_, downButton_}) {
+    for (ButtonControl* b : {upButton_.Get(), downButton_.Get()}) {
         b->SetListener(this);
         b->SetFrameColours(backgroundColour_, kGrey);
         b->SetParent(this);
@@ -594,14 +593,14 @@ void ListControl::OnControlEvent(FormControl* control, uint32_t eventId, uint32_
         repeat_ = 0;
         return;
     }
-    if (eventId != 1 || (control != upButton_ && control != downButton_)) return;
+    if (eventId != 1 || (control != upButton_.Get() && control != downButton_.Get())) return;
     // Nothing tells the list that a burst of clicks ended, so a pause does.
     uint32_t now = GetTickCount();
     if (repeat_ != 0 && now - lastClick_ > kRepeatGapMs) repeat_ = 0;
     lastClick_ = now;
     repeat_ = std::min(repeat_ + repeat_ / 8 + 1, kMaxRepeat);
     int32_t step = static_cast<int32_t>(repeat_ / 8 + 1);
-    ScrollBy(control == upButton_ ? -step : step, false);
+    ScrollBy(control == upButton_.Get() ? -step : step, false);
 }
 
 bool ListControl::CheckInvariants() const {

@@ -94,7 +94,7 @@ public:
 
     // The set is counted: the control holds a reference.
     void SetRowSource(RecordSet* source);
-    RecordSet* RowSource() const { return source_; }
+    RecordSet* RowSource() const { return source_.Get(); }
     void SetClient(ListClient* client) { client_ = client; }
     void SetStyle(int style);
     void SetListFont(const FontStyle& font) { listFont_ = font; }
@@ -153,8 +153,8 @@ public:
     const RecordPosition& TopPosition() const { return top_; }
     bool CanScrollUp() const { return canScrollUp_; }
     bool CanScrollDown() const { return canScrollDown_; }
-    ButtonControl* UpButton() const { return upButton_; }
-    ButtonControl* DownButton() const { return downButton_; }
+    ButtonControl* UpButton() const { return upButton_.Get(); }
+    ButtonControl* DownButton() const { return downButton_.Get(); }
     int32_t Margin() const { return margin_; }
     int32_t StripWidth();
     uint32_t HighlightMode() const { return highlightMode_; }
@@ -191,14 +191,14 @@ private:
     TimerList* timers_;
     IconHost iconHost_;
     Rect bounds_{};
-    RecordSet* source_ = nullptr;
+    RefPtr<RecordSet> source_;
     RecordPosition top_ = RecordPosition::At(RecordPosition::kBeforeFirst);
     RecordPosition pending_ = RecordPosition::At(RecordPosition::kAfterLast);
     SegArray<RowRecord, 4> rows_;
     PagedU32Array repaint_;
     bool shown_ = false;
-    ButtonControl* upButton_ = nullptr;
-    ButtonControl* downButton_ = nullptr;
+    RefPtr<ButtonControl> upButton_;
+    RefPtr<ButtonControl> downButton_;
     bool buttonsFailed_ = false;
     bool canScrollUp_ = false;
     bool canScrollDown_ = false;

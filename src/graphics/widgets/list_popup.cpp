@@ -54,29 +54,24 @@ uint32_t Inverse(uint32_t c) {
 
 // --- PopupRows --------------------------------------------------------------------------------
 
-PopupRows::~PopupRows() {
-    for (LinkTarget* t : targets_)
-        if (t) t->Release();
-}
+PopupRows::~PopupRows() = default;
 
 bool PopupRows::AddLinkedRow(const Row& row, LinkTarget* target) {
     if (!AddRow(row)) return false;
-    if (target) target->AddRef();
-    targets_.push_back(target);
+    targets_.emplace_back(target);
     return true;
 }
 
 LinkTarget* PopupRows::GetLinkTarget(const RecordPosition& pos) {
     if (!ValidRow(pos) || pos.value >= targets_.size()) return nullptr;
-    LinkTarget* t = targets_[pos.value];
-    if (t) t->AddRef();
-    return t;
+    return RefPtr<LinkTarget>(targets_[pos.value]).TakePointer();
 }
 
 void PopupRows::RowsReordered(const std::vector<size_t>& order) {
-    std::vector<LinkTarget*> moved;
+    std::vector<RefPtr<LinkTarget>> moved;
     moved.reserve(order.size());
-    for (size_t old : order) moved.push_back(old < targets_.size() ? targets_[old] : nullptr);
+    for (size_t old : order)
+        moved.push_back(old < targets_.size() ? targets_[old] : RefPtr<LinkTarget>());
     targets_.swap(moved);
 }
 
@@ -95,13 +90,11 @@ ListPopupList::ListPopupList(ListPopup* popup, PopupHost* owner, const AppPaths*
 ListPopupList::~ListPopupList() {
     list_->SetClient(nullptr);
     list_.reset();
-    if (rows_) rows_->Release();
+    rows_.Reset();
 }
 
 void ListPopupList::SetRowSource(PopupRows* rows) {
-    if (rows) rows->AddRef();
-    if (rows_) rows_->Release();
-    rows_ = rows;
+    rows_.Assign(rows);
     list_->SetRowSource(rows);
 }
 
@@ -162,7 +155,7 @@ Rect& ListPopupList::AdjustRect(Rect& out, const Rect& in) {
 
 void ListPopupList::OnActivate(const RecordPosition& position) {
     if (!position.IsRow() || !rows_) return;
-    LinkTarget* target = rows_->GetLinkTarget(position);
+    RefPtr<LinkTarget> target = RefPtr<LinkTarget>::Adopt(rows_->GetLinkTarget(position));
     if (!target) return;
     // Everything used after the pop-up closes is copied now: performing the link may delete it.
     uint32_t flags = popup_->Flags();
@@ -177,10 +170,9 @@ void ListPopupList::OnActivate(const RecordPosition& position) {
     if (!(flags & (ListPopup::kNoSaveOnActivate | ListPopup::kUnbounded))) popup_->SaveState();
     if (Node* p = alive.Get()) p->Show(false);
     if (owner) {
-        owner->PerformAction(target, point);
+        owner->PerformAction(target.Get(), point);
         if (!(flags & ListPopup::kUnbounded)) owner->ClearPopupState();
     }
-    target->Release();
 }
 
 // --- ListPopup --------------------------------------------------------------------------------
@@ -357,7 +349,7 @@ bool ListPopup::WriteState(ByteStream& out) {
     for (uint32_t i = 0; i < n; ++i) {
         const SortedRecordSet::Row* row = rows->RowAt(static_cast<int32_t>(i));
         RecordPosition pos = RecordPosition::At(static_cast<int32_t>(i));
-        LinkTarget* target = rows->GetLinkTarget(pos);
+        RefPtr<LinkTarget> target = RefPtr<LinkTarget>::Adopt(rows->GetLinkTarget(pos));
         String link = target ? target->text : String();
         StateWords::Put(out, static_cast<uint32_t>(row->secondNumber) << 16 | row->firstNumber);
         StateWords::Put(out, target ? target->number : kNoTarget);
@@ -368,7 +360,6 @@ bool ListPopup::WriteState(ByteStream& out) {
         PutText(out, row->first);
         PutText(out, row->second);
         PadTo4(out);
-        if (target) target->Release();
     }
     const RecordPosition& top = list_->List()->TopPosition();
     StateWords::Put(out, top.IsRow() ? top.value : 0);
@@ -400,7 +391,7 @@ bool ListPopup::RestoreState(ByteStream& in) {
     in.AlignReadPosition(4);
     uint32_t n = StateWords::Get(in);
     if (!in.Ok()) return false;
-    auto* rows = new PopupRows;
+    RefPtr<PopupRows> rows = RefPtr<PopupRows>::Adopt(new PopupRows);
     bool ok = n <= in.Remaining() / (kRowWords * 4);
     for (uint32_t i = 0; ok && i < n; ++i) {
         uint32_t numbers = StateWords::Get(in);
@@ -413,19 +404,17 @@ bool ListPopup::RestoreState(ByteStream& in) {
         if (!ok) break;
         row.firstNumber = static_cast<uint16_t>(numbers);
         row.secondNumber = static_cast<uint16_t>(numbers >> 16);
-        LinkTarget* target = nullptr;
+        RefPtr<LinkTarget> target;
         if (number != kNoTarget) {
-            target = new LinkTarget;
+            target = RefPtr<LinkTarget>::Adopt(new LinkTarget);
             target->kind = kLinkRecordRow;
             target->text = link;
             target->number = number;
         }
-        ok = rows->AddLinkedRow(row, target);
-        if (target) target->Release();
+        ok = rows->AddLinkedRow(row, target.Get());
     }
     // The rows read so far are shown even when the record ends early.
-    SetRecordSet(rows);
-    rows->Release();
+    SetRecordSet(rows.Get());
     if (!ok) return false;
     uint32_t first = StateWords::Get(in);
     uint32_t current = StateWords::Get(in);

@@ -14,6 +14,7 @@
 #include "core/ref_counted.h"
 #include "core/string.h"
 #include "database/sorted_record_set.h"
+#include "document/markup/link_target.h"
 #include "graphics/widgets/list_control.h"
 #include "graphics/widgets/overlay_widget.h"
 #include "graphics/widgets/text_box.h"
@@ -21,7 +22,6 @@
 class AppPaths;
 class ByteStream;
 class DrawingSurface;
-class LinkTarget;
 class TimerList;
 
 // What the pop-ups need of the window's document controller beyond the text box's needs.
@@ -50,7 +50,7 @@ protected:
     void RowsReordered(const std::vector<size_t>& order) override;
 
 private:
-    std::vector<LinkTarget*> targets_;
+    std::vector<RefPtr<LinkTarget>> targets_;
 };
 
 class ListPopup;
@@ -64,7 +64,7 @@ public:
 
     ListControl* List() const { return list_.get(); }
     void SetRowSource(PopupRows* rows);
-    PopupRows* RowSource() const { return rows_; }
+    PopupRows* RowSource() const { return rows_.Get(); }
     // The record to make current at the first drawing.
     void SetRestore(uint32_t record);
     bool IsRestorePending() const { return restorePending_; }
@@ -87,7 +87,7 @@ private:
     ListPopup* popup_;
     PopupHost* owner_;
     std::unique_ptr<ListControl> list_;
-    PopupRows* rows_ = nullptr;
+    RefPtr<PopupRows> rows_;
     bool restorePending_ = false;
     RecordPosition restore_ = RecordPosition::At(RecordPosition::kAfterLast);
 };

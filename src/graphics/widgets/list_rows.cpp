@@ -291,9 +291,9 @@ bool ListControl::PaintRows(GraphicsContext* gc, bool backward, bool measureOnly
             canScrollDown_ = source_ && rows_.Count() > 0 &&
                              !source_->Next(rows_.Get(rows_.Count() - 1)->position).afterLast;
             PlaceScrollButtons();
-            for (ButtonControl* b : {upButton_, downButton_}) {
+            for (ButtonControl* b : {upButton_.Get(), downButton_.Get()}) {
                 if (!b) continue;
-                bool can = b == upButton_ ? canScrollUp_ : canScrollDown_;
+                bool can = b == upButton_.Get() ? canScrollUp_ : canScrollDown_;
                 Rect r{};
                 b->GetRect(r);
                 if (can) {

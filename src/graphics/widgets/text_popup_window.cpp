@@ -105,12 +105,11 @@ void TextPopupWindow::Redraw(const Rect* /*area*/) {
 bool TextPopupWindow::AddEntryLink(EntryRecords& records, const String& name, uint32_t n) {
     String title;
     if (!records.GetTitle(name, title) || title.IsEmpty()) return false;
-    auto* target = new LinkTarget;
+    auto target = RefPtr<LinkTarget>::Adopt(new LinkTarget);
     target->kind = kLinkNamedEntry;
     target->text = name;
     target->number = n;
-    bool full = box_->AddRun(title, kEntryLinkStyle, target);
-    target->Release();
+    bool full = box_->AddRun(title, kEntryLinkStyle, target.Get());
     return !full;
 }
 
@@ -133,11 +132,10 @@ bool TextPopupWindow::ShowIndexSearchLink(const String& a, const String& b, cons
     if (!IndexSearchScript(a, b, script)) return false;
     String text = label;
     if (text.IsEmpty()) Resources::LoadString(text, kManualSearchId);
-    auto* target = new LinkTarget;
+    auto target = RefPtr<LinkTarget>::Adopt(new LinkTarget);
     target->kind = kLinkScript;
     target->text = script;
-    bool full = box_->AddRun(text, kSearchLinkStyle, target);
-    target->Release();
+    bool full = box_->AddRun(text, kSearchLinkStyle, target.Get());
     return !full;
 }
 
@@ -163,13 +161,12 @@ bool TextPopupWindow::AddEntryText(DocumentSource* text, EntryRecords* records, 
     if (open && withMore && n > 0) {
         String more5152;
         Resources::LoadString(more5152, kMoreId);
-        auto* target = new LinkTarget;
+        auto target = RefPtr<LinkTarget>::Adopt(new LinkTarget);
         target->kind = kLinkNamedEntry;
         target->text = name;
         target->number = n;
-        open =
-            !box_->AddRun(String(u"  "), 0, nullptr) && !box_->AddRun(more5152, kMoreStyle, target);
-        target->Release();
+        open = !box_->AddRun(String(u"  "), 0, nullptr) &&
+               !box_->AddRun(more5152, kMoreStyle, target.Get());
     }
     if (open && records) AddEntryLink(*records, name, n);
     return true;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <new>
 
 struct ColorQuantizer::Node {
     std::uint32_t level = 0;
@@ -12,7 +13,7 @@ struct ColorQuantizer::Node {
     std::uint32_t pixelCount = 0;
     // 64-bit sums: one colour repeated on a large picture must not wrap.
     std::uint64_t red = 0, green = 0, blue = 0;
-    Node* children[8] = {};
+    std::unique_ptr<Node> children[8];
     Node* nextReducible = nullptr;
     std::uint32_t leafNumber = 0;
 };
@@ -26,8 +27,14 @@ int ChildIndex(const ColorQuantizer::Color& c, int level) {
 
 }  // namespace
 
-ColorQuantizer::Node* ColorQuantizer::NewNode(int level) {
-    Node* node = new (std::nothrow) Node;
+ColorQuantizer::ColorQuantizer() = default;
+
+ColorQuantizer::~ColorQuantizer() {
+    Destroy();
+}
+
+std::unique_ptr<ColorQuantizer::Node> ColorQuantizer::NewNode(int level) {
+    std::unique_ptr<Node> node(new (std::nothrow) Node);
     if (!node) return nullptr;
     node->level = std::uint32_t(level);
     if (level >= leafDepth_) {
@@ -35,18 +42,18 @@ ColorQuantizer::Node* ColorQuantizer::NewNode(int level) {
         ++leafCount_;
     } else {
         node->nextReducible = reducible_[level];
-        reducible_[level] = node;
+        reducible_[level] = node.get();
     }
     return node;
 }
 
-void ColorQuantizer::Insert(Node** slot, Color color, int level) {
+void ColorQuantizer::Insert(std::unique_ptr<Node>* slot, Color color, int level) {
     for (;;) {
         if (!*slot) {
             *slot = NewNode(level);
             if (!*slot) return;
         }
-        Node* node = *slot;
+        Node* node = slot->get();
         if (node->leaf || level >= 8) {
             node->pixelCount += 1;
             node->red += color.red;
@@ -83,14 +90,13 @@ bool ColorQuantizer::Reduce() {
     reducible_[depth - 1] = node->nextReducible;
     node->nextReducible = nullptr;
     int merged = 0;
-    for (Node*& child : node->children) {
+    for (std::unique_ptr<Node>& child : node->children) {
         if (!child) continue;
         node->pixelCount += child->pixelCount;
         node->red += child->red;
         node->green += child->green;
         node->blue += child->blue;
-        Free(child);
-        child = nullptr;
+        child.reset();
         ++merged;
     }
     node->leaf = true;
@@ -119,12 +125,12 @@ void ColorQuantizer::Walk(Node* node, std::uint8_t* entries, std::uint32_t& n) {
         ++n;
         return;
     }
-    for (Node* child : node->children) Walk(child, entries, n);
+    for (std::unique_ptr<Node>& child : node->children) Walk(child.get(), entries, n);
 }
 
 std::uint32_t ColorQuantizer::GetPalette(std::uint8_t* entries) {
     std::uint32_t n = 0;
-    Walk(root_, entries, n);
+    Walk(root_.get(), entries, n);
     return n;
 }
 
@@ -151,14 +157,14 @@ std::uint32_t ColorQuantizer::GetSortedPalette(std::uint8_t* entries, bool darkF
 }
 
 const ColorQuantizer::Node* ColorQuantizer::LeafFor(Color color) const {
-    const Node* node = root_;
+    const Node* node = root_.get();
     int level = 0;
     while (node && !node->leaf) {
-        const Node* next = node->children[ChildIndex(color, level)];
+        const Node* next = node->children[ChildIndex(color, level)].get();
         if (!next) {
-            for (const Node* child : node->children) {
+            for (const std::unique_ptr<Node>& child : node->children) {
                 if (child) {
-                    next = child;
+                    next = child.get();
                     break;
                 }
             }
@@ -180,15 +186,8 @@ int ColorQuantizer::NearestSorted(Color color) const {
     return indexMap_[leaf->leafNumber];
 }
 
-void ColorQuantizer::Free(Node* node) {
-    if (!node) return;
-    for (Node* child : node->children) Free(child);
-    delete node;
-}
-
 void ColorQuantizer::Destroy() {
-    Free(root_);
-    root_ = nullptr;
+    root_.reset();
     leafCount_ = 0;
     std::fill(std::begin(reducible_), std::end(reducible_), nullptr);
     leafDepth_ = 8;

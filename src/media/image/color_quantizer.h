@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class ColorQuantizer {
 public:
@@ -12,8 +13,8 @@ public:
         std::uint8_t red, green, blue, index;
     };
 
-    ColorQuantizer() = default;
-    ~ColorQuantizer() { Destroy(); }
+    ColorQuantizer();
+    ~ColorQuantizer();
     ColorQuantizer(const ColorQuantizer&) = delete;
     ColorQuantizer& operator=(const ColorQuantizer&) = delete;
 
@@ -38,13 +39,12 @@ public:
 
 private:
     struct Node;
-    Node* NewNode(int level);
-    void Insert(Node** slot, Color color, int level);
+    std::unique_ptr<Node> NewNode(int level);
+    void Insert(std::unique_ptr<Node>* slot, Color color, int level);
     void Walk(Node* node, std::uint8_t* entries, std::uint32_t& n);
-    void Free(Node* node);
     const Node* LeafFor(Color color) const;
 
-    Node* root_ = nullptr;
+    std::unique_ptr<Node> root_;
     std::uint32_t leafCount_ = 0;
     Node* reducible_[8] = {};
     std::uint8_t leafDepth_ = 8;

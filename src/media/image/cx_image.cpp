@@ -41,8 +41,7 @@ bool CxImage::Destroy() {
 }
 
 void CxImage::SetQuantizer(ColorQuantizer* quantizer) {
-    if (quantizer_ != quantizer) delete quantizer_;
-    quantizer_ = quantizer;
+    if (quantizer_.get() != quantizer) quantizer_.reset(quantizer);
 }
 
 std::uint8_t* CxImage::Create(std::uint32_t width, std::uint32_t height, std::uint32_t bits,
@@ -502,7 +501,7 @@ HBITMAP CxImage::MakeBitmap(HDC dc) {
 
 bool CxImage::DecreaseBpp8(std::uint32_t colours) {
     if (!dib_ || head_.biBitCount != 24 || colours < 1 || colours > 256) return false;
-    auto* quantizer = new (std::nothrow) ColorQuantizer;
+    std::unique_ptr<ColorQuantizer> quantizer(new (std::nothrow) ColorQuantizer);
     if (!quantizer) return false;
     const std::uint32_t w = GetWidth(), h = GetHeight();
     for (std::uint32_t x = 0; x < w; ++x) {
@@ -516,7 +515,6 @@ bool CxImage::DecreaseBpp8(std::uint32_t colours) {
     CxImage temp(info_.type);
     temp.CopySettings(*this);
     if (!temp.Create(w, h, 8, info_.type)) {
-        delete quantizer;
         SetLastError(temp.GetLastError());
         return false;
     }
@@ -525,7 +523,7 @@ bool CxImage::DecreaseBpp8(std::uint32_t colours) {
         palette[i] = RGBQUAD{entries[4 * i + 2], entries[4 * i + 1], entries[4 * i], 0};
     }
     temp.SetPalette(palette, 256);
-    temp.SetQuantizer(quantizer);
+    temp.quantizer_ = std::move(quantizer);
     for (std::uint32_t y = 0; y < h; ++y) {
         for (std::uint32_t x = 0; x < w; ++x) {
             temp.SetPixelColor(std::int32_t(x), std::int32_t(y),
@@ -533,8 +531,6 @@ bool CxImage::DecreaseBpp8(std::uint32_t colours) {
         }
     }
     Transfer(temp);
-    ColorQuantizer* kept = temp.quantizer_;
-    temp.quantizer_ = nullptr;
-    SetQuantizer(kept);
+    quantizer_ = std::move(temp.quantizer_);
     return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "media/image/color_quantizer.h"
 #include "platform/gdi.h"
@@ -198,7 +199,7 @@ private:
     std::uint8_t* alpha_ = nullptr;
     std::uint8_t* selection_ = nullptr;
     CxImage** layers_ = nullptr;
-    ColorQuantizer* quantizer_ = nullptr;
+    std::unique_ptr<ColorQuantizer> quantizer_;
     std::uint32_t nearestScans_ = 0;
     RowSink* rowSink_ = nullptr;
 };

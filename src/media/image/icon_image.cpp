@@ -1,11 +1,12 @@
 #include "media/image/icon_image.h"
 
+#include <memory>
 #include <new>
 
 #include "platform/resources/device_resources.h"
 
 IconImage* IconImage::Create(const IconHost& host, WORD id) {
-    auto* image = new (std::nothrow) IconImage;
+    std::unique_ptr<IconImage> image(new (std::nothrow) IconImage);
     if (!image) return nullptr;
     HRSRC found = FindResourceW(host.module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(RT_GROUP_ICON));
     if (found) {
@@ -25,10 +26,7 @@ IconImage* IconImage::Create(const IconHost& host, WORD id) {
     }
     image->icon_ = static_cast<HICON>(LoadImageW(host.module, MAKEINTRESOURCEW(id), IMAGE_ICON,
                                                  image->width_, image->height_, 0));
-    if (!image->icon_) {
-        delete image;
-        return nullptr;
-    }
+    if (!image->icon_) return nullptr;
     if (image->width_ == 0 || image->height_ == 0) {
         ICONINFO info = {};
         BITMAP bm = {};
@@ -41,7 +39,7 @@ IconImage* IconImage::Create(const IconHost& host, WORD id) {
             if (info.hbmMask) DeleteObject(info.hbmMask);
         }
     }
-    return image;
+    return image.release();
 }
 
 IconImage::~IconImage() {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 #include "platform/kernel/device.h"
 #include "platform/kernel/system_info.h"
 #include "platform/kernel/system_time.h"

@@ -13,7 +13,7 @@
 #include "platform/controls/controls_internal.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/gdi.h"
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 #include "platform/kernel/device.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/kernel_sync.h"

@@ -2,7 +2,7 @@
 // (".folivant-registry") and written whole, crash-safe, after every change.
 #pragma once
 
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 #include "platform/last_error.h"
 #include "platform/types.h"
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 #include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/system_info.h"

@@ -1,4 +1,4 @@
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 
 #include <iconv.h>
 
@@ -14,6 +14,13 @@ namespace fvt {
 
 namespace {
 
+// The device's ANSI code page, and the double-byte pages the layer converts through iconv.
+constexpr UINT kAnsiCodePage = 1252;
+constexpr UINT kShiftJis = 932;
+constexpr UINT kGbk = 936;
+constexpr UINT kKorean = 949;
+constexpr UINT kBig5 = 950;
+
 // Bytes 0x80-0x9F of Windows-1252; the five unassigned bytes map to the same C1 code points.
 const char16_t k1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
@@ -22,13 +29,13 @@ const char16_t k1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 
 
 const char* IconvName(UINT codePage) {
     switch (codePage) {
-        case 932:
+        case kShiftJis:
             return "CP932";
-        case 936:
+        case kGbk:
             return "CP936";
-        case 949:
+        case kKorean:
             return "CP949";
-        case 950:
+        case kBig5:
             return "CP950";
         default:
             return nullptr;
@@ -36,7 +43,7 @@ const char* IconvName(UINT codePage) {
 }
 
 UINT Normalise(UINT codePage) {
-    return codePage == CP_ACP || codePage == CP_OEMCP ? 1252 : codePage;
+    return codePage == CP_ACP || codePage == CP_OEMCP ? kAnsiCodePage : codePage;
 }
 
 // Converts through iconv one character at a time where the input is bad, so that the rest of
@@ -114,7 +121,7 @@ bool IconvFromWide(const char* name, std::u16string_view in, char fallback, bool
 
 bool ToWide(UINT codePage, std::string_view in, bool strict, std::u16string& out) {
     codePage = Normalise(codePage);
-    if (codePage == 1252) {
+    if (codePage == kAnsiCodePage) {
         out.clear();
         for (unsigned char b : in) out.push_back(b >= 0x80 && b < 0xA0 ? k1252High[b - 0x80] : b);
         return true;
@@ -131,7 +138,7 @@ bool ToWide(UINT codePage, std::string_view in, bool strict, std::u16string& out
 bool FromWide(UINT codePage, std::u16string_view in, char fallback, bool& usedDefault,
               std::string& out) {
     codePage = Normalise(codePage);
-    if (codePage == 1252) {
+    if (codePage == kAnsiCodePage) {
         out.clear();
         for (char16_t c : in) {
             if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
@@ -211,7 +218,7 @@ extern "C" int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideL
 }
 
 extern "C" BOOL IsValidCodePage(UINT codePage) {
-    if (codePage == 1252 || codePage == CP_UTF8) return TRUE;
+    if (codePage == kAnsiCodePage || codePage == CP_UTF8) return TRUE;
     const char* name = IconvName(codePage);
     if (!name) return FALSE;
     iconv_t cd = iconv_open("UTF-16LE", name);
@@ -221,7 +228,7 @@ extern "C" BOOL IsValidCodePage(UINT codePage) {
 }
 
 extern "C" UINT GetACP() {
-    return 1252;
+    return kAnsiCodePage;
 }
 
 extern "C" HRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD encoding, LPCSTR source,

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/kernel/code_pages.h"
+#include "platform/kernel/char_conversion.h"
 #include "platform/last_error.h"
 
 namespace {
