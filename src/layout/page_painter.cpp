@@ -42,10 +42,6 @@ bool Shows(uint32_t colour, uint32_t pageBackground) {
     return !Color::IsNone(colour) && !Color::SameRgb(colour, pageBackground);
 }
 
-bool IsScrollable(const TableRecord& t) {
-    return t.content.width > t.box.width || t.content.height > t.box.height;
-}
-
 // What a run shows: its text without soft hyphens (a line broken at one draws the hyphen mark
 // the break added).
 const String& ShownText(const String& text, String& scratch) {
@@ -193,7 +189,7 @@ void PagePainter::DrawItems(PageSlot& slot, uint32_t background) {
 }
 
 void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t position) {
-    if (!IsScrollable(table) || !slot.record) return;
+    if (!TableScroll::IsScrollable(table) || !slot.record) return;
     // The page keeps each scrollable table's offsets, found by the table's position.
     TableScrollEntry* entry = nullptr;
     for (TableScrollEntry& e : slot.record->tables)
@@ -224,7 +220,7 @@ void PagePainter::NoteObjectClip(int32_t k, const InlineBox* box) {
 }
 
 void PagePainter::DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position) {
-    if (!IsScrollable(table) || !slot.record) return;
+    if (!TableScroll::IsScrollable(table) || !slot.record) return;
     const TableScrollEntry* entry = nullptr;
     for (const TableScrollEntry& e : slot.record->tables)
         if (e.position == position) entry = &e;

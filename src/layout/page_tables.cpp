@@ -235,9 +235,7 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
 
 // A table PageDown pages through: one larger than its box, whose offsets its drawing keeps.
 bool HasViews(const TableLines& t) {
-    if (!t.table || t.table->box.height <= 0) return false;
-    return t.table->content.width > t.table->box.width ||
-           t.table->content.height > t.table->box.height;
+    return t.table && t.table->box.height > 0 && TableScroll::IsScrollable(*t.table);
 }
 
 // The steps PageDown has taken through a table's views to reach the offset: the views before

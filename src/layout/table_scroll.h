@@ -59,6 +59,10 @@ private:
     std::unique_ptr<ImageObject, Releaser> right_;
 };
 
+// Whether a table is shown in a view that scrolls: its content is wider or taller than its box.
+// Only such a table is drawn clipped to the view between its arrow columns; any other is drawn
+// whole, however narrow the view would be.
+bool IsScrollable(const TableRecord& table);
 // The view of a table inside its rectangle, leaving room for the arrow columns; false without
 // both icons. The room on either side is never negative: a view is never wider than its table.
 bool GetTableViewRect(const Geometry& g, const Rect& table, Rect& view);
