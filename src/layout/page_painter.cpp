@@ -205,7 +205,10 @@ void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positi
     const Rect& view = tableView_;
     TableScroll::SetTableExtent(
         *entry, Size{table.content.width - view.width, table.content.height - view.height}, false);
-    entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - view.width));
+    // Nor does it show left of its first view: what lies there is no word (a column's inset).
+    const int32_t largest = std::max(0, table.content.width - view.width);
+    const int32_t first = std::min(TableScroll::FirstView(layout_, slot, position).x, largest);
+    entry->x = std::clamp(entry->x, first, largest);
     entry->y = TableScroll::VerticalOffsetWithin(entry->y, table.content.height, view.height);
     drawShift_ = Point{view.x - table.box.x - entry->x, view.y - table.box.y - entry->y};
     canvas_->SetClip(&tableView_);
@@ -230,7 +233,7 @@ void PagePainter::DrawTableScroller(PageSlot& slot, const TableRecord& table, ui
     if (entry->selected && v.width > 0 && v.height > 0) FrameRect(v, TableScroll::kSelectedFrame);
     // The arrows say which way more of the table lies; they sit over the arrow marks, beside
     // the view.
-    bool showLeft = entry->x > 0;
+    bool showLeft = entry->x > TableScroll::FirstView(layout_, slot, position).x;
     bool showRight = entry->x < std::max(0, table.content.width - v.width);
     if (showLeft) DrawIconColumn(left, TableScroll::TableIcons::kLeftArrow);
     if (showRight) DrawIconColumn(right, TableScroll::TableIcons::kRightArrow);
