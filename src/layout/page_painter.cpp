@@ -42,10 +42,6 @@ bool Shows(uint32_t colour, uint32_t pageBackground) {
     return !Color::IsNone(colour) && !Color::SameRgb(colour, pageBackground);
 }
 
-bool IsScrollable(const TableRecord& t) {
-    return t.content.width > t.box.width || t.content.height > t.box.height;
-}
-
 // What a run shows: its text without soft hyphens (a line broken at one draws the hyphen mark
 // the break added).
 const String& ShownText(const String& text, String& scratch) {
@@ -193,7 +189,7 @@ void PagePainter::DrawItems(PageSlot& slot, uint32_t background) {
 }
 
 void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t position) {
-    if (!IsScrollable(table) || !slot.record) return;
+    if (!TableScroll::IsScrollable(table) || !slot.record) return;
     // The page keeps each scrollable table's offsets, found by the table's position.
     TableScrollEntry* entry = nullptr;
     for (TableScrollEntry& e : slot.record->tables)
@@ -209,7 +205,10 @@ void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positi
     const Rect& view = tableView_;
     TableScroll::SetTableExtent(
         *entry, Size{table.content.width - view.width, table.content.height - view.height}, false);
-    entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - view.width));
+    // Nor does it show left of its first view: what lies there is no word (a column's inset).
+    const int32_t largest = std::max(0, table.content.width - view.width);
+    const int32_t first = std::min(TableScroll::FirstView(layout_, slot, position).x, largest);
+    entry->x = std::clamp(entry->x, first, largest);
     entry->y = TableScroll::VerticalOffsetWithin(entry->y, table.content.height, view.height);
     drawShift_ = Point{view.x - table.box.x - entry->x, view.y - table.box.y - entry->y};
     canvas_->SetClip(&tableView_);
@@ -224,7 +223,7 @@ void PagePainter::NoteObjectClip(int32_t k, const InlineBox* box) {
 }
 
 void PagePainter::DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position) {
-    if (!IsScrollable(table) || !slot.record) return;
+    if (!TableScroll::IsScrollable(table) || !slot.record) return;
     const TableScrollEntry* entry = nullptr;
     for (const TableScrollEntry& e : slot.record->tables)
         if (e.position == position) entry = &e;
@@ -234,7 +233,7 @@ void PagePainter::DrawTableScroller(PageSlot& slot, const TableRecord& table, ui
     if (entry->selected && v.width > 0 && v.height > 0) FrameRect(v, TableScroll::kSelectedFrame);
     // The arrows say which way more of the table lies; they sit over the arrow marks, beside
     // the view.
-    bool showLeft = entry->x > 0;
+    bool showLeft = entry->x > TableScroll::FirstView(layout_, slot, position).x;
     bool showRight = entry->x < std::max(0, table.content.width - v.width);
     if (showLeft) DrawIconColumn(left, TableScroll::TableIcons::kLeftArrow);
     if (showRight) DrawIconColumn(right, TableScroll::TableIcons::kRightArrow);

@@ -235,9 +235,7 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
 
 // A table PageDown pages through: one larger than its box, whose offsets its drawing keeps.
 bool HasViews(const TableLines& t) {
-    if (!t.table || t.table->box.height <= 0) return false;
-    return t.table->content.width > t.table->box.width ||
-           t.table->content.height > t.table->box.height;
+    return t.table && t.table->box.height > 0 && TableScroll::IsScrollable(*t.table);
 }
 
 // The steps PageDown has taken through a table's views to reach the offset: the views before
@@ -249,19 +247,31 @@ uint32_t StepsTaken(const std::vector<Point>& views, Point at) {
     return n > 0 ? n - 1 : 0;
 }
 
-}  // namespace
-
-const std::vector<PageSlot::TableViewList>& PageLayout::TableViewsOf(PageSlot& slot) {
+// The views of a laid-out page's scrollable tables, worked out at the first need after its
+// layout (the page's drawing asks for a table's first view, PageDown for the next one).
+const std::vector<PageSlot::TableViewList>& ViewsOf(PageLayout& layout, PageSlot& slot) {
     if (slot.tableViewsKnown) return slot.tableViews;
     slot.tableViews.clear();
     slot.tableViewsKnown = true;
     if (slot.contents.KindCount(kItemTable) == 0) return slot.tableViews;  // most pages
     std::vector<TableLines> tables;
-    CollectTableLines(*this, slot, tables);
+    CollectTableLines(layout, slot, tables);
     for (const TableLines& t : tables)
         if (HasViews(t))
             slot.tableViews.push_back({t.position, TableViews::ViewSequence(t.lines, t.frame)});
     return slot.tableViews;
+}
+
+}  // namespace
+
+const std::vector<PageSlot::TableViewList>& PageLayout::TableViewsOf(PageSlot& slot) {
+    return ViewsOf(*this, slot);
+}
+
+Point TableScroll::FirstView(PageLayout& layout, PageSlot& slot, uint32_t position) {
+    for (const PageSlot::TableViewList& t : ViewsOf(layout, slot))
+        if (t.position == position && !t.views.empty()) return t.views.front();
+    return Point{0, 0};
 }
 
 uint32_t PageLayout::PageSteps(PageSlot& slot) {

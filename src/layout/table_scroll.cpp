@@ -20,6 +20,10 @@ void TableIcons::Describe(Geometry& g) const {
     g.rightIcon = right_ ? Size{right_->NaturalWidth(), right_->NaturalHeight()} : Size{};
 }
 
+bool IsScrollable(const TableRecord& table) {
+    return table.content.width > table.box.width || table.content.height > table.box.height;
+}
+
 bool GetTableViewRect(const Geometry& g, const Rect& table, Rect& view) {
     view = table;
     if (!g.haveIcons) return false;

@@ -59,6 +59,13 @@ private:
     std::unique_ptr<ImageObject, Releaser> right_;
 };
 
+// Whether a table is shown in a view that scrolls: its content is wider or taller than its box.
+// Only such a table is drawn clipped to the view between its arrow columns; any other is drawn
+// whole, however narrow the view would be.
+bool IsScrollable(const TableRecord& table);
+// A scrollable table's first view on a laid-out page (see TableViews::ViewSequence), 0, 0 for a
+// table that has none: its drawing shows it there at first, and never further left.
+Point FirstView(PageLayout& layout, PageSlot& slot, uint32_t position);
 // The view of a table inside its rectangle, leaving room for the arrow columns; false without
 // both icons. The room on either side is never negative: a view is never wider than its table.
 bool GetTableViewRect(const Geometry& g, const Rect& table, Rect& view);

@@ -104,6 +104,29 @@ struct Index {
             if ((*w)->left < from + width) return false;
         return true;
     }
+
+    // How far right of `from` a view may go and still show whole every word, picture and
+    // control the view at `from` shows whole (from itself when it cannot move).
+    int32_t FurthestKeeping(int32_t from, int32_t width) const {
+        int32_t furthest = std::numeric_limits<int32_t>::max();
+        // A narrow one shown whole at `from` keeps its left edge in the view.
+        auto it = std::lower_bound(narrow.begin(), narrow.end(), from,
+                                   [](const Word* w, int32_t x) { return w->left < x; });
+        for (; it != narrow.end() && (*it)->left < from + width; ++it)
+            if ((*it)->right <= from + width) {
+                furthest = (*it)->left;
+                break;
+            }
+        // A wider one meeting the view at `from` keeps meeting it.
+        auto w = std::upper_bound(wide.begin(), wide.end(), from,
+                                  [](int32_t x, const Word* v) { return x < v->right; });
+        for (; w != wide.end(); ++w)
+            if ((*w)->left < from + width) {
+                furthest = std::min(furthest, (*w)->right - 1);
+                break;
+            }
+        return std::max(from, furthest);
+    }
 };
 
 // The view a word is read in: the last one across that shows it whole, else the last one that
@@ -157,7 +180,8 @@ void Stops(const std::vector<Line>& lines, const Frame& frame, std::vector<int32
             next = stop;
         };
         int32_t firstCut = kNoStop;  // the first word cut at the view's side
-        int32_t cutRight = kNoStop;  // how far right the narrow words cut there reach
+        int32_t cutLeft = kNoStop;   // where the narrow words cut there start
+        int32_t cutRight = kNoStop;  // and how far right they reach
         // The words that start in the view and reach past its side, and the first word beyond
         // it: the nearest stop a word gives is at or left of that word.
         size_t k = from;
@@ -165,8 +189,10 @@ void Stops(const std::vector<Line>& lines, const Frame& frame, std::vector<int32
             const Word& w = *index.words[k];
             if (w.right <= x + width) continue;
             firstCut = std::min(firstCut, w.left);
-            if (!Wide(w, width))
+            if (!Wide(w, width)) {
+                cutLeft = std::min(cutLeft, w.left);
                 cutRight = cutRight == kNoStop ? w.right : std::max(cutRight, w.right);
+            }
             int32_t stop = 0;
             const Stop kind = StopFor(w, x, width, stop);
             take(kind, stop);
@@ -195,15 +221,18 @@ void Stops(const std::vector<Line>& lines, const Frame& frame, std::vector<int32
         next = std::min(next, frame.largestX);
         if (next <= x) break;
         // A view that the next one shows all of (a column's edge a cell's inset before its
-        // words) is no step of its own: the column is read from its words. The first view
-        // keeps the table's left edge.
-        if (stops.size() > 1 && index.ShowsAllOf(x, next, width)) {
+        // words) is no step of its own: the column is read from its words, when the next view
+        // shows whole those cut at this one's side too.
+        const bool cutShown = cutRight == kNoStop || (cutLeft >= next && cutRight <= next + width);
+        if (cutShown && index.ShowsAllOf(x, next, width)) {
             stops.back() = next;
             continue;
         }
         // A column a few pixels wider than the view, whose words fit in it: the view slides
-        // by those pixels rather than read the column again from its cut words.
-        if (stops.size() > 1 && cutRight != kNoStop) {
+        // by those pixels rather than read the column again from its cut words, or go past
+        // them to the next column. The first view too: a page's menu column is not left with
+        // its line ends cut.
+        if (cutRight != kNoStop) {
             const int32_t fitted = cutRight - width;
             if (fitted > x && fitted <= frame.largestX && index.ShowsAllOf(x, fitted, width)) {
                 stops.back() = fitted;
@@ -212,6 +241,12 @@ void Stops(const std::vector<Line>& lines, const Frame& frame, std::vector<int32
         }
         stops.push_back(next);
     }
+    // The last view goes on to the table's right edge when it keeps all it shows there: the
+    // cells' insets and borders past the last words are no reason for the right arrows to stay.
+    // (Short of the edge it stays: a slide that leaves the arrows would only cut the insets.)
+    if (frame.largestX > stops.back() &&
+        index.FurthestKeeping(stops.back(), width) >= frame.largestX)
+        stops.back() = frame.largestX;
 }
 
 // The offset down that brings the first line not wholly shown below the view to its top;
@@ -289,6 +324,8 @@ bool ViewReading(const std::vector<Line>& lines, const Frame& frame,
 
 bool StepView(const std::vector<Point>& views, Point at, int32_t direction, Point& to) {
     auto before = [](Point a, Point b) { return a.x < b.x || (a.x == b.x && a.y < b.y); };
+    // An offset short of the first view (not drawn yet since its page was laid out) is there.
+    if (!views.empty() && before(at, views.front())) at = views.front();
     if (direction > 0) {
         auto it = std::upper_bound(views.begin(), views.end(), at, before);
         if (it == views.end()) return false;

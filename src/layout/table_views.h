@@ -5,9 +5,11 @@
 // wider than the view or at a word cut at its side, at the first such word: no word is only
 // ever shown cut. A column whose words the view can hold, though its edges make it a few pixels
 // wider, is shown by a view slid to fit them, not read again from its cut words in a second
-// strip. Each of those views is read down before the next one across, over the lines
-// whose words belong to it: a word belongs to the last view across that shows it whole. PageUp
-// goes back over the same views.
+// strip nor left with them cut; the first view too (a page's menu column), and a table is first
+// shown at its first view. The last view goes on to the table's right edge when it keeps its
+// words whole there. Each of those views is read down before the next one across, over the
+// lines whose words belong to it: a word belongs to the last view across that shows it whole.
+// PageUp goes back over the same views.
 //
 // Everything here is in the table's content coordinates: 0, 0 is its top-left corner.
 #pragma once
@@ -52,10 +54,10 @@ struct Frame {
 // wider than any view, as far as it meets the view.
 bool WordShows(int32_t left, int32_t right, int32_t x, int32_t width);
 
-// The left offsets of the views across, from 0.
+// The left offsets of the views across, from the first.
 std::vector<int32_t> ColumnStops(const std::vector<Line>& lines, const Frame& frame);
 
-// Every view PageDown shows, from the table's top-left corner to its last view.
+// Every view PageDown shows, from the table's first view to its last.
 std::vector<Point> ViewSequence(const std::vector<Line>& lines, const Frame& frame);
 
 // The view of `views` (the table's ViewSequence) that reads a word of this extent on a line
@@ -66,7 +68,7 @@ bool ViewReading(const std::vector<Line>& lines, const Frame& frame,
 
 // The view after (direction > 0) or before (direction < 0) the one at `at` in the sequence;
 // false when there is none. An offset the sequence does not hold (the table was scrolled by
-// hand) steps to the nearest view on that side.
+// hand) steps to the nearest view on that side; one short of the first view counts as that view.
 bool StepView(const std::vector<Point>& views, Point at, int32_t direction, Point& to);
 
 }  // namespace TableViews

@@ -18,6 +18,7 @@
 #include "layout/block_contents.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
+#include "layout/table_scroll.h"
 #include "layout/table_views.h"
 #include "library_ui/library_list_windows.h"
 #include "platform/controls/controls.h"
@@ -502,10 +503,12 @@ std::vector<std::string> ShownPageLines() {
                 if (table && slot->record)
                     for (const TableScrollEntry& e : slot->record->tables)
                         if (e.position == block.PositionAt(c)) shiftY = e.y;
+                // As the painter draws it: only a scrollable table is clipped to its view.
                 across = Rect{};
                 if (Rect left, right; table && slot->record && slot->drawn &&
-                                      layout->TableScrollRects(table->box, across, left, right) &&
-                                      table->content.width <= across.width)
+                                      TableScroll::IsScrollable(*table) &&
+                                      (!layout->TableScrollRects(table->box, across, left, right) ||
+                                       table->content.width <= across.width))
                     across = Rect{};
                 break;
             case kItemLine: {

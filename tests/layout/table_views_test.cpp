@@ -35,11 +35,11 @@ TEST(TableViews, ViewsAcrossStartAtTheCellWhoseWordsDidNotShowWhole) {
         Line{0, 20, {Word{0, 50, {0}}, Word{60, 110, {0}}, Word{120, 170, {0}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(wide, Frame{100, 100, 70, -1}),
               (std::vector<int32_t>{0, 60, 70}));
-    // A word cut at the side in a column that starts in the view's left half shows its whole
-    // letters there: the next view is the column beside it, not a few pixels on.
+    // A word cut at the side of the first column, which the view can hold whole: the first view
+    // slides by the few pixels it overhangs, and the next view is the column beside it.
     std::vector<Line> overhang{Line{0, 20, {Word{10, 125, {0, 8}}, Word{200, 260, {0, 200}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(overhang, Frame{120, 100, 140, -1}),
-              (std::vector<int32_t>{0, 140}));
+              (std::vector<int32_t>{5, 140}));
     // Going on inside such a column (a line of code wider than the view), the next view starts
     // at the word cut at the side, so that it shows whole once.
     std::vector<Line> code{
@@ -62,10 +62,47 @@ TEST(TableViews, AViewAcrossTheNextOneShowsAllOfIsNoStepOfItsOwn) {
     lines[1].words.push_back(Word{211, 215, {0, 210}});
     EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 222, -1}),
               (std::vector<int32_t>{0, 211}));
-    // The first view keeps the table's left edge, though the next one shows all it shows.
+    // The first view too: a table's one column a pixel wider than the view is one view, from
+    // its words on.
     const std::vector<Line> inset{Line{0, 20, {Word{7, 201, {0}}}, {}}};
-    EXPECT_EQ(TableViews::ColumnStops(inset, Frame{200, 100, 20, -1}),
-              (std::vector<int32_t>{0, 7}));
+    EXPECT_EQ(TableViews::ColumnStops(inset, Frame{200, 100, 20, -1}), (std::vector<int32_t>{7}));
+}
+
+TEST(TableViews, AFirstColumnAFewPixelsWiderThanTheViewIsFittedNotCut) {
+    // A page's menu column [0, 208) with its lines' last words reaching 204 beside a body column
+    // from 210, in a view 200 wide: the first view slides by 4 so that every menu word shows
+    // whole, and the body is read from its own edge, not after a second strip of the menu.
+    std::vector<Line> lines;
+    for (int i = 0; i < 8; ++i) {
+        const std::vector<Word> words{Word{26, 120, {0, 7}}, Word{130, i % 2 ? 204 : 180, {0, 7}}};
+        lines.push_back(Line{i * 20, i * 20 + 20, words, {}});
+    }
+    // The search field above them, 192 wide.
+    lines.front().objects.push_back(Word{11, 203, {0, 7}});
+    for (int i = 0; i < 20; ++i)
+        lines.push_back(
+            Line{i * 20, i * 20 + 20, {Word{216, 300, {0, 210}}, Word{306, 404, {0, 210}}}, {}});
+    const Frame f{200, 100, 220, 300};
+    EXPECT_EQ(TableViews::ColumnStops(lines, f), (std::vector<int32_t>{4, 210}));
+    // Every menu word is read whole in the first view, and only there.
+    const std::vector<Point> views = TableViews::ViewSequence(lines, f);
+    ASSERT_FALSE(views.empty());
+    EXPECT_EQ(views.front(), (Point{4, 0}));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(TableViews::WordShows(130, i % 2 ? 204 : 180, views.front().x, f.width));
+}
+
+TEST(TableViews, TheLastViewGoesOnToTheRightEdgeWhereItKeepsItsWords) {
+    // Columns from 0 and 150, a view 200 wide; the table's right edge lies 30 pixels past the
+    // last words (the insets of the tables around it). The last view reaches it: no arrow says
+    // more lies to the right.
+    const std::vector<Line> lines{
+        Line{0, 20, {Word{4, 140, {0, 2}}, Word{154, 290, {0, 150}}}, {}}};
+    EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 120, -1}),
+              (std::vector<int32_t>{0, 120}));
+    // Where reaching it would cut the last column's first word, the view stays at the column.
+    EXPECT_EQ(TableViews::ColumnStops(lines, Frame{200, 100, 160, -1}),
+              (std::vector<int32_t>{0, 150}));
 }
 
 TEST(TableViews, EachColumnIsReadDownBeforeTheNextAndPagingBackRetracesIt) {

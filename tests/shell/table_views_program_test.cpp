@@ -228,6 +228,93 @@ TEST(ProgramTableViews, FindOpensTheViewOfATableThatHoldsTheMatch) {
     }
 }
 
+// A manual's home page laid out as the libxslt pages are: a menu cell 200 pixels wide (a search
+// form, then links whose titles wrap, justified to the cell's side) beside a body cell, each in
+// tables nested for their frames. With its insets the menu column is a few pixels wider than
+// the view. Menu words are numbered mIwK, body words bPwN.
+std::string MenuPage() {
+    std::string h =
+        "<html><head><title>Library</title></head><body bgcolor=\"#8b7765\">"
+        "<table border=\"0\" cellpadding=\"4\" cellspacing=\"0\" width=\"100%\"><tr>"
+        "<td bgcolor=\"#8b7765\"><table border=\"0\" cellspacing=\"0\" cellpadding=\"2\" "
+        "width=\"100%\"><tr><td valign=\"top\" width=\"200\" bgcolor=\"#8b7765\">"
+        "<table border=\"0\" cellspacing=\"0\" cellpadding=\"1\" width=\"100%\" "
+        "bgcolor=\"#000000\"><tr><td><table width=\"100%\" border=\"0\" cellspacing=\"1\" "
+        "cellpadding=\"3\"><tr><td bgcolor=\"#eecfa1\" align=\"center\"><b>Main Menu</b></td>"
+        "</tr><tr><td bgcolor=\"#fffacd\"><form action=\"search.php\" method=\"get\">"
+        "<input name=\"query\" type=\"text\" size=\"20\" value=\"\">"
+        "<input name=\"submit\" type=\"submit\" value=\"Search ...\"></form><ul>";
+    for (int i = 1; i <= 10; ++i) {
+        h += "<li><a href=\"m" + std::to_string(i) + ".html\">";
+        for (int k = 1; k <= 2 + i % 5; ++k)
+            h += "m" + std::to_string(i) + "w" + std::to_string(k) + " ";
+        h += "</a></li>";
+    }
+    h += "</ul></td></tr></table></td></tr></table></td><td valign=\"top\" bgcolor=\"#8b7765\">"
+         "<table border=\"0\" cellspacing=\"0\" cellpadding=\"1\" width=\"100%\"><tr><td>"
+         "<table border=\"0\" cellspacing=\"0\" cellpadding=\"1\" width=\"100%\" "
+         "bgcolor=\"#000000\"><tr><td><table border=\"0\" cellpadding=\"3\" cellspacing=\"1\" "
+         "width=\"100%\"><tr><td bgcolor=\"#fffacd\">";
+    for (int p = 1; p <= 3; ++p) {
+        h += "<p>";
+        for (int w = 1; w <= 12; ++w)
+            h += "b" + std::to_string(p) + "w" + std::to_string(w) + " stylesheets ";
+        h += "</p>";
+    }
+    return h +
+           "</td></tr></table></td></tr></table></td></tr></table></td></tr></table></td>"
+           "</tr></table></body></html>";
+}
+
+TEST(ProgramTableViews, AMenuColumnAFewPixelsWiderThanTheViewShowsEachWordOnce) {
+    constexpr int kTurns = 30;
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        Device d(MenuPage());
+        d.Run("idle\n" + Presses("0x22", kTurns, "f", PageTextIn(d.out)), screen);
+        const auto pages = UntilStill(ReadPageTexts(d.out, "f", kTurns));
+        ASSERT_LT(pages.size(), size_t{kTurns}) << "PageDown never reached the end";
+        // Every word of the menu, those its justified lines end with too, once.
+        const std::map<std::string, int> menu = TimesShown(pages, 'm');
+        int words = 0;
+        for (int i = 1; i <= 10; ++i) words += 2 + i % 5;
+        EXPECT_EQ(menu.size(), static_cast<size_t>(words));
+        for (const auto& [word, n] : menu) EXPECT_EQ(n, 1) << word;
+        const std::map<std::string, int> body = TimesShown(pages, 'b');
+        EXPECT_EQ(body.size(), 36u);
+        for (const auto& [word, n] : body) EXPECT_EQ(n, 1) << word;
+    }
+}
+
+// Where a row of the screen crosses a text field: the white of its inside from `from` on, and
+// whether a dark border closes it on the right before the screen's edge.
+bool FieldClosedOnTheRight(const Picture& p, int scale) {
+    auto white = [&](int x, int y) { return (p.At(x, y) & 0xFFFFFF) == 0xFFFFFF; };
+    auto dark = [&](int x, int y) {
+        const uint32_t v = p.At(x, y);
+        return (v & 0xFF) < 64 && (v >> 8 & 0xFF) < 64 && (v >> 16 & 0xFF) < 64;
+    };
+    for (int y = 20 * scale; y < p.height / 2; ++y) {
+        int x = p.width / 4;
+        if (!white(x, y)) continue;
+        // A white stretch from a quarter to past the middle of the screen: the field's inside.
+        while (x < p.width && white(x, y)) ++x;
+        if (x < p.width * 3 / 4) continue;
+        return x < p.width && dark(x, y);
+    }
+    return false;
+}
+
+TEST(ProgramTableViews, ASearchFieldInAMenuCellShowsWholeInsideIt) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        Device d(MenuPage());
+        d.Run("idle\nscreenshot " + d.out + "menu.png\n", screen);
+        EXPECT_TRUE(FieldClosedOnTheRight(ReadPicture(d.out + "menu.png"), ScaleOf(screen)))
+            << "the search field runs past the view";
+    }
+}
+
 // One row of thousands of cells: End shows its last cells, PageUp the ones before, Home the
 // first, as soon as the row is read in views (its work grows with the cells, not faster).
 TEST(ProgramTableViews, ARowOfThousandsOfCellsOpensAndEnds) {

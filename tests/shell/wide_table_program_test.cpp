@@ -339,8 +339,9 @@ TEST(ProgramWideTables, GoToPageReachesATablesViewInALongBook) {
     }
 }
 
-// A column of words wider than the view: the words cut at the view's side show their whole
-// letters, so no letter's ink reaches the view's last columns (a letter cut in half did).
+// A column of words wider than the view (more than a few pixels wider: such a column's view is
+// slid to fit it): the words cut at the view's side show their whole letters, so no letter's
+// ink reaches the view's last columns (a letter cut in half did).
 TEST(ProgramWideTables, AWordCutAtTheViewsSideShowsOnlyWholeLetters) {
     std::string words;
     const char* const kWords[] = {"Wax", "hex", "vow", "zig", "max", "box", "fix", "jinx", "oxen"};
@@ -352,7 +353,7 @@ TEST(ProgramWideTables, AWordCutAtTheViewsSideShowsOnlyWholeLetters) {
         device.WriteHost(
             "storage/eBooks/wide.html",
             "<html><body bgcolor=\"#8b7765\"><table cellpadding=\"4\" cellspacing=\"0\">"
-            "<tr><td valign=\"top\" width=\"400\" bgcolor=\"#fffacd\">" +
+            "<tr><td valign=\"top\" width=\"480\" bgcolor=\"#fffacd\">" +
                 words + "</td><td valign=\"top\">Beside</td></tr></table></body></html>");
         const std::string o = device.outside() + "/";
         ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\wide.html"},
