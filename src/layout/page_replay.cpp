@@ -227,15 +227,19 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     if (!BeginReplay(start, record, p)) return false;
     // Checkpoints of a rebuilding reading begin a spacing after its start.
     uint32_t rebuiltFrom = p;
-    // A page back from the target and the backward reach: the last token boundary before
-    // each mark (within a small window) becomes a nearby checkpoint.
+    // A page back from the target and the backward reach: a token boundary within a small
+    // window before each mark becomes a nearby checkpoint.
     const uint32_t page = CharsPerPageEstimate();
     uint32_t marks[2] = {target > page ? target - page : 0,
                          target > kBackwardReach ? target - kBackwardReach : 0};
     // Up to here nothing but the open elements is wanted: not the state before a token, nor a
-    // nearby checkpoint.
-    const uint32_t margin = std::max(kCrossWindow, kBackwardReach) + page + kNearbyWindow;
+    // nearby checkpoint. A replay that aligns keeps no state before a token: it reads the text
+    // only where a nearby checkpoint is taken, from a window before each mark on (the first
+    // token read after a skip ends where a reading from the start ends it).
+    const uint32_t margin = align ? page + 2 * kNearbyWindow
+                                  : std::max(kCrossWindow, kBackwardReach) + page + kNearbyWindow;
     const uint32_t skipEnd = target > margin ? target - margin : 0;
+    const uint32_t farMark = align && marks[1] > 2 * kNearbyWindow ? marks[1] : 0;
     Checkpoint nearby[2];
     bool haveNearby[2] = {false, false};
     bool wantNearby = pager_.QuickSearch();
@@ -273,12 +277,23 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             AddCheckpoint(p, record);
         }
         // Far from the target only the tags matter: the text between them is passed over.
-        if (p < skipEnd && source_->SkipText(skipEnd)) {
+        uint32_t skipTo = p < skipEnd ? skipEnd : 0;
+        if (skipTo && farMark) {
+            if (p + 2 * kNearbyWindow < farMark)
+                skipTo = std::min(skipTo, farMark - 2 * kNearbyWindow);
+            else if (p <= farMark)
+                skipTo = 0;
+        }
+        if (skipTo > p && source_->SkipText(skipTo)) {
             farKind = kTokenEnd;
             continue;
         }
         for (int k = 0; k < 2 && wantNearby; ++k) {
-            if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow) continue;
+            // The first boundary within the window is as good as the last (a replay starts at
+            // the nearest checkpoint before its reach), and its state is taken once.
+            if (haveNearby[k] || p > marks[k] || p + kNearbyWindow < marks[k] ||
+                marks[k] <= kNearbyWindow)
+                continue;
             nearby[k].position = p;
             nearby[k].rebuilt = start.rebuilt;
             nearby[k].scanState.Clear();
