@@ -410,8 +410,9 @@ private:
     void ForgetGrid();
     // Pages laid out forward from `page` until one ends at or past `until`; their lines go to
     // `lines`, `reached` gets where the last one ends.
+    // With keepLineStarts, its layouts leave the records of pages starting at their lines.
     bool WalkForward(PageRecord& page, uint32_t until, std::vector<GridLine>& lines,
-                     uint32_t& reached);
+                     uint32_t& reached, bool keepLineStarts = false);
     // Where a walk up to the target starts: the nearest known start below it, or a break the
     // document offers or a paragraph's start within kBackwardReach.
     bool WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page, bool toParagraph = true);

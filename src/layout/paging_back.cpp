@@ -432,7 +432,7 @@ void Paginator::KeepGridPage(PageRecord& page) {
 }
 
 bool Paginator::WalkForward(PageRecord& page, uint32_t until, std::vector<GridLine>& lines,
-                            uint32_t& reached) {
+                            uint32_t& reached, bool keepLineStarts) {
     std::vector<LineSpan> spans;
     const int32_t columnTop = layout_.Column(0).y;
     for (int32_t guard = 0; guard < 100000; ++guard) {
@@ -444,7 +444,8 @@ bool Paginator::WalkForward(PageRecord& page, uint32_t until, std::vector<GridLi
         // (A markup text's page starts inside a walk's page from the record its layout left
         // at the line; a plain text starts there at once.)
         const size_t kept = lineStarts_.records.size();
-        const bool keepStarts = quickSearch_ && !layout_.StartsAnywhereAtOnce();
+        const bool keepStarts =
+            keepLineStarts && quickSearch_ && !layout_.StartsAnywhereAtOnce();
         if (keepStarts) layout_.SetLineStartSink(&lineStarts_);
         const bool ok = LayOutAside(page, aside, next, more);
         layout_.SetLineStartSink(nullptr);
@@ -640,7 +641,10 @@ bool Paginator::ExtendGridBack(int64_t lower) {
     const uint32_t from = page.start;
     std::vector<GridLine> lines;
     uint32_t reached = kNone;
-    if (!WalkForward(page, to, lines, reached)) return false;
+    // Paging back goes on past the walk before: the pages going back through this stretch
+    // start from the records its lines leave. (The first walk before a target, after a jump,
+    // serves one PageUp for certain: its pages are cut instead.)
+    if (!WalkForward(page, to, lines, reached, true)) return false;
     std::erase_if(lines, [to](const GridLine& l) { return l.start >= to; });
     if (lines.empty()) return false;
     grid_.insert(grid_.begin(), lines.begin(), lines.end());
