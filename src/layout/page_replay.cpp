@@ -17,6 +17,16 @@ constexpr uint32_t kMarkupRow = 45;
 // Documents hand out their text in pages of this many positions from a multiple of it.
 constexpr uint32_t kDocumentPageSize = 4096;
 
+// Where a replay at `p` passes the text over to: the skip's end, but not past the window before
+// a far mark (0: no mark) nor inside it; 0 when nothing is passed over.
+uint32_t SkipTarget(uint32_t p, uint32_t skipEnd, uint32_t farMark) {
+    constexpr uint32_t window = 2 * PageLayout::kNearbyWindow;
+    if (p >= skipEnd) return 0;
+    if (farMark && p + window < farMark) return std::min(skipEnd, farMark - window);
+    if (farMark && p <= farMark) return 0;
+    return skipEnd;
+}
+
 }  // namespace
 
 bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align) {
@@ -277,13 +287,7 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             AddCheckpoint(p, record);
         }
         // Far from the target only the tags matter: the text between them is passed over.
-        uint32_t skipTo = p < skipEnd ? skipEnd : 0;
-        if (skipTo && farMark) {
-            if (p + 2 * kNearbyWindow < farMark)
-                skipTo = std::min(skipTo, farMark - 2 * kNearbyWindow);
-            else if (p <= farMark)
-                skipTo = 0;
-        }
+        const uint32_t skipTo = SkipTarget(p, skipEnd, farMark);
         if (skipTo > p && source_->SkipText(skipTo)) {
             farKind = kTokenEnd;
             continue;
