@@ -276,6 +276,16 @@ bool BlockContents::SplitItems(const BlockCursor& cursor, BlockContents& first,
     return true;
 }
 
+bool BlockContents::CopyTail(const BlockCursor& from, BlockContents& out) const {
+    out.Clear();
+    BlockCursor end;
+    end.Init(const_cast<BlockContents*>(this), false);
+    if (!out.CopyRange(*this, from.position, Count(), from.counts, end.counts)) return false;
+    out.end_ = end_;
+    out.continuation_ = continuation_;
+    return true;
+}
+
 uint32_t BlockContents::PositionAt(const BlockCursor& cursor) const {
     const BlockItem* item = index_.Get(cursor.position);
     return item ? item->Position() : end_;

@@ -339,6 +339,11 @@ public:
     bool SplitAt(const BlockCursor& cursor, BlockContents& first, BlockContents& second,
                  bool keepStorage = false);
 
+    // The items from the cursor on copied into `out` (emptied first), with this block's end and
+    // continuation: the block a page cut at the cursor would carry over. False when memory runs
+    // out.
+    bool CopyTail(const BlockCursor& from, BlockContents& out) const;
+
     uint32_t PositionAt(const BlockCursor& cursor) const;
     // The position of the first item that has one; else the end position (false when 0).
     bool GetStart(uint32_t& position) const;

@@ -277,10 +277,16 @@ bool PageLayout::ColumnLoop(ColumnBox& column, BlockCursor& cursor, bool& firstL
                             bool singleStep) {
     BlockCursor c = cursor;
     bool ok = true;
+    // A page cut above a line ends below the last line that took room (a block's end alone
+    // takes none): the lines after such a line start no page.
+    int32_t lastBottom = column.Bottom();
     for (;;) {
         uint32_t began = next_->start;
         bool goOn = false;
         bool progress = false;
+        if (lineStarts_ && tableDepth_ == 0 && !singleStep && column.Bottom() > lastBottom)
+            KeepLineStart(c);
+        lastBottom = column.Bottom();
         if (!EnsureItem(c)) {
             ok = false;
             break;

@@ -753,3 +753,104 @@ void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const L
         c.Step(kind);
     }
 }
+
+// The page cut just above the line at `at` ends there: the flush that follows the cut takes the
+// boxes, breaks and style changes before the line's first words, and the page after it starts
+// with the rest of the block, the scan state and the open elements as they are now (the cut
+// reads nothing the lines above it did not). Where the flush or the check for the text's end
+// would read further, no record is left: the cut is made by laying the page out instead.
+void PageLayout::KeepLineStart(const BlockCursor& at) {
+    if (columnCount_ != 1 || stopAt_ != kNone || content_ || !FillsWholeColumn() || at.AtEnd())
+        return;
+    PageRecord* kept = lineStarts_->Open();
+    if (!kept) return;
+    PageRecord& r = *kept;
+    if (!r.block) r.block.reset(new (std::nothrow) BlockContents());
+    if (!r.block || !block_->CopyTail(at, *r.block)) return;
+    BlockContents& b = *r.block;
+    PositionRecord style = next_->style;
+    BoxRecord blockStyle = next_->blockStyle;
+    BlockCursor c;
+    c.Init(&b, true);
+    for (bool flushing = true; flushing;) {
+        if (c.AtEnd()) return;
+        switch (c.Kind()) {
+            case kItemBox: {
+                const BoxRecord* box = b.Box(c.counts[kItemBox]);
+                if (box->flags & BoxRecord::kFirstLineIndent) {
+                    flushing = false;
+                } else {
+                    blockStyle = *box;
+                    c.Next();
+                }
+                break;
+            }
+            case kItemFlowMark: {
+                const uint32_t type = b.Mark(c.counts[kItemFlowMark])->type;
+                if (type != kMarkPageBreak && type != kMarkLineBreak && type != kMarkSpace &&
+                    type != kMarkHyphen)
+                    flushing = false;
+                else
+                    c.Next();
+                break;
+            }
+            case kItemStyleChange:
+                style = *b.Style(c.counts[kItemStyleChange]);
+                c.Next();
+                break;
+            case kItemLine:
+                return;
+            default:
+                flushing = false;
+        }
+    }
+    BlockCursor from;
+    from.Init(&b, true);
+    b.RemoveRange(from, c);
+    // A page with nothing but the text's end after it is the last one: no page starts there.
+    c.Init(&b, true);
+    for (bool more = false; !more; c.Next()) {
+        if (c.AtEnd()) return;
+        switch (c.Kind()) {
+            case kItemBox:
+            case kItemBoxAttribute:
+            case kItemStyleChange:
+            case kItemLine:
+                break;
+            case kItemInlineBox:
+                more = !dynamic_cast<HorizontalRule*>(b.Object(c.counts[kItemInlineBox])->object.Get());
+                break;
+            case kItemFlowMark: {
+                const uint32_t type = b.Mark(c.counts[kItemFlowMark])->type;
+                if (type == kMarkTextEnd) return;
+                more = type != kMarkBlockEnd && type != kMarkSpace && type != kMarkPageBreak &&
+                       type != kMarkTableEnd && type != kMarkRowEnd && type != kMarkCellEnd;
+                break;
+            }
+            default:
+                more = true;
+        }
+    }
+    uint32_t start = 0;
+    b.GetStart(start);
+    r.scanState.Clear();
+    if (!source_->SaveState(r.scanState)) return;
+    r.elements.Clear();
+    r.pageNumber = kNone;
+    r.steps = 1;
+    r.start = start;
+    r.linkOrigin = kNone;
+    r.linkStep = 0;
+    r.end = kNone;
+    r.useStamp = 0;
+    r.style = style;
+    r.blockStyle = blockStyle;
+    r.markIndex = -1;
+    r.stopAt = kNone;
+    r.afterBreak = false;
+    r.rebuilt = next_->rebuilt;
+    r.colour = kNone;
+    r.tables.clear();
+    r.used = true;
+    lineStarts_->Commit(elements_);
+}

@@ -637,6 +637,11 @@ public:
     void SetFillLimit(int32_t limit) { fillLimit_ = limit; }
     // Whether the page laid out last fills its whole column (no shorter fill limit).
     bool FillsWholeColumn() const { return fillLimit_ >= columns_[0].height; }
+    // While set, a page laid out leaves here, for each of its lines after its first (in its only
+    // column, outside tables), the record of a page starting at that line: what the page cut
+    // just above the line leaves for the page after it. A line whose page end would read on
+    // leaves none.
+    void SetLineStartSink(LineStartRecords* sink) { lineStarts_ = sink; }
     // Whether the page laid out last ended at its record's stop (more would have fit).
     bool StopHit() const { return stopHit_; }
     void NotifyPageHiding() { listener_->OnPageHiding(); }
@@ -865,6 +870,9 @@ private:
     // token asks, and the stack changes at tags only.
     mutable uint64_t headVersion_ = 0;
     mutable bool inHead_ = false;
+    LineStartRecords* lineStarts_ = nullptr;
+    // The record a page starting at the cursor (a line's start) would start from.
+    void KeepLineStart(const BlockCursor& at);
     // Per page being laid out.
     PageRecord* next_ = nullptr;
     BlockContents* block_ = nullptr;

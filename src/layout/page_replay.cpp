@@ -49,6 +49,16 @@ private:
     HtmlTokenizer& reader_;
 };
 
+// Where a replay at `p` passes the text over to: the skip's end, but not past the window before
+// a far mark (0: no mark) nor inside it; 0 when nothing is passed over.
+uint32_t SkipTarget(uint32_t p, uint32_t skipEnd, uint32_t farMark) {
+    constexpr uint32_t window = 2 * PageLayout::kNearbyWindow;
+    if (p >= skipEnd) return 0;
+    if (farMark && p + window < farMark) return std::min(skipEnd, farMark - window);
+    if (farMark && p <= farMark) return 0;
+    return skipEnd;
+}
+
 }  // namespace
 
 // Far from the target the open elements are only noted: each element's tag and where its
@@ -353,15 +363,19 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     if (!BeginReplay(start, record, p)) return false;
     // Checkpoints of a rebuilding reading begin a spacing after its start.
     uint32_t rebuiltFrom = p;
-    // A page back from the target and the backward reach: the last token boundary before
-    // each mark (within a small window) becomes a nearby checkpoint.
+    // A page back from the target and the backward reach: a token boundary within a small
+    // window before each mark becomes a nearby checkpoint.
     const uint32_t page = CharsPerPageEstimate();
     uint32_t marks[2] = {target > page ? target - page : 0,
                          target > kBackwardReach ? target - kBackwardReach : 0};
     // Up to here nothing but the open elements is wanted: not the state before a token, nor a
-    // nearby checkpoint.
-    const uint32_t margin = std::max(kCrossWindow, kBackwardReach) + page + kNearbyWindow;
+    // nearby checkpoint. A replay that aligns keeps no state before a token: it reads the text
+    // only where a nearby checkpoint is taken, from a window before each mark on (the first
+    // token read after a skip ends where a reading from the start ends it).
+    const uint32_t margin = align ? page + 2 * kNearbyWindow
+                                  : std::max(kCrossWindow, kBackwardReach) + page + kNearbyWindow;
     const uint32_t skipEnd = target > margin ? target - margin : 0;
+    const uint32_t farMark = align && marks[1] > 2 * kNearbyWindow ? marks[1] : 0;
     Checkpoint nearby[2];
     bool haveNearby[2] = {false, false};
     bool wantNearby = pager_.QuickSearch();
@@ -409,12 +423,17 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             AddCheckpoint(p, record);
         }
         // Far from the target only the tags matter: the text between them is passed over.
-        if (p < skipEnd && source_->SkipText(skipEnd)) {
+        const uint32_t skipTo = SkipTarget(p, skipEnd, farMark);
+        if (skipTo > p && source_->SkipText(skipTo)) {
             farKind = kTokenEnd;
             continue;
         }
         for (int k = 0; k < 2 && wantNearby; ++k) {
-            if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow) continue;
+            // The first boundary within the window is as good as the last (a replay starts at
+            // the nearest checkpoint before its reach), and its state is taken once.
+            if (haveNearby[k] || p > marks[k] || p + kNearbyWindow < marks[k] ||
+                marks[k] <= kNearbyWindow)
+                continue;
             nearby[k].position = p;
             nearby[k].rebuilt = start.rebuilt;
             nearby[k].scanState.Clear();

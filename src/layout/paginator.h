@@ -144,6 +144,31 @@ struct PageSlot {
     bool IsFree() const { return record == nullptr; }
 };
 
+// Records of pages starting at the lines of pages laid out (PageLayout::SetLineStartSink), in
+// storage used again: a walk leaves one at every line and keeps few. The open elements are
+// held apart from the record, one copy for the lines they do not change between.
+struct LineStartRecords {
+    static constexpr size_t kMaxSpare = 128;
+    struct Entry {
+        std::unique_ptr<PageRecord> record;  // its own elements left empty
+        std::shared_ptr<const ElementStack> elements;
+        uint32_t Start() const { return record->start; }
+    };
+    std::vector<Entry> records;
+    std::vector<std::unique_ptr<PageRecord>> spare;
+    // A record to fill (spare storage, else new); null when memory runs out.
+    PageRecord* Open();
+    // The record opened last goes to the end of `records`, with a copy of the elements (the
+    // last one made when they have not changed since); false when memory runs out.
+    bool Commit(const ElementStack& elements);
+    void Release(Entry entry);
+    void Clear();
+
+private:
+    std::shared_ptr<const ElementStack> lastElements_;
+    uint64_t lastVersion_ = 0;
+};
+
 enum PageVisibility : uint8_t { kPageNeverShown = 0, kPageShown = 1, kPageHidden = 2 };
 
 class Paginator {
@@ -385,8 +410,9 @@ private:
     void ForgetGrid();
     // Pages laid out forward from `page` until one ends at or past `until`; their lines go to
     // `lines`, `reached` gets where the last one ends.
+    // With keepLineStarts, its layouts leave the records of pages starting at their lines.
     bool WalkForward(PageRecord& page, uint32_t until, std::vector<GridLine>& lines,
-                     uint32_t& reached);
+                     uint32_t& reached, bool keepLineStarts = false);
     // Where a walk up to the target starts: the nearest known start below it, or a break the
     // document offers or a paragraph's start within kBackwardReach.
     bool WalkStartBefore(uint32_t target, int64_t lower, PageRecord& page, bool toParagraph = true);
@@ -415,6 +441,18 @@ private:
     std::deque<PageRecord> gridPages_;
     // Takes the record over (the page is left reset).
     void KeepGridPage(PageRecord& page);
+    // The records of pages starting at the walk's lines, left by its layouts (in start order):
+    // a page from one of them starts with nothing laid out again. Those where no page going
+    // back is expected to start go back to the spare storage once the walk is done.
+    LineStartRecords lineStarts_;
+    PageSlot walkSlot_;
+    // The walk's page just laid out left records from `from` on: those at its lines below the
+    // first are put in start order, the rest go.
+    void KeepLineStarts(size_t from, const std::vector<PageLineSpan>& spans);
+    // Keeps the records at the lines where pages going back from the target are expected to
+    // start (from the lines' heights), and the lines next to them.
+    void KeepExpectedStarts(uint32_t target, int32_t lo);
+    const LineStartRecords::Entry* LineStartAt(uint32_t start) const;
     // The record of a page starting at grid line `line`.
     // (afresh: else started there from the text, when no page of the walk holds it.)
     bool StartLineRecord(int32_t line, PageRecord& record, bool afresh = true);

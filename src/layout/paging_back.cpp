@@ -359,6 +359,15 @@ bool Paginator::StartLineRecord(int32_t line, PageRecord& record, bool afresh) {
         if (top != line && r.IsUsed() && r.start == grid_[top].start &&
             (!layout_.StartsAnywhereAtOnce() || layout_.StartsAtTabs(start)))
             page = &r;
+    if (const LineStartRecords::Entry* kept = top != line ? LineStartAt(start) : nullptr;
+        kept && (!layout_.StartsAnywhereAtOnce() || layout_.StartsAtTabs(start))) {
+        record.Reset();
+        if (record.CopyFrom(*kept->record) && record.elements.Assign(*kept->elements)) {
+            record.used = true;
+            return true;
+        }
+        record.Reset();
+    }
     if (page) {
         // The walk's page cut just above the line: the page after the cut starts there as
         // paging forward would start it, with nothing replayed.
@@ -405,6 +414,8 @@ bool Paginator::EndsAt(const PageSlot& slot, const PageRecord& follower, bool mo
 void Paginator::ForgetGrid() {
     grid_.clear();
     gridPages_.clear();
+    lineStarts_.Clear();
+    walkSlot_.Reset();
     gridFrom_ = gridTo_ = kNone;
 }
 
@@ -421,18 +432,27 @@ void Paginator::KeepGridPage(PageRecord& page) {
 }
 
 bool Paginator::WalkForward(PageRecord& page, uint32_t until, std::vector<GridLine>& lines,
-                            uint32_t& reached) {
+                            uint32_t& reached, bool keepLineStarts) {
     std::vector<LineSpan> spans;
     const int32_t columnTop = layout_.Column(0).y;
     for (int32_t guard = 0; guard < 100000; ++guard) {
-        PageSlot aside;
+        // One slot for the walk's pages: its storage serves page after page.
+        PageSlot& aside = walkSlot_;
         PageRecord next;
         bool more = false;
         page.stopAt = kNone;
+        // (A markup text's page starts inside a walk's page from the record its layout left
+        // at the line; a plain text starts there at once.)
+        const size_t kept = lineStarts_.records.size();
+        const bool keepStarts =
+            keepLineStarts && quickSearch_ && !layout_.StartsAnywhereAtOnce();
+        if (keepStarts) layout_.SetLineStartSink(&lineStarts_);
         const bool ok = LayOutAside(page, aside, next, more);
+        layout_.SetLineStartSink(nullptr);
         aside.record = nullptr;
         if (!ok) return false;
         TopLevelLines(aside.contents, columnTop, spans);
+        if (keepStarts) KeepLineStarts(kept, spans);
         bool top = true;
         for (const LineSpan& l : spans) {
             const uint32_t s = top ? page.start : l.start;
@@ -516,7 +536,10 @@ bool Paginator::ExtendGridBack(int64_t lower) {
     const uint32_t from = page.start;
     std::vector<GridLine> lines;
     uint32_t reached = kNone;
-    if (!WalkForward(page, to, lines, reached)) return false;
+    // Paging back goes on past the walk before: the pages going back through this stretch
+    // start from the records its lines leave. (The first walk before a target, after a jump,
+    // serves one PageUp for certain: its pages are cut instead.)
+    if (!WalkForward(page, to, lines, reached, true)) return false;
     std::erase_if(lines, [to](const GridLine& l) { return l.start >= to; });
     if (lines.empty()) return false;
     grid_.insert(grid_.begin(), lines.begin(), lines.end());
@@ -622,6 +645,7 @@ bool Paginator::SearchPageEndingAt(PageSlot& slot, uint32_t target, PageRecord& 
         }
     }
     if (lo > m) return false;
+    if (depth == 0) KeepExpectedStarts(target, lo);
 
     auto layOut = [&](int32_t i, uint32_t stop) {
         ResetSlot(slot);

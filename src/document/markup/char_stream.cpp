@@ -206,10 +206,18 @@ char16_t CharStream::SkipTo(char16_t stop, uint32_t before) {
     char16_t last = 0;
     while (EnsureCurrent()) {
         Segment& s = segments_[cur_];
-        if (s.page.start + s.page.spanLength >= before) break;
         const char16_t* chars = s.chars.Data();
         const char16_t* from = chars + off_;
         const char16_t* end = chars + s.page.length;
+        if (s.page.start + s.page.spanLength >= before) {
+            // A page whose positions count its characters is passed over up to `before` too.
+            if (!s.offsetsAdd || before <= s.page.start + off_) break;
+            end = chars + std::min<uint32_t>(s.page.length, before - s.page.start);
+            const char16_t* at = std::find(from, end, stop);
+            if (at != from) last = at[-1];
+            off_ = static_cast<uint32_t>(at - chars);
+            break;
+        }
         const char16_t* at = std::find(from, end, stop);
         if (at != from) last = at[-1];
         off_ = static_cast<uint32_t>(at - chars);

@@ -98,8 +98,9 @@ public:
     }
 
     // Moves the read position on to the next `stop` character, over pages that end before
-    // `before` only; the characters passed make no token. 0 when it did not move, else the
-    // last character passed.
+    // `before` (and, in a page whose positions count its characters, up to `before`); the
+    // characters passed make no token. 0 when it did not move, else the last character
+    // passed.
     char16_t SkipTo(char16_t stop, uint32_t before);
 
     uint32_t PieceCount() const { return static_cast<uint32_t>(pieces_.size()); }
