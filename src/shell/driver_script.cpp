@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string_view>
@@ -27,6 +28,7 @@
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window_layer.h"
+#include "reader/actions.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_views.h"
@@ -75,7 +77,8 @@ bool ReadNumber(Words& words, long& out) {
 struct VerbName {
     const char* name;
     DriverAction::Verb verb;
-    int numbers;  // numbers that follow; -1: one word follows; -2: the rest of the line
+    // numbers that follow; -1: one word follows; -2: the rest of the line; -3: a number or a name
+    int numbers;
 };
 
 constexpr VerbName kVerbs[] = {
@@ -89,7 +92,7 @@ constexpr VerbName kVerbs[] = {
     {"idle", DriverAction::kIdle, 0},       {"screenshot", DriverAction::kScreenshot, -2},
     {"quit", DriverAction::kQuit, 0},       {"answer", DriverAction::kAnswer, 1},
     {"answer-file", DriverAction::kAnswerFile, -2},
-    {"menu", DriverAction::kMenu, 1},       {"text", DriverAction::kText, -2},
+    {"menu", DriverAction::kMenu, -3},       {"text", DriverAction::kText, -2},
     {"pagetext", DriverAction::kPageText, -2},
     {"screenshot-box", DriverAction::kScreenshotBox, -2},
     {"answer-tap", DriverAction::kAnswerTap, 2}, {"answer-key", DriverAction::kAnswerKey, 1},
@@ -246,6 +249,21 @@ bool WaitForFile(const std::string& path) {
     return true;
 }
 
+// `menu NAME`: the item of the active bar that asks for the action of that name.
+bool ChooseAction(const std::string& name) {
+    const Action* action = Actions::FindByName(name);
+    if (!action) {
+        failure = "no action is named " + name;
+        return false;
+    }
+    uint32_t items[4] = {};
+    const std::size_t n = Actions::ItemsFor(action->id, items, std::size(items));
+    for (std::size_t i = 0; i < n; ++i)
+        if (fvt::ChooseMenuBarItem(items[i])) return true;
+    failure = "the menu bar has no item for " + name;
+    return false;
+}
+
 // False (with the reason) when the action cannot be done.
 bool Perform(const DriverAction& a, int line) {
     const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
@@ -316,6 +334,7 @@ bool Perform(const DriverAction& a, int line) {
             failure = "no file " + a.text + " came";
             return false;
         case DriverAction::kMenu:
+            if (!a.text.empty()) return ChooseAction(a.text);
             if (fvt::ChooseMenuBarItem(static_cast<UINT>(a.x))) break;
             failure = "the menu bar has no item " + std::to_string(a.x);
             return false;
@@ -400,6 +419,18 @@ bool ParseLine(const std::string& line, DriverAction& out) {
         if (verb != v.name) continue;
         out.verb = v.verb;
         if (v.numbers == -2) return RestOfLine(words, out.text);
+        if (v.numbers == -3) {
+            if (!words.Next(out.text)) return false;
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(out.text.c_str(), &end, 0);
+            if (errno == 0 && end && *end == '\0' && !out.text.empty()) {
+                out.x = n;
+                out.text.clear();
+            }
+            std::string_view extra;
+            return !words.Next(extra) || extra[0] == '#';
+        }
         if (v.numbers == -1) {
             if (!words.Next(out.text)) return false;
         } else {

@@ -86,6 +86,42 @@ TEST(ProgramMenus, TheMenuFollowsThePagesTurnedBetweenItsOpenings) {
     EXPECT_EQ(Count(log, "items => 0\n"), 0u) << log;
     EXPECT_EQ(Count(log, "dialog Options\n"), 3u) << log;
 }
+// The driver chooses an item by its action's name as by its number: Options by name opens the
+// sheet as its number does, and Zoom in by name gives the page Zoom in by number gives.
+TEST(ProgramMenus, ItemsAreChosenByTheirActionsNamesAsByTheirNumbers) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteCoverBook(device);
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> book = {"\\storage\\eBooks\\covered.prc"};
+    const std::string sideFile = device.Host("storage/eBooks/covered.fvt");
+    auto run = [&](const std::string& zoom, const std::string& name) {
+        std::filesystem::remove(sideFile);
+        const std::string steps = "idle\nkey 0x22\nidle\nmenu " + zoom + "\nidle\npagetext " + o +
+                                  name + ".txt\nscreenshot " + o + name + ".png\nmenu options\nidle\n" +
+                                  "shelllog " + o + name + ".log\nquit\n";
+        const ProgramResult result = RunSteps(device, book, steps);
+        EXPECT_EQ(result.status, 0) << result.Describe();
+    };
+    run("zoom-in", "named");
+    run("40082", "numbered");
+    std::filesystem::remove(sideFile);
+    ASSERT_EQ(RunSteps(device, book, "idle\nkey 0x22\nidle\nscreenshot " + o + "plain.png\nquit\n").status, 0);
+    EXPECT_EQ(FirstLine(o + "named.txt"), "The text after the cover.");
+    EXPECT_EQ(ReadLines(o + "named.txt"), ReadLines(o + "numbered.txt"));
+    const Picture named = ReadPicture(o + "named.png"), numbered = ReadPicture(o + "numbered.png"),
+                  plain = ReadPicture(o + "plain.png");
+    ASSERT_FALSE(named.pixels.empty());
+    EXPECT_TRUE(named.pixels == numbered.pixels);
+    EXPECT_FALSE(named.pixels == plain.pixels);  // the text grew
+    for (const std::string name : {"named", "numbered"}) {
+        const std::string log = ReadFile(o + name + ".log");
+        EXPECT_EQ(Count(log, "items => 40082"), 1u) << log;
+        EXPECT_EQ(Count(log, "items => 40041"), 1u) << log;
+        EXPECT_EQ(Count(log, "dialog Options\n"), 1u) << log;
+    }
+}
+
 // A page whose first line links to a chapter pages further on.
 std::string LinkedChapters() {
     std::string html = "<html><body><p><a href=\"#far\">To the far chapter</a></p>";
