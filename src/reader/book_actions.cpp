@@ -3,6 +3,7 @@
 #include "core/lang_name.h"
 #include "document/markup/link_target.h"
 #include "graphics/core/command_ids.h"
+#include "layout/page_moves.h"
 #include "reader/actions.h"
 #include "script/script_heap.h"
 
@@ -62,10 +63,8 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
         case kGoToPageRelative: {
             int32_t step = 0;
             if (!Shape(r, "n") || !r.GetSigned(0, step)) return 0;
-            // Zero steps back as well: only a positive count goes forward.
-            const PageStepCode turn =
-                step > 0 ? PageStepCode::kNextPage : PageStepCode::kPageEndingHere;
-            return Done(host.StepPage(turn, kNoPageMark));
+            const PageMove move = PageMoveFor(MoveRequest{MoveKind::kBookStep, step});
+            return Done(host.StepPage(move.step, move.mark));
         }
         case kGoToFirstPage:
             return Shape(r, "") ? Done(host.GoFirstPage()) : 0;
