@@ -16,12 +16,14 @@ PageMove PageMoveFor(const MoveRequest& r) {
             if (r.endsWithPageBreak) return {PageStepCode::kNextPage, kMarkAfterPageBreak, false};
             return {PageStepCode::kSingleStep, kNoPageMark, false};
         case MoveKind::kLineUp:
-            return {two ? PageStepCode::kPageEndingHere : PageStepCode::kPageBefore, kNoPageMark, false};
+            return {two ? PageStepCode::kPageEndingHere : PageStepCode::kPageBefore, kNoPageMark,
+                    false};
         case MoveKind::kScreenDown:
-            return {two ? PageStepCode::kNextPage : PageStepCode::kThreeSingleSteps, kNoPageMark, true};
-        case MoveKind::kScreenUp:
-            return {two ? PageStepCode::kPageEndingHere : PageStepCode::kThreePagesBefore, kNoPageMark,
+            return {two ? PageStepCode::kNextPage : PageStepCode::kThreeSingleSteps, kNoPageMark,
                     true};
+        case MoveKind::kScreenUp:
+            return {two ? PageStepCode::kPageEndingHere : PageStepCode::kThreePagesBefore,
+                    kNoPageMark, true};
         case MoveKind::kFocusNext:
             return {PageStepCode::kNextPage, kNoPageMark, false};
         case MoveKind::kFocusPrevious:
@@ -34,8 +36,8 @@ PageMove PageMoveFor(const MoveRequest& r) {
             return {PageStepCode::kPageBefore, kNoPageMark, false};
         case MoveKind::kBookStep:
             // Zero steps back as well: only a positive count goes forward.
-            return {r.value > 0 ? PageStepCode::kNextPage : PageStepCode::kPageEndingHere, kNoPageMark,
-                    false};
+            return {r.value > 0 ? PageStepCode::kNextPage : PageStepCode::kPageEndingHere,
+                    kNoPageMark, false};
         case MoveKind::kScroll:
             return {StepFromValue(r.value), kNoPageMark, false};
     }

@@ -246,7 +246,8 @@ bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument
     if (MoveKindForCommand(command, kind)) {
         if (!layout_) return false;
         const PageMove move = PageMoveFor(MoveRequest{kind});
-        return (move.throughTables && layout_->CanPageThroughTables(IsForwardStep(move.step) ? 1 : -1)) ||
+        return (move.throughTables &&
+                layout_->CanPageThroughTables(IsForwardStep(move.step) ? 1 : -1)) ||
                layout_->CanStep(move.step);
     }
     switch (command) {
@@ -406,7 +407,8 @@ void PositionViewElement::Move(MoveKind kind) {
         owner_->GetViewSettings(s);
         request.twoColumns = s.columns >= 2;
     }
-    request.endsWithPageBreak = kind == MoveKind::kLineDown && !request.twoColumns && EndsWithPageBreak();
+    request.endsWithPageBreak =
+        kind == MoveKind::kLineDown && !request.twoColumns && EndsWithPageBreak();
     const PageMove move = PageMoveFor(request);
     if (move.throughTables && PageThroughTables(IsForwardStep(move.step) ? 1 : -1)) return;
     owner_->StepPage(move.step, move.mark);

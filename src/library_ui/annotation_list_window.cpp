@@ -164,7 +164,9 @@ bool AnnotationListWindow::Create(HWND parentWindow) {
     return true;
 }
 
-std::u16string AnnotationListWindow::LeftKeyText() const { return bar.ButtonText(MenuItem::kLeftKey); }
+std::u16string AnnotationListWindow::LeftKeyText() const {
+    return bar.ButtonText(MenuItem::kLeftKey);
+}
 
 AnnotationFile* AnnotationListWindow::SideFile() const {
     DocumentController* document = controller ? controller->GetDocumentController() : nullptr;

@@ -59,8 +59,9 @@ constexpr uint32_t kErrorCaption = 5018;
 
 // Sort keys by sort kind (the stored view state) and back.
 constexpr uint32_t kKeyOfSortKind[6] = {0, 2, 1, 3, 4, 5};
-constexpr uint32_t kSortCommandOfKey[6] = {MenuItem::kSortByTitle, MenuItem::kSortBySize, MenuItem::kSortByAuthor,
-                                           MenuItem::kSortByDate, MenuItem::kSortByLastRead, MenuItem::kSortByRating};
+constexpr uint32_t kSortCommandOfKey[6] = {MenuItem::kSortByTitle,    MenuItem::kSortBySize,
+                                           MenuItem::kSortByAuthor,   MenuItem::kSortByDate,
+                                           MenuItem::kSortByLastRead, MenuItem::kSortByRating};
 
 std::u16string Str(uint32_t id) {
     const char16_t* s = LoadResString(id);
@@ -743,7 +744,8 @@ void LibraryView::RestoreViewState() {
     if (readingListFilter >= 0)
         CheckMenuItem(readingListMenu, kReadingListFirst + static_cast<uint32_t>(readingListFilter),
                       MF_BYCOMMAND | MF_CHECKED);
-    if (readingListFilter == kUnfiled) CheckMenuItem(readingListMenu, MenuItem::kUnfiled, MF_BYCOMMAND | MF_CHECKED);
+    if (readingListFilter == kUnfiled)
+        CheckMenuItem(readingListMenu, MenuItem::kUnfiled, MF_BYCOMMAND | MF_CHECKED);
     CheckSortItem();
     Refill(mask);
 }

@@ -46,7 +46,8 @@ void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
     // before it moved up by `pixels`: that page, from its first line at or below the top of
     // the screen, becomes the page shown.
     if (!page_.Layout() || view_ != kTextPage || pixels <= 0) return;
-    if (!page_.Layout()->StepPage(pixels, PageMoveFor(MoveRequest{MoveKind::kScroll, mode}).step)) return;
+    if (!page_.Layout()->StepPage(pixels, PageMoveFor(MoveRequest{MoveKind::kScroll, mode}).step))
+        return;
     keepStoredPosition_ = false;
     Invalidate(true);
 }

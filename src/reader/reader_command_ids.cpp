@@ -101,9 +101,10 @@ constexpr PopupEntry Entry(int32_t command) {
 }  // namespace
 
 const PopupEntry kTapPopup[kTapPopupCount] = {
-    Entry(Cmd::kLookup),      Entry(Cmd::kCopy),   Entry(Cmd::kHighlight), Entry(Cmd::kDeleteHighlight),
-    Entry(Cmd::kAddNote),     Entry(Cmd::kModify), Entry(Cmd::kToggleBookmark), Entry(Cmd::kAddLink),
-    Entry(Cmd::kSetLinkTarget), Entry(Cmd::kImageMode),
+    Entry(Cmd::kLookup),          Entry(Cmd::kCopy),    Entry(Cmd::kHighlight),
+    Entry(Cmd::kDeleteHighlight), Entry(Cmd::kAddNote), Entry(Cmd::kModify),
+    Entry(Cmd::kToggleBookmark),  Entry(Cmd::kAddLink), Entry(Cmd::kSetLinkTarget),
+    Entry(Cmd::kImageMode),
 };
 
 bool TapActionForCommand(int32_t command, uint32_t& action, int32_t& viewCommand) {

@@ -291,7 +291,8 @@ void ReaderMenuBar::UpdateItems() {
     static const auto kCommands = [] {
         std::array<int32_t, MenuBars::kReaderStateCount> commands{};
         for (std::size_t i = 0; i < commands.size(); ++i)
-            commands[i] = Actions::CommandForItem(Actions::kReaderBar, MenuBars::kReaderStates[i].item);
+            commands[i] =
+                Actions::CommandForItem(Actions::kReaderBar, MenuBars::kReaderStates[i].item);
         return commands;
     }();
     for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i) {
@@ -310,7 +311,8 @@ void ReaderMenuBar::UpdateItems() {
         EnableItem(kMenuButton, MenuBars::kReaderStates[i].item, enabled_[i]);
     }
     if (mode_ == 1) {
-        for (uint32_t item : {I::kFind, I::kAddBookmark, I::kReservedItem40080, I::kReservedItem40081}) {
+        for (uint32_t item :
+             {I::kFind, I::kAddBookmark, I::kReservedItem40080, I::kReservedItem40081}) {
             EnableItem(kMenuButton, item, true);
             for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i)
                 if (MenuBars::kReaderStates[i].item == item) enabled_[i] = true;
@@ -339,7 +341,8 @@ void ReaderMenuBar::RebuildNavigateMenu() {
     EmptyMenu(menu);
     AppendRes(menu, I::kFirstPage, Actions::LabelOf(Cmd::kFirstPage));
     AppendRes(menu, I::kGoToPage, Actions::LabelOf(Cmd::kGoToPage));
-    if (state_->HasCoverPage()) AppendRes(menu, I::PopupItem(Cmd::kCover), Actions::LabelOf(Cmd::kCover));
+    if (state_->HasCoverPage())
+        AppendRes(menu, I::PopupItem(Cmd::kCover), Actions::LabelOf(Cmd::kCover));
     int32_t n = state_->NavigationCount();
     if (n > MenuBars::kMaxListItems) n = MenuBars::kMaxListItems;
     if (n > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);

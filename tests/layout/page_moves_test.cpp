@@ -54,7 +54,8 @@ TEST(PageMoves, EveryMoveGoesItsWayWhateverTheContext) {
                 const PageMove m = Move(kind, two, pageBreak);
                 ASSERT_TRUE(IsKnownStep(m.step));
                 const bool forward = kind == MoveKind::kNextPage || kind == MoveKind::kLineDown ||
-                                     kind == MoveKind::kScreenDown || kind == MoveKind::kFocusNext ||
+                                     kind == MoveKind::kScreenDown ||
+                                     kind == MoveKind::kFocusNext ||
                                      kind == MoveKind::kFocusNextLine;
                 EXPECT_EQ(IsForwardStep(m.step), forward) << static_cast<int>(kind);
                 EXPECT_EQ(IsBackwardStep(m.step), !forward) << static_cast<int>(kind);

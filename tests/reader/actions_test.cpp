@@ -39,7 +39,8 @@ TEST(ActionTable, NoTwoActionsShareAnIdANameAKeyOrAButtonBit) {
         bits |= a.buttonBit;
         // The driver's names: lower case words joined by hyphens.
         for (const char* c = a.name; *c; ++c)
-            EXPECT_TRUE((*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9') || *c == '-') << a.name;
+            EXPECT_TRUE((*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9') || *c == '-')
+                << a.name;
         EXPECT_EQ(Actions::FindByName(a.name), &a);
         EXPECT_EQ(Actions::Find(a.id), &a);
     }
@@ -79,7 +80,7 @@ TEST(ActionTable, EveryItemOfTheBarsAsksForAnAction) {
             EXPECT_NE(std::find(items, items + n, pair.item), items + n) << action->name;
         }
     }
-    // One number, two bars, two actions: Zoom in is the text's in the reader, the picture's over it.
+    // One number, two bars, two actions: the text's Zoom in, and the picture's over it.
     EXPECT_EQ(Actions::CommandForItem(Actions::kReaderBar, MenuItem::kZoomIn), Cmd::kZoomIn);
     EXPECT_EQ(Actions::CommandForItem(Actions::kZoomBar, MenuItem::kZoomIn), Cmd::kImageZoomIn);
     EXPECT_EQ(Actions::CommandForItem(Actions::kAudioBar, MenuItem::kZoomIn), -1);
@@ -140,8 +141,10 @@ protected:
 // Without a document the commands find nothing to act on, but each is taken: it has a case, or
 // goes on to the view or the display surface.
 TEST_F(ActionsOfTheController, TakesEveryActionsCommand) {
-    for (const Action& a : Actions::kTable) EXPECT_TRUE(controller_->OnCommand(a.id, true)) << a.name;
-    for (int32_t id : {-1, 52, 68, 83, 108, 121, 50013}) EXPECT_FALSE(controller_->OnCommand(id, true)) << id;
+    for (const Action& a : Actions::kTable)
+        EXPECT_TRUE(controller_->OnCommand(a.id, true)) << a.name;
+    for (int32_t id : {-1, 52, 68, 83, 108, 121, 50013})
+        EXPECT_FALSE(controller_->OnCommand(id, true)) << id;
 }
 
 }  // namespace

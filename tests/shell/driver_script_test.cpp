@@ -65,7 +65,8 @@ TEST(DriverRuns, MenuItemThatIsNotThereStopsTheRun) {
 TEST(DriverRuns, ANameNoActionBearsStopsTheRun) {
     std::istringstream in("advance 0\nmenu no-such-action\nquit\n");
     EXPECT_EQ(DriverScript::Run(in), 2);
-    EXPECT_NE(DriverScript::FailureReason().find("no action is named no-such-action"), std::string::npos)
+    EXPECT_NE(DriverScript::FailureReason().find("no action is named no-such-action"),
+              std::string::npos)
         << DriverScript::FailureReason();
 }
 

@@ -108,11 +108,14 @@ TEST(ProgramMenus, ItemsAreChosenByTheirActionsNamesAsByTheirNumbers) {
     run(named, "zoom-in");
     run(numbered, "40082");
     run(plain, "");
-    auto file = [](TempDevice& device, const std::string& name) { return device.outside() + "/" + name; };
+    auto file = [](TempDevice& device, const std::string& name) {
+        return device.outside() + "/" + name;
+    };
     // The same words, on more lines once the text grew.
     auto words = [&file](TempDevice& device) {
         std::string all;
-        for (const std::string& line : ReadLines(file(device, "page.txt"))) all += (all.empty() ? "" : " ") + line;
+        for (const std::string& line : ReadLines(file(device, "page.txt")))
+            all += (all.empty() ? "" : " ") + line;
         return all;
     };
     EXPECT_EQ(words(named), "The text after the cover.");
