@@ -53,18 +53,11 @@ int32_t CommandForItem(Bar bar, uint32_t item) {
     return table ? Commands::CommandForMenuItem(table, count, item) : -1;
 }
 
-std::size_t ItemsFor(int32_t id, uint32_t* items, std::size_t max) {
-    std::size_t n = 0;
-    for (Bar bar : {kReaderBar, kAudioBar, kZoomBar}) {
-        std::size_t count = 0;
-        const Commands::MenuCommand* table = TableOf(bar, count);
-        for (std::size_t i = 0; i < count && n < max; ++i) {
-            if (table[i].command != id) continue;
-            bool seen = false;
-            for (std::size_t j = 0; j < n; ++j) seen = seen || items[j] == table[i].item;
-            if (!seen) items[n++] = table[i].item;
-        }
-    }
+std::size_t ItemsFor(Bar bar, int32_t id, uint32_t* items, std::size_t max) {
+    std::size_t count = 0, n = 0;
+    const Commands::MenuCommand* table = TableOf(bar, count);
+    for (std::size_t i = 0; i < count && n < max; ++i)
+        if (table[i].command == id) items[n++] = table[i].item;
     return n;
 }
 

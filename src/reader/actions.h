@@ -165,6 +165,6 @@ bool CanAct(int32_t id, ActionState& state);
 enum Bar : uint8_t { kReaderBar, kAudioBar, kZoomBar };
 // The command an item of that bar runs; -1 when the bar binds no action to it.
 int32_t CommandForItem(Bar bar, uint32_t item);
-// The items that run the action, in any bar, first the reader's; up to `max`; the count.
-std::size_t ItemsFor(int32_t id, uint32_t* items, std::size_t max);
+// The items of that bar that run the action, up to `max`; the count.
+std::size_t ItemsFor(Bar bar, int32_t id, uint32_t* items, std::size_t max);
 }  // namespace Actions

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/charset.h"
@@ -36,6 +37,7 @@
 #include "shell/app_shell.h"
 #include "shell/main_frame.h"
 #include "shell_ui/list_window.h"
+#include "shell_ui/soft_key_bar.h"
 
 namespace {
 // The words of a step, split at white space (as a stream reads them), one after the other.
@@ -249,15 +251,44 @@ bool WaitForFile(const std::string& path) {
     return true;
 }
 
-// `menu NAME`: the item of the active bar that asks for the action of that name.
+// The reader window's bar in front, as the action table names it; false when the bar in front
+// is another's (the library's, the annotations list's, a dialog's), whose items have no actions.
+bool ReaderBarInFront(Actions::Bar& out) {
+    HWND main = FindWindowW(MainFrame::kClassName, nullptr);
+    auto* frame =
+        main ? reinterpret_cast<MainFrame*>(GetWindowLongPtrW(main, GWL_USERDATA)) : nullptr;
+    ReaderWindow* window = frame ? frame->GetReaderWindow() : nullptr;
+    ReaderController* controller = window ? window->Controller() : nullptr;
+    const HWND front = fvt::ActiveMenuBar();
+    if (!controller || !front) return false;
+    const std::pair<ReaderBar*, Actions::Bar> bars[] = {
+        {controller->GetReaderBar(), Actions::kReaderBar},
+        {controller->GetAudioBar(), Actions::kAudioBar},
+        {controller->GetZoomBar(), Actions::kZoomBar}};
+    for (const auto& [bar, kind] : bars) {
+        auto* soft = dynamic_cast<SoftKeyBar*>(bar);
+        if (soft && soft->Window() == front) {
+            out = kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+// `menu NAME`: the item of the reader's bar in front that asks for the action of that name.
 bool ChooseAction(const std::string& name) {
     const Action* action = Actions::FindByName(name);
     if (!action) {
         failure = "no action is named " + name;
         return false;
     }
+    Actions::Bar bar;
+    if (!ReaderBarInFront(bar)) {
+        failure = "the menu bar in front is not a reader's: choose its items by number";
+        return false;
+    }
     uint32_t items[4] = {};
-    const std::size_t n = Actions::ItemsFor(action->id, items, std::size(items));
+    const std::size_t n = Actions::ItemsFor(bar, action->id, items, std::size(items));
     for (std::size_t i = 0; i < n; ++i)
         if (fvt::ChooseMenuBarItem(items[i])) return true;
     failure = "the menu bar has no item for " + name;

@@ -76,7 +76,7 @@ TEST(ActionTable, EveryItemOfTheBarsAsksForAnAction) {
             ASSERT_NE(action, nullptr) << "item " << pair.item << " asks for " << pair.command;
             // The driver's `menu NAME` finds the item again from the action.
             uint32_t items[4] = {};
-            const std::size_t n = Actions::ItemsFor(action->id, items, 4);
+            const std::size_t n = Actions::ItemsFor(b.bar, action->id, items, 4);
             EXPECT_NE(std::find(items, items + n, pair.item), items + n) << action->name;
         }
     }
