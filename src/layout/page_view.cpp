@@ -6,6 +6,7 @@
 #include "graphics/core/command_ids.h"
 #include "graphics/core/graphics_context.h"
 #include "layout/page_layout.h"
+#include "layout/page_moves.h"
 
 namespace {
 
@@ -14,8 +15,6 @@ constexpr uint32_t kNone = 0xFFFFFFFFu;
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kAnnotationsPage = 3;
 constexpr uint32_t kAboutPage = 4;
-// A line down onto the page after a forced page break makes its first mark current.
-constexpr uint32_t kMarkAfterPageBreak = 1;
 // The key row column read while the focus box is on: the pop-up's, with the plain directions,
 // Enter to confirm and Esc to end the box (not Back).
 constexpr int kFocusBoxColumn = static_cast<int>(InputState::kPopup);
@@ -202,13 +201,11 @@ void PositionViewElement::ExecuteCommand(uint32_t command, uint32_t /*argument*/
             break;
         // As PageDown and PageUp: through a table's views before the page turns.
         case Cmd::kNextPage:
-            if (layout_ && !PageThroughTables(1))
-                owner_->StepPage(PageStepCode::kNextPage, kNoPageMark);
+        case Cmd::kPreviousPage: {
+            MoveKind kind;
+            if (layout_ && MoveKindForCommand(command, kind)) Move(kind);
             break;
-        case Cmd::kPreviousPage:
-            if (layout_ && !PageThroughTables(-1))
-                owner_->StepPage(PageStepCode::kPageEndingHere, kNoPageMark);
-            break;
+        }
         case Cmd::kSpeakFromPage:
             owner_->SpeakText(0, layout_ ? layout_->CurrentPageStart() : 0);
             break;
@@ -245,17 +242,15 @@ bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument
             (page == kAboutPage && command == Cmd::kAbout))
             return false;
     }
+    MoveKind kind;
+    if (MoveKindForCommand(command, kind)) {
+        if (!layout_) return false;
+        const PageMove move = PageMoveFor(MoveRequest{kind});
+        return (move.throughTables &&
+                layout_->CanPageThroughTables(IsForwardStep(move.step) ? 1 : -1)) ||
+               layout_->CanStep(move.step);
+    }
     switch (command) {
-        case Cmd::kNextPage:
-            return layout_ &&
-                   (layout_->CanPageThroughTables(1) || layout_->CanStep(PageStepCode::kNextPage));
-        case Cmd::kPreviousPage:
-            return layout_ && (layout_->CanPageThroughTables(-1) ||
-                               layout_->CanStep(PageStepCode::kPageEndingHere));
-        case Cmd::kScrollForward:
-            return layout_ && layout_->CanStep(PageStepCode::kSingleStep);
-        case Cmd::kScrollBack:
-            return layout_ && layout_->CanStep(PageStepCode::kPageBefore);
         case Cmd::kStartAutoScroll:
         case Cmd::kToggleAutoScroll:
             return !layout_ || layout_->ColumnCount() <= 1;
@@ -400,51 +395,33 @@ bool PositionViewElement::PageThroughTables(int32_t direction) {
     return true;
 }
 
-bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
-    if (!owner_) return false;
-    uint32_t columns = 1;
+bool PositionViewElement::EndsWithPageBreak() {
+    PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
+    return slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
+}
+
+void PositionViewElement::Move(MoveKind kind) {
+    MoveRequest request{kind};
     if (layout_) {
         ViewSettings s;
         owner_->GetViewSettings(s);
-        columns = s.columns < 2 ? 1 : 2;
+        request.twoColumns = s.columns >= 2;
     }
-    bool two = columns == 2;
+    request.endsWithPageBreak =
+        kind == MoveKind::kLineDown && !request.twoColumns && EndsWithPageBreak();
+    const PageMove move = PageMoveFor(request);
+    if (move.throughTables && PageThroughTables(IsForwardStep(move.step) ? 1 : -1)) return;
+    owner_->StepPage(move.step, move.mark);
+}
+
+bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
+    if (!owner_) return false;
+    MoveKind kind;
+    if (code >= kKeyPageDown && code <= kKeyScreenUp && MoveKindForKey(code, kind)) {
+        Move(kind);
+        return true;
+    }
     switch (code) {
-        case kKeyPageDown:
-            if (PageThroughTables(1)) return true;
-            owner_->StepPage(PageStepCode::kNextPage, kNoPageMark);
-            return true;
-        case kKeyPageUp:
-            if (PageThroughTables(-1)) return true;
-            owner_->StepPage(PageStepCode::kPageEndingHere, kNoPageMark);
-            return true;
-        case kKeyLineDown: {
-            if (two) {
-                owner_->StepPage(PageStepCode::kNextPage, kNoPageMark);
-                return true;
-            }
-            PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
-            bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
-            if (pageBreak)
-                owner_->StepPage(PageStepCode::kNextPage, kMarkAfterPageBreak);
-            else
-                owner_->StepPage(PageStepCode::kSingleStep, kNoPageMark);
-            return true;
-        }
-        case kKeyLineUp:
-            owner_->StepPage(two ? PageStepCode::kPageEndingHere : PageStepCode::kPageBefore,
-                             kNoPageMark);
-            return true;
-        case kKeyScreenDown:
-            if (PageThroughTables(1)) return true;
-            owner_->StepPage(two ? PageStepCode::kNextPage : PageStepCode::kThreeSingleSteps,
-                             kNoPageMark);
-            return true;
-        case kKeyScreenUp:
-            if (PageThroughTables(-1)) return true;
-            owner_->StepPage(two ? PageStepCode::kPageEndingHere : PageStepCode::kThreePagesBefore,
-                             kNoPageMark);
-            return true;
         case kKeyHome:
             owner_->SelectMark(kNone);
             owner_->GoToFirstPage();
@@ -475,13 +452,11 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
         if (owner_->ScrollTables(step[0], step[1]) && layout_) layout_->ClearCurrentBlockMarks();
         return true;
     }
-    if (code >= kKeyFocusNext && code <= kKeyFocusPreviousLine) {
-        bool forward = code == kKeyFocusNext || code == kKeyFocusNextLine;
+    if (code >= kKeyFocusNext && code <= kKeyFocusPreviousLine && MoveKindForKey(code, kind)) {
+        const bool forward = IsForwardStep(PageMoveFor(MoveRequest{kind}).step);
         bool current = CurrentMarkIsOnPage();
         if (current && (forward ? owner_->NextLinkArea() : owner_->PreviousLinkArea())) return true;
-        PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
-        bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
-        return owner_->MoveLinkFocus(code, !current, pageBreak);
+        return owner_->MoveLinkFocus(code, !current, EndsWithPageBreak());
     }
     return false;
 }

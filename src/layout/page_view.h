@@ -17,6 +17,7 @@
 #include "graphics/core/command_ids.h"
 #include "graphics/core/node.h"
 #include "layout/focus_box.h"
+#include "layout/page_moves.h"
 #include "layout/page_step.h"
 
 class DocumentSource;
@@ -168,6 +169,9 @@ public:
 private:
     bool HandleFocusMode(uint32_t code);
     bool HandleKey(uint32_t code, uint32_t argument);
+    // The page move asked for, with the column count and the page's end it depends on.
+    void Move(MoveKind kind);
+    bool EndsWithPageBreak();
     bool PageThroughTables(int32_t direction);
     bool HandlePen(const InputEvent& event);
     void ToggleFocusMode(uint32_t mode);

@@ -15,24 +15,13 @@
 #include "platform/shell/shell.h"
 #include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
+#include "reader/menu_items.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "shell_ui/dialog_helpers.h"
 
 namespace {
 
-enum : uint32_t {
-    kCmdLeftKey = 40167,
-    kCmdGoTo = 40024,
-    kCmdModify = 40171,
-    kCmdDelete = 40023,
-    kCmdAscending = 40060,
-    kCmdDescending = 40061,
-    kCmdTitleStrip = 40072,
-    kCmdOptions = 40041,
-    kCmdExit = 40048,
-    kCmdAll = 40001,
-};
 
 constexpr uint32_t kMenuId = 108;
 
@@ -42,9 +31,12 @@ struct KindRow {
 // Side-file type, filter bit, row icon resource, filter title, filter command, the title's
 // singular (the strip reads "1 Bookmark", not "1 Bookmarks").
 constexpr KindRow kKinds[6] = {
-    {1, 1, 181, 5193, 40106, 5942},   {2, 2, 180, 5199, 40107, 5943},
-    {4, 4, 182, 5196, 40108, 5944},   {32, 8, 194, 5197, 40158, 5945},
-    {16, 16, 195, 5198, 40159, 5946}, {8, 32, 196, 5194, 40160, 5947},
+    {1, 1, 181, 5193, MenuItem::kShowBookmarks, 5942},
+    {2, 2, 180, 5199, MenuItem::kShowNotes, 5943},
+    {4, 4, 182, 5196, MenuItem::kShowHighlights, 5944},
+    {32, 8, 194, 5197, MenuItem::kShowLinks, 5945},
+    {16, 16, 195, 5198, MenuItem::kShowModifications, 5946},
+    {8, 32, 196, 5194, MenuItem::kShowDrawings, 5947},
 };
 constexpr uint32_t kAllTitle = 5366;
 constexpr uint32_t kAllTitleSingular = 5941;
@@ -163,16 +155,18 @@ bool AnnotationListWindow::Create(HWND parentWindow) {
     if (bar.Create(parentWindow, kMenuId)) {
         filterMenu = bar.SubMenu(0);
         filterMenuCount = kFilterItems;
-        bar.SetItemText(kCmdAll, false, 5159);
+        bar.SetItemText(MenuItem::kShowAll, false, 5159);
         for (const auto& k : kKinds) bar.SetItemText(k.command, false, k.title);
-        bar.SetButtonText(kCmdLeftKey, 5191);
-        CheckRadioByCommand(filterMenu, kCmdAll, filterMenuCount);
+        bar.SetButtonText(MenuItem::kLeftKey, 5191);
+        CheckRadioByCommand(filterMenu, MenuItem::kShowAll, filterMenuCount);
     }
     RenewFonts();
     return true;
 }
 
-std::u16string AnnotationListWindow::LeftKeyText() const { return bar.ButtonText(kCmdLeftKey); }
+std::u16string AnnotationListWindow::LeftKeyText() const {
+    return bar.ButtonText(MenuItem::kLeftKey);
+}
 
 AnnotationFile* AnnotationListWindow::SideFile() const {
     DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
@@ -241,7 +235,7 @@ void AnnotationListWindow::Filter(uint32_t mask) {
     std::u16string strip(count.begin(), count.end());
     strip += u" " + Str(titleId);
     titleStrip.SetText(strip.c_str());
-    bar.SetButtonText(kCmdLeftKey, GetItemCount() > 0 ? 5120 : 5191);
+    bar.SetButtonText(MenuItem::kLeftKey, GetItemCount() > 0 ? 5120 : 5191);
     SetRedraw(true, true);
 }
 
@@ -249,9 +243,9 @@ void AnnotationListWindow::EnableEntryCommands(bool on) {
     HMENU menu = bar.Menu();
     if (!menu) return;
     UINT flags = MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED);
-    EnableMenuItem(menu, kCmdGoTo, flags);
-    EnableMenuItem(menu, kCmdModify, flags);
-    EnableMenuItem(menu, kCmdDelete, flags);
+    EnableMenuItem(menu, MenuItem::kOpenBook, flags);
+    EnableMenuItem(menu, MenuItem::kModify, flags);
+    EnableMenuItem(menu, MenuItem::kDelete, flags);
 }
 
 void AnnotationListWindow::ChooseFilter(uint32_t command, uint32_t mask) {
@@ -261,37 +255,37 @@ void AnnotationListWindow::ChooseFilter(uint32_t command, uint32_t mask) {
 
 bool AnnotationListWindow::OnCommand(uint32_t id) {
     switch (id) {
-        case kCmdLeftKey:
+        case MenuItem::kLeftKey:
             if (GetItemCount() > 0) GoToSelected();
-            else OnCommand(kCmdExit);
+            else OnCommand(MenuItem::kExit);
             return true;
-        case kCmdGoTo:
+        case MenuItem::kOpenBook:
             GoToSelected();
             return true;
-        case kCmdModify:
+        case MenuItem::kModify:
             ModifySelected();
             return true;
-        case kCmdDelete:
+        case MenuItem::kDelete:
             DeleteSelected();
             return true;
-        case kCmdAscending:
-        case kCmdDescending:
-            ascending = id == kCmdAscending ? 1 : 0;
+        case MenuItem::kSortAscending:
+        case MenuItem::kSortDescending:
+            ascending = id == MenuItem::kSortAscending ? 1 : 0;
             Sort(0, ascending != 0);
             return true;
-        case kCmdTitleStrip:
+        case MenuItem::kTitleStrip:
             ToggleTitleStrip();
             return true;
-        case kCmdOptions:
+        case MenuItem::kOptions:
             RunOptions();
             return true;
-        case kCmdExit:
+        case MenuItem::kExit:
             if (controller) {
                 controller->OnCommand(Cmd::kBack, false);
                 controller->UpdateWindowTitle();
             }
             return true;
-        case kCmdAll:
+        case MenuItem::kShowAll:
             ChooseFilter(id, kAllKinds);
             return true;
         default:

@@ -7,6 +7,7 @@
 
 #include "library_ui/empty_list_text.h"
 #include "library_ui/library_dialogs.h"
+#include "reader/menu_items.h"
 #include "shell_ui/dialog_page.h"
 
 class Library;
@@ -48,7 +49,7 @@ private:
 class ReadingListDialog : public DialogPage {
 public:
     static constexpr int32_t kList = 4557;
-    static constexpr int32_t kCreate = 40074;
+    static constexpr int32_t kCreate = MenuItem::kEditLists;
 
     ReadingListDialog(LibraryRow* row, Library* library);
     ~ReadingListDialog() override;

@@ -23,52 +23,14 @@
 #include "platform/shell/shell.h"
 #include "platform/window/cursor.h"
 #include "reader/document_controller.h"
+#include "reader/menu_items.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "shell_ui/dialog_helpers.h"
 
 namespace {
 
-// Commands of the view's menu and keys.
-enum : uint32_t {
-    kCmdRead = 40167,
-    kCmdOpen = 40024,
-    kCmdOpenSelection = 40204,
-    kCmdDelete = 40023,
-    kCmdBeam = 40025,
-    kCmdProperties = 40022,
-    kCmdHelp = 40035,
-    kCmdStore = 40043,
-    kCmdAbout = 40040,
-    kCmdRescan = 40042,
-    kCmdAscending = 40060,
-    kCmdDescending = 40061,
-    kCmdTypeHtml = 40067,
-    kCmdTypeText = 40068,
-    kCmdTypePalmDoc = 40069,
-    kCmdTypeOther = 40070,
-    kCmdTitleStrip = 40072,
-    kCmdOptions = 40041,
-    kCmdExit = 40048,
-    kCmdBrowse = 40071,
-    kCmdBarCommand = 40089,
-    kCmdMemory = 40166,
-    kCmdAll = 40001,
-    kCmdEBooks = 40011,
-    kCmdENews = 40012,
-    kCmdEDocs = 40013,
-    kCmdEAudio = 40014,
-    kCmdUnfiled = 40073,
-    kCmdEditLists = 40074,
-    kCmdSortTitle = 40030,
-    kCmdSortAuthor = 40031,
-    kCmdSortSize = 40032,
-    kCmdSortDate = 40033,
-    kCmdSortLastRead = 40034,
-    kCmdSortRating = 40062,
-    kMenuButton = 40176,
-};
-
+// The view's menu items and keys are MenuItem's (reader/menu_items.h).
 constexpr uint32_t kMenuId = 104;
 constexpr uint32_t kStarIcon = 127;
 constexpr uint16_t kRowIcons[9] = {129, 130, 141, 143, 142, 139, 137, 138, 242};
@@ -97,8 +59,9 @@ constexpr uint32_t kErrorCaption = 5018;
 
 // Sort keys by sort kind (the stored view state) and back.
 constexpr uint32_t kKeyOfSortKind[6] = {0, 2, 1, 3, 4, 5};
-constexpr uint32_t kSortCommandOfKey[6] = {kCmdSortTitle, kCmdSortSize, kCmdSortAuthor,
-                                           kCmdSortDate, kCmdSortLastRead, kCmdSortRating};
+constexpr uint32_t kSortCommandOfKey[6] = {MenuItem::kSortByTitle,    MenuItem::kSortBySize,
+                                           MenuItem::kSortByAuthor,   MenuItem::kSortByDate,
+                                           MenuItem::kSortByLastRead, MenuItem::kSortByRating};
 
 std::u16string Str(uint32_t id) {
     const char16_t* s = LoadResString(id);
@@ -421,7 +384,7 @@ bool LibraryView::Create(HWND parentWindow, bool covers) {
     LoadBookstores();
     if (settings) fileTypes = settings->fileTypes | 8;
     RenewFonts();
-    CheckRadioByCommand(filterMenu, kCmdAll, kFilterItems);
+    CheckRadioByCommand(filterMenu, MenuItem::kShowAll, kFilterItems);
     if (library) {
         HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         listening = library->AddListener(this);
@@ -436,8 +399,8 @@ void LibraryView::BuildMenu() {
     HMENU popup = GetSubMenu(menu, 1);
     if (!popup) return;
     // Rescan and the memory dialog stay reachable as commands, not as items.
-    DeleteMenu(popup, kCmdRescan, MF_BYCOMMAND);
-    DeleteMenu(popup, kCmdMemory, MF_BYCOMMAND);
+    DeleteMenu(popup, MenuItem::kRescan, MF_BYCOMMAND);
+    DeleteMenu(popup, MenuItem::kMemory, MF_BYCOMMAND);
     filterMenu = GetSubMenu(popup, 0);
     filterMenuCount = kFilterItems;
     readingListMenu = GetSubMenu(popup, 1);
@@ -447,28 +410,28 @@ void LibraryView::BuildMenu() {
     bar.SetItemText(1, true, kReadingListString, popup);
     bar.SetItemText(3, true, kBookstoreString, popup);
     static constexpr uint32_t kTexts[][2] = {
-        {kCmdAll, kAllString},
-        {kCmdEBooks, kEBooksString},
-        {kCmdEDocs, kEDocsString},
-        {kCmdENews, kENewsString},
-        {kCmdEAudio, kEAudioString},
-        {kCmdEditLists, kEditListsString},
-        {kCmdUnfiled, kUnfiledString},
-        {kCmdOptions, kOptionsString},
-        {kCmdProperties, kPropertiesString},
-        {kCmdDelete, kDeleteString},
-        {kCmdExit, kExitString},
-        {kCmdAbout, kAboutString},
+        {MenuItem::kShowAll, kAllString},
+        {MenuItem::kShowEBooks, kEBooksString},
+        {MenuItem::kShowEDocs, kEDocsString},
+        {MenuItem::kShowENews, kENewsString},
+        {MenuItem::kShowEAudio, kEAudioString},
+        {MenuItem::kEditLists, kEditListsString},
+        {MenuItem::kUnfiled, kUnfiledString},
+        {MenuItem::kOptions, kOptionsString},
+        {MenuItem::kBookProperties, kPropertiesString},
+        {MenuItem::kDelete, kDeleteString},
+        {MenuItem::kExit, kExitString},
+        {MenuItem::kAbout, kAboutString},
         // Key 3 is the file's creation date, shown as the purchase date; key 4 the last read.
-        {kCmdSortDate, kPurchaseDateString},
-        {kCmdSortLastRead, kLastReadString}};
+        {MenuItem::kSortByDate, kPurchaseDateString},
+        {MenuItem::kSortByLastRead, kLastReadString}};
     for (auto& t : kTexts) bar.SetItemText(t[0], false, t[1]);
     HMENU sorts = GetSubMenu(popup, 2);
     MENUITEMINFOW probe{};
     probe.cbSize = sizeof(probe);
     probe.fMask = MIIM_ID;
-    if (sorts && !GetMenuItemInfoW(sorts, kCmdSortRating, FALSE, &probe))
-        AppendMenuW(sorts, MF_STRING, kCmdSortRating, Str(kRatingString).c_str());
+    if (sorts && !GetMenuItemInfoW(sorts, MenuItem::kSortByRating, FALSE, &probe))
+        AppendMenuW(sorts, MF_STRING, MenuItem::kSortByRating, Str(kRatingString).c_str());
     SetLeftKey(kReadString);
 }
 
@@ -489,9 +452,9 @@ void LibraryView::LoadBookstores() {
         AppendMenuW(storeMenu, MF_STRING, kOnlineAccount, Str(kOnlineAccountString).c_str());
 }
 
-void LibraryView::SetLeftKey(uint32_t stringId) { bar.SetButtonText(kCmdRead, stringId); }
+void LibraryView::SetLeftKey(uint32_t stringId) { bar.SetButtonText(MenuItem::kRead, stringId); }
 
-std::u16string LibraryView::LeftKeyText() const { return bar.ButtonText(kCmdRead); }
+std::u16string LibraryView::LeftKeyText() const { return bar.ButtonText(MenuItem::kRead); }
 
 void LibraryView::SetFonts(const char16_t* face) {
     ListWindow::SetFonts(face);
@@ -500,9 +463,9 @@ void LibraryView::SetFonts(const char16_t* face) {
 void LibraryView::EnableBookCommands(bool on) {
     if (!menu) return;
     UINT flags = MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED);
-    EnableMenuItem(menu, kCmdDelete, flags);
-    EnableMenuItem(menu, kCmdBeam, flags);
-    EnableMenuItem(menu, kCmdProperties, flags);
+    EnableMenuItem(menu, MenuItem::kDelete, flags);
+    EnableMenuItem(menu, MenuItem::kBeam, flags);
+    EnableMenuItem(menu, MenuItem::kBookProperties, flags);
 }
 
 void LibraryView::ClearRows() {
@@ -586,7 +549,7 @@ void LibraryView::RebuildReadingLists() {
         Text name;
         if (!library->GetCategory(i, name)) continue;
         std::u16string w = Wide(name);
-        InsertMenuW(readingListMenu, kCmdUnfiled, MF_BYCOMMAND | MF_STRING,
+        InsertMenuW(readingListMenu, MenuItem::kUnfiled, MF_BYCOMMAND | MF_STRING,
                     kReadingListFirst + static_cast<uint32_t>(i), w.c_str());
         readingListCount = i + 1;
     }
@@ -598,7 +561,7 @@ void LibraryView::RebuildReadingLists() {
         CheckMenuItem(readingListMenu, kReadingListFirst + static_cast<uint32_t>(readingListFilter),
                       MF_BYCOMMAND | MF_CHECKED);
     else if (readingListFilter == kUnfiled)
-        CheckMenuItem(readingListMenu, kCmdUnfiled, MF_BYCOMMAND | MF_CHECKED);
+        CheckMenuItem(readingListMenu, MenuItem::kUnfiled, MF_BYCOMMAND | MF_CHECKED);
 }
 
 bool LibraryView::RowPasses(const LibraryRow& row) const {
@@ -745,13 +708,13 @@ void LibraryView::RestoreViewState() {
     sortKey = kKeyOfSortKind[sortKind];
     readingListFilter = kNoFilter;
     locationFilter = kNoFilter;
-    uint32_t command = kCmdAll;
+    uint32_t command = MenuItem::kShowAll;
     uint32_t mask = kEveryClass;
     switch (kind) {
-        case 1: mask = kEBooks; command = kCmdEBooks; break;
-        case 2: mask = kENews; command = kCmdENews; break;
-        case 3: mask = kEDocs; command = kCmdEDocs; break;
-        case 4: mask = kEAudio; command = kCmdEAudio; break;
+        case 1: mask = kEBooks; command = MenuItem::kShowEBooks; break;
+        case 2: mask = kENews; command = MenuItem::kShowENews; break;
+        case 3: mask = kEDocs; command = MenuItem::kShowEDocs; break;
+        case 4: mask = kEAudio; command = MenuItem::kShowEAudio; break;
         case 5:
             for (int32_t i = 0; library && i < locationCount; ++i) {
                 LibraryLocation loc;
@@ -781,7 +744,8 @@ void LibraryView::RestoreViewState() {
     if (readingListFilter >= 0)
         CheckMenuItem(readingListMenu, kReadingListFirst + static_cast<uint32_t>(readingListFilter),
                       MF_BYCOMMAND | MF_CHECKED);
-    if (readingListFilter == kUnfiled) CheckMenuItem(readingListMenu, kCmdUnfiled, MF_BYCOMMAND | MF_CHECKED);
+    if (readingListFilter == kUnfiled)
+        CheckMenuItem(readingListMenu, MenuItem::kUnfiled, MF_BYCOMMAND | MF_CHECKED);
     CheckSortItem();
     Refill(mask);
 }
@@ -799,7 +763,7 @@ void LibraryView::ChooseFilter(uint32_t command, uint32_t mask) {
     locationFilter = kNoFilter;
     for (int32_t i = 0; i < readingListCount; ++i)
         CheckMenuItem(readingListMenu, kReadingListFirst + static_cast<uint32_t>(i), MF_BYCOMMAND | MF_UNCHECKED);
-    CheckMenuItem(readingListMenu, kCmdUnfiled, MF_BYCOMMAND | MF_UNCHECKED);
+    CheckMenuItem(readingListMenu, MenuItem::kUnfiled, MF_BYCOMMAND | MF_UNCHECKED);
     Refill(mask);
     CheckRadioByCommand(filterMenu, command, static_cast<uint32_t>(GetMenuItemCount(filterMenu)));
 }
@@ -828,19 +792,19 @@ bool LibraryView::OnCommand(uint32_t id) {
         if (controller) controller->OnCommand(command, false);
     };
     switch (id) {
-        case kCmdRead:
-        case kCmdOpen:
-        case kCmdOpenSelection:
+        case MenuItem::kRead:
+        case MenuItem::kOpenBook:
+        case MenuItem::kOpenSelection:
             if (GetItemCount() == 0) reader(Cmd::kExit);
             else OpenSelected();
             return true;
-        case kCmdDelete:
+        case MenuItem::kDelete:
             DeleteSelected();
             return true;
-        case kCmdBeam:
+        case MenuItem::kBeam:
             if (SelectedRow() && services) services->Beam(SelectedRow()->book->GetPath());
             return true;
-        case kCmdProperties:
+        case MenuItem::kBookProperties:
             if (LibraryRow* row = SelectedRow()) {
                 BookPropertiesSheet sheet(row, library);
                 sheet.RunModal(parent, controller, false);
@@ -849,81 +813,81 @@ bool LibraryView::OnCommand(uint32_t id) {
                 Refill(filter);
             }
             return true;
-        case kCmdHelp:
+        case MenuItem::kHelp:
             reader(Cmd::kHelp);
             return true;
-        case kCmdStore:
+        case MenuItem::kStore:
             reader(Cmd::kOnlineBookstore);
             return true;
-        case kCmdAbout:
+        case MenuItem::kAbout:
             if (services) services->ShowAbout(parent);
             return true;
         case kRescanPosted:
             if (library) library->Rescan();
             Fill();
             return true;
-        case kCmdRescan:
+        case MenuItem::kRescan:
             if (host) PostMessageW(host, WM_COMMAND, kRescanPosted, 0);
             return true;
-        case kCmdAscending:
-        case kCmdDescending:
-            ascending = id == kCmdAscending ? 1 : 0;
+        case MenuItem::kSortAscending:
+        case MenuItem::kSortDescending:
+            ascending = id == MenuItem::kSortAscending ? 1 : 0;
             Sort(sortKey, ascending != 0);
             return true;
-        case kCmdTypeHtml: ToggleFileType(1); return true;
-        case kCmdTypeText: ToggleFileType(2); return true;
-        case kCmdTypePalmDoc: ToggleFileType(4); return true;
-        case kCmdTypeOther: ToggleFileType(8); return true;
-        case kCmdTitleStrip:
+        case MenuItem::kShowHtml: ToggleFileType(1); return true;
+        case MenuItem::kShowText: ToggleFileType(2); return true;
+        case MenuItem::kShowPalmDoc: ToggleFileType(4); return true;
+        case MenuItem::kShowOtherFiles: ToggleFileType(8); return true;
+        case MenuItem::kTitleStrip:
             ToggleTitleStrip();
             return true;
-        case kCmdOptions:
+        case MenuItem::kOptions:
             RunOptions();
             return true;
-        case kCmdExit:
+        case MenuItem::kExit:
             reader(Cmd::kExit);
             return true;
-        case kCmdBrowse:
+        case MenuItem::kBrowse:
             reader(Cmd::kFileOpen);
             return true;
-        case kCmdBarCommand:
+        case MenuItem::kBack:
             reader(Cmd::kBack);
             if (controller) controller->UpdateWindowTitle();
             return true;
-        case kCmdMemory:
+        case MenuItem::kMemory:
             if (services) services->ShowMemoryInfo(parent);
             return true;
-        case kCmdAll: ChooseFilter(id, kEveryClass); return true;
-        case kCmdEBooks: ChooseFilter(id, kEBooks); return true;
-        case kCmdENews: ChooseFilter(id, kENews); return true;
-        case kCmdEDocs: ChooseFilter(id, kEDocs); return true;
-        case kCmdEAudio: ChooseFilter(id, kEAudio); return true;
-        case kCmdUnfiled:
+        case MenuItem::kShowAll: ChooseFilter(id, kEveryClass); return true;
+        case MenuItem::kShowEBooks: ChooseFilter(id, kEBooks); return true;
+        case MenuItem::kShowENews: ChooseFilter(id, kENews); return true;
+        case MenuItem::kShowEDocs: ChooseFilter(id, kEDocs); return true;
+        case MenuItem::kShowEAudio: ChooseFilter(id, kEAudio); return true;
+        case MenuItem::kUnfiled:
             ChooseFilter(0, kEveryClass);
             readingListFilter = kUnfiled;
-            CheckMenuItem(readingListMenu, kCmdUnfiled, MF_BYCOMMAND | MF_CHECKED);
+            CheckMenuItem(readingListMenu, MenuItem::kUnfiled, MF_BYCOMMAND | MF_CHECKED);
             Refill(kEveryClass);
             return true;
-        case kCmdEditLists: {
+        case MenuItem::kEditLists: {
             ReadingListsEditDialog dialog(library);
             dialog.Run(parent, controller, false);
             RebuildReadingLists();
             Refill(filter);
             return true;
         }
-        case kCmdSortTitle: ChooseSort(id, LibraryRow::kTitle); return true;
-        case kCmdSortAuthor: ChooseSort(id, LibraryRow::kAuthor); return true;
-        case kCmdSortSize: ChooseSort(id, LibraryRow::kSize); return true;
-        case kCmdSortDate: ChooseSort(id, LibraryRow::kDate); return true;
-        case kCmdSortLastRead: ChooseSort(id, LibraryRow::kLastRead); return true;
-        case kCmdSortRating: ChooseSort(id, LibraryRow::kRating); return true;
+        case MenuItem::kSortByTitle: ChooseSort(id, LibraryRow::kTitle); return true;
+        case MenuItem::kSortByAuthor: ChooseSort(id, LibraryRow::kAuthor); return true;
+        case MenuItem::kSortBySize: ChooseSort(id, LibraryRow::kSize); return true;
+        case MenuItem::kSortByDate: ChooseSort(id, LibraryRow::kDate); return true;
+        case MenuItem::kSortByLastRead: ChooseSort(id, LibraryRow::kLastRead); return true;
+        case MenuItem::kSortByRating: ChooseSort(id, LibraryRow::kRating); return true;
         default:
             break;
     }
     if (id >= kReadingListFirst && id < kReadingListFirst + static_cast<uint32_t>(readingListCount)) {
         // The list already shown, chosen again, gives way to all the books.
         if (readingListFilter == static_cast<int32_t>(id - kReadingListFirst)) {
-            ChooseFilter(kCmdAll, kEveryClass);
+            ChooseFilter(MenuItem::kShowAll, kEveryClass);
             return true;
         }
         ChooseFilter(0, kEveryClass);

@@ -8,6 +8,7 @@
 #include "platform/menu/menu_bar.h"
 #include "platform/window/keys.h"
 #include "platform/resources/device_resources.h"
+#include "reader/menu_items.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -96,7 +97,7 @@ bool ListWindowWithBar::OnMenuCommand(uint32_t command, LRESULT& result) {
 }
 
 bool ListWindowWithBar::HandleMessage(NMHDR* notice, LRESULT& result) {
-    constexpr UINT kCmdDelete = 40023;  // Delete in the menus of both list windows
+    constexpr UINT kCmdDelete = MenuItem::kDelete;  // Delete in the menus of both list windows
     if (notice && notice->hwndFrom == list && notice->code == LVN_KEYDOWN &&
         reinterpret_cast<NMLVKEYDOWN*>(notice)->wVKey == VK_DELETE && GetSelectedData()) {
         MENUITEMINFOW item{};

@@ -3,6 +3,8 @@
 #include "core/lang_name.h"
 #include "document/markup/link_target.h"
 #include "graphics/core/command_ids.h"
+#include "layout/page_moves.h"
+#include "reader/actions.h"
 #include "script/script_heap.h"
 
 namespace {
@@ -43,6 +45,12 @@ uint32_t Done(bool ok) {
     return ok ? 1 : 0;
 }
 
+// A call that asks for one of the reader's actions runs its command (reader/actions.h).
+uint32_t RunAction(const CommandRecord& r, BookActionHost& host) {
+    const int32_t command = Actions::CommandForScript(r.objectKind, r.methodId);
+    return command >= 0 ? Done(host.RunCommand(command)) : 0;
+}
+
 uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
     uint32_t n = 0;
     String t;
@@ -50,15 +58,13 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
         case kClose:
             return Shape(r, "") ? Done(host.BackToOtherDocument()) : 0;
         case kGoToPage:
-            if (Shape(r, "")) return Done(host.RunCommand(Cmd::kGoToPage));
+            if (Shape(r, "")) return RunAction(r, host);
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.GoToPage(n)) : 0;
         case kGoToPageRelative: {
             int32_t step = 0;
             if (!Shape(r, "n") || !r.GetSigned(0, step)) return 0;
-            // Zero steps back as well: only a positive count goes forward.
-            const PageStepCode turn =
-                step > 0 ? PageStepCode::kNextPage : PageStepCode::kPageEndingHere;
-            return Done(host.StepPage(turn, kNoPageMark));
+            const PageMove move = PageMoveFor(MoveRequest{MoveKind::kBookStep, step});
+            return Done(host.StepPage(move.step, move.mark));
         }
         case kGoToFirstPage:
             return Shape(r, "") ? Done(host.GoFirstPage()) : 0;
@@ -69,7 +75,7 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
         case kRunNamedAction:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.RunNamedAction(n)) : 0;
         case kSearch:
-            return Shape(r, "") ? Done(host.RunCommand(Cmd::kFind)) : 0;
+            return Shape(r, "") ? RunAction(r, host) : 0;
         case kGoToRandomEntry:
             if (Shape(r, "")) return Done(host.OpenRandomTableEntry(nullptr));
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.OpenRandomTableEntry(&t)) : 0;
@@ -83,7 +89,7 @@ uint32_t BookmarksMethods(const CommandRecord& r, BookActionHost& host) {
     String t;
     switch (r.methodId) {
         case kAdd:
-            if (Shape(r, "")) return Done(host.RunCommand(Cmd::kToggleBookmark));
+            if (Shape(r, "")) return RunAction(r, host);
             if (r.Count() != 1) return 0;
             {
                 // The selection goes into a copy of the argument: the book gets nothing back.
@@ -160,7 +166,7 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
         case kDecreaseFont:
             return Shape(r, "") ? Done(host.ChangeFontSize(-1)) : 0;
         case kBrowseFiles:
-            return Shape(r, "") ? Done(host.RunCommand(Cmd::kFileOpen)) : 0;
+            return Shape(r, "") ? RunAction(r, host) : 0;
         case kDisplayTip:
             if (!Shape(r, "tn") || !TextArg(r, 0, t) || !NumberArg(r, 1, n) || n >= 3) return 0;
             return Done(host.ShowPopupPage(t, n));
@@ -213,7 +219,7 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
         case kAlert:
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.ShowPopupPage(t, 0)) : 0;
         case kScroll:
-            return Shape(r, "") ? Done(host.RunCommand(Cmd::kStartAutoScroll)) : 0;
+            return Shape(r, "") ? RunAction(r, host) : 0;
         case kCurrentIndexEntry: {
             ScriptObject* set = nullptr;
             if (Shape(r, "")) {
@@ -323,14 +329,12 @@ uint32_t CartMethods(const CommandRecord& r, BookActionHost& host) {
 
 uint32_t SelectionMethods(const CommandRecord& r, BookActionHost& host) {
     switch (r.methodId) {
+        // Their arguments are not read.
         case kCopySelection:
-            return Done(host.RunCommand(Cmd::kCopy));
         case kHighlightSelection:
-            return Done(host.RunCommand(Cmd::kHighlight));
         case kAnnotateSelection:
-            return Done(host.RunCommand(Cmd::kAddNote));
         case kLookUpSelection:
-            return Done(host.RunCommand(Cmd::kLookup));
+            return RunAction(r, host);
         default:
             return 0;
     }

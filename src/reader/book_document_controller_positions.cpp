@@ -10,6 +10,7 @@
 #include "document/sources/document_loader.h"
 #include "graphics/widgets/cover_view.h"
 #include "layout/page_layout.h"
+#include "layout/page_moves.h"
 #include "layout/searcher.h"
 #include "platform/shell/shell.h"
 #include "reader/book_action_bridge.h"
@@ -45,7 +46,8 @@ void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
     // before it moved up by `pixels`: that page, from its first line at or below the top of
     // the screen, becomes the page shown.
     if (!page_.Layout() || view_ != kTextPage || pixels <= 0) return;
-    if (!page_.Layout()->StepPage(pixels, StepFromValue(mode))) return;
+    if (!page_.Layout()->StepPage(pixels, PageMoveFor(MoveRequest{MoveKind::kScroll, mode}).step))
+        return;
     keepStoredPosition_ = false;
     Invalidate(true);
 }

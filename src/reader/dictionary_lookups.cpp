@@ -28,6 +28,7 @@
 #include "layout/page_view.h"
 #include "platform/menu/menu.h"
 #include "platform/window/window.h"
+#include "reader/actions.h"
 #include "reader/book_action_bridge.h"
 #include "reader/book_actions.h"
 #include "reader/book_document_controller.h"
@@ -780,20 +781,25 @@ std::u16string Lookup::Wide(const String& s) {
 
 std::vector<Lookup::TapItem> Lookup::TapMenu(const TapFacts& f) {
     std::vector<TapItem> items;
+    // Each item reads as its action's label.
+    auto add = [&items](int32_t command) { items.push_back({command, Actions::LabelOf(command)}); };
     if (f.word) {
-        items.push_back({Cmd::kLookup, 5091});
-        items.push_back({Cmd::kCopy, 5087});
+        add(Cmd::kLookup);
+        add(Cmd::kCopy);
     }
     if (f.sideFile && f.range) {
-        items.push_back({Cmd::kHighlight, 5086});
-        if (f.highlight) items.push_back({Cmd::kDeleteHighlight, 5088});
-        items.push_back({Cmd::kAddNote, 5084});
-        items.push_back({Cmd::kModify, 5090});
-        items.push_back({Cmd::kToggleBookmark, f.bookmark ? 5228u : 5002u});
-        if (!f.waitingLink) items.push_back({Cmd::kAddLink, 5093});
+        add(Cmd::kHighlight);
+        if (f.highlight) add(Cmd::kDeleteHighlight);
+        add(Cmd::kAddNote);
+        add(Cmd::kModify);
+        if (f.bookmark)
+            items.push_back({Cmd::kToggleBookmark, Commands::kRemoveBookmarkString});
+        else
+            add(Cmd::kToggleBookmark);
+        if (!f.waitingLink) add(Cmd::kAddLink);
     }
-    if (f.waitingLink) items.push_back({Cmd::kSetLinkTarget, 5094});
-    if (f.image) items.push_back({Cmd::kImageMode, 5089});
+    if (f.waitingLink) add(Cmd::kSetLinkTarget);
+    if (f.image) add(Cmd::kImageMode);
     return items;
 }
 

@@ -15,6 +15,7 @@
 #include "document/markup/token_source.h"
 #include "graphics/core/command_ids.h"
 #include "layout/page_layout.h"
+#include "layout/page_moves.h"
 #include "reader/dictionary_lookups.h"
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"
@@ -135,22 +136,11 @@ bool BookDocumentController::RunNamedHandler(const String& name) {
 
 bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak,
                                            bool noMarkCurrent) {
-    PageStepCode step = PageStepCode::kSamePage;
-    switch (code) {
-        case kKeyFocusNext:
-            step = PageStepCode::kNextPage;
-            break;
-        case kKeyFocusPrevious:
-            step = PageStepCode::kPageEndingHere;
-            break;
-        case kKeyFocusNextLine:
-            step = endsWithPageBreak ? PageStepCode::kNextPage : PageStepCode::kSingleStep;
-            break;
-        case kKeyFocusPreviousLine:
-            step = PageStepCode::kPageBefore;
-            break;
-        default: return false;
-    }
+    MoveKind kind;
+    if (code < kKeyFocusNext || !MoveKindForKey(code, kind)) return false;
+    MoveRequest request{kind};
+    request.endsWithPageBreak = endsWithPageBreak;
+    const PageStepCode step = PageMoveFor(request).step;
     const bool forward = IsForwardStep(step);
     if (noMarkCurrent && !frames_.Framed() && FocusPageLink(forward)) return true;
     // A frame's keys move the focus through the window's frame set.

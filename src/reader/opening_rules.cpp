@@ -4,6 +4,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/document_source.h"
+#include "graphics/core/command_ids.h"
 
 namespace OpeningRules {
 
@@ -94,12 +95,12 @@ bool IsFramesOnly(const uint8_t* bytes, size_t size) {
 
 int32_t StepPageCommand(int32_t step) {
     switch (step) {
-        case -3: return 71;
-        case -2: return 67;
-        case -1: return 69;
-        case 1: return 68;
-        case 3: return 70;
-        default: return 66;
+        case -3: return Cmd::kScrollBackThree;
+        case -2: return Cmd::kPreviousPage;
+        case -1: return Cmd::kScrollBack;
+        case 1: return Cmd::kScrollForward;
+        case 3: return Cmd::kScrollForwardThree;
+        default: return Cmd::kNextPage;
     }
 }
 

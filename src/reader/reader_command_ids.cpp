@@ -1,5 +1,7 @@
 #include "reader/reader_command_ids.h"
 
+#include "reader/actions.h"
+
 namespace Commands {
 
 bool IsWindowPartRange(int32_t id) {
@@ -26,34 +28,63 @@ bool IsDisplayCommand(int32_t id) {
     return id >= Cmd::kDisplayFirst && id <= Cmd::kDisplayLast;
 }
 
+namespace I = MenuItem;
+
 const MenuCommand kReaderMenu[kReaderMenuCount] = {
-    {40167, Cmd::kBack},           {40093, Cmd::kProperties},
-    {40041, Cmd::kOptions},        {40075, Cmd::kLibrary},
-    {40076, Cmd::kAnnotations},    {40040, Cmd::kAbout},
-    {40078, Cmd::kFind},           {40168, Cmd::kFindDialog},
-    {40079, Cmd::kToggleBookmark}, {40048, Cmd::kExit},
-    {40092, Cmd::kGoToPage},       {40090, Cmd::kFirstPage},
-    {40089, Cmd::kBack},           {40082, Cmd::kZoomIn},
-    {40083, Cmd::kZoomOut},        {40170, Cmd::kZoomNormal},
-    {40084, Cmd::kFullScreen},     {40100, Cmd::kOnlineBookstore},
-    {40025, Cmd::kBeam},           {40080, Cmd::kReservedCommand52},
-    {40085, Cmd::kRotate},         {40173, Cmd::kNormalOrientation},
-    {40172, Cmd::kProgressBar},    {40035, Cmd::kHelp},
-    {50018, Cmd::kCover},          {50019, Cmd::kStart},
-    {50067, Cmd::kPreviousPage},   {50066, Cmd::kNextPage},
-    {50024, Cmd::kContents},       {50011, Cmd::kZoomIn},
-    {50022, Cmd::kForward},        {40103, Cmd::kTapHighlights},
-    {40104, Cmd::kTapLooksUp},     {40105, Cmd::kTapCopies},
-    {40106, Cmd::kTapAddsNote},    {40107, Cmd::kTapModifies},
-    {40108, Cmd::kTapAddsLink},    {40193, Cmd::kTapSetsLinkTarget},
+    {I::kLeftKey, Cmd::kBack},
+    {I::kProperties, Cmd::kProperties},
+    {I::kOptions, Cmd::kOptions},
+    {I::kLibrary, Cmd::kLibrary},
+    {I::kAnnotations, Cmd::kAnnotations},
+    {I::kAbout, Cmd::kAbout},
+    {I::kFind, Cmd::kFind},
+    {I::kFindNext, Cmd::kFindDialog},
+    {I::kAddBookmark, Cmd::kToggleBookmark},
+    {I::kExit, Cmd::kExit},
+    {I::kGoToPage, Cmd::kGoToPage},
+    {I::kFirstPage, Cmd::kFirstPage},
+    {I::kBack, Cmd::kBack},
+    {I::kZoomIn, Cmd::kZoomIn},
+    {I::kZoomOut, Cmd::kZoomOut},
+    {I::kZoomNormal, Cmd::kZoomNormal},
+    {I::kFullScreen, Cmd::kFullScreen},
+    {I::kOnlineBookstore, Cmd::kOnlineBookstore},
+    {I::kBeam, Cmd::kBeam},
+    {I::kReservedItem40080, Cmd::kReservedCommand52},
+    {I::kRotate, Cmd::kRotate},
+    {I::kNormalOrientation, Cmd::kNormalOrientation},
+    {I::kProgressBar, Cmd::kProgressBar},
+    {I::kHelp, Cmd::kHelp},
+    {I::PopupItem(Cmd::kCover), Cmd::kCover},
+    {I::PopupItem(Cmd::kStart), Cmd::kStart},
+    {I::PopupItem(Cmd::kPreviousPage), Cmd::kPreviousPage},
+    {I::PopupItem(Cmd::kNextPage), Cmd::kNextPage},
+    {I::PopupItem(Cmd::kContents), Cmd::kContents},
+    {I::PopupItem(Cmd::kZoomIn), Cmd::kZoomIn},
+    {I::PopupItem(Cmd::kForward), Cmd::kForward},
+    {I::kTapHighlights, Cmd::kTapHighlights},
+    {I::kTapLooksUp, Cmd::kTapLooksUp},
+    {I::kTapCopies, Cmd::kTapCopies},
+    {I::kTapAddsNote, Cmd::kTapAddsNote},
+    {I::kTapModifies, Cmd::kTapModifies},
+    {I::kTapAddsLink, Cmd::kTapAddsLink},
+    {I::kTapSetsLinkTarget, Cmd::kTapSetsLinkTarget},
 };
 
 const MenuCommand kAudioMenu[kAudioMenuCount] = {
-    {40093, Cmd::kProperties},  {40041, Cmd::kOptions},         {40075, Cmd::kLibrary},
-    {40076, Cmd::kAnnotations}, {40040, Cmd::kAbout},           {40048, Cmd::kExit},
-    {40089, Cmd::kBack},        {40100, Cmd::kOnlineBookstore}, {40025, Cmd::kBeam},
-    {40035, Cmd::kHelp},        {40175, Cmd::kNextTrack},       {40174, Cmd::kPrevTrack},
-    {40087, Cmd::kPlayPause},   {40088, Cmd::kVolume},
+    {I::kProperties, Cmd::kProperties},   {I::kOptions, Cmd::kOptions},
+    {I::kLibrary, Cmd::kLibrary},         {I::kAnnotations, Cmd::kAnnotations},
+    {I::kAbout, Cmd::kAbout},             {I::kExit, Cmd::kExit},
+    {I::kBack, Cmd::kBack},               {I::kOnlineBookstore, Cmd::kOnlineBookstore},
+    {I::kBeam, Cmd::kBeam},               {I::kHelp, Cmd::kHelp},
+    {I::kNextTrack, Cmd::kNextTrack},     {I::kPreviousTrack, Cmd::kPrevTrack},
+    {I::kPlayPause, Cmd::kPlayPause},     {I::kVolume, Cmd::kVolume},
+};
+
+const MenuCommand kZoomMenu[kZoomMenuCount] = {
+    {I::kBack, Cmd::kBackToOtherDocument}, {I::kZoomIn, Cmd::kImageZoomIn},
+    {I::kZoomOut, Cmd::kImageZoomOut},     {I::kZoomToFit, Cmd::kImageFitToView},
+    {I::kActualSize, Cmd::kImageActualSize},
 };
 
 int32_t CommandForMenuItem(const MenuCommand* table, std::size_t count, uint32_t item) {
@@ -62,11 +93,18 @@ int32_t CommandForMenuItem(const MenuCommand* table, std::size_t count, uint32_t
     return -1;
 }
 
+// The tap pop-up's entries are labelled as their actions are.
+namespace {
+constexpr PopupEntry Entry(int32_t command) {
+    return {command, Actions::LabelOf(command)};
+}
+}  // namespace
+
 const PopupEntry kTapPopup[kTapPopupCount] = {
-    {Cmd::kLookup, 5091},          {Cmd::kCopy, 5087},    {Cmd::kHighlight, 5086},
-    {Cmd::kDeleteHighlight, 5088}, {Cmd::kAddNote, 5084}, {Cmd::kModify, 5090},
-    {Cmd::kToggleBookmark, 5002},  {Cmd::kAddLink, 5093}, {Cmd::kSetLinkTarget, 5094},
-    {Cmd::kImageMode, 5089},
+    Entry(Cmd::kLookup),          Entry(Cmd::kCopy),    Entry(Cmd::kHighlight),
+    Entry(Cmd::kDeleteHighlight), Entry(Cmd::kAddNote), Entry(Cmd::kModify),
+    Entry(Cmd::kToggleBookmark),  Entry(Cmd::kAddLink), Entry(Cmd::kSetLinkTarget),
+    Entry(Cmd::kImageMode),
 };
 
 bool TapActionForCommand(int32_t command, uint32_t& action, int32_t& viewCommand) {

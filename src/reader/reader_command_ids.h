@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "graphics/core/command_ids.h"
+#include "reader/menu_items.h"
 
 namespace Commands {
 // Popup menu items carry the command + this.
-constexpr int32_t kPopupItemBase = 50000;
+constexpr int32_t kPopupItemBase = static_cast<int32_t>(MenuItem::kPopupBase);
 
 // Ids that go to the document controller's window part before the command table.
 bool IsWindowPartRange(int32_t id);
@@ -23,11 +24,14 @@ struct MenuCommand {
     uint32_t item;
     int32_t command;
 };
-// Reader frame (menu 103) and audio frame (menu 1116).
+// Reader frame (menu 103), audio frame (menu 1116) and image zoom view (menu 109): which action
+// (reader/actions.h) each item of the bar asks for.
 constexpr std::size_t kReaderMenuCount = 38;
 constexpr std::size_t kAudioMenuCount = 14;
+constexpr std::size_t kZoomMenuCount = 5;
 extern const MenuCommand kReaderMenu[kReaderMenuCount];
 extern const MenuCommand kAudioMenu[kAudioMenuCount];
+extern const MenuCommand kZoomMenu[kZoomMenuCount];
 // The command of a menu item, or -1.
 int32_t CommandForMenuItem(const MenuCommand* table, std::size_t count, uint32_t item);
 
@@ -38,7 +42,7 @@ struct PopupEntry {
 };
 constexpr std::size_t kTapPopupCount = 10;
 extern const PopupEntry kTapPopup[kTapPopupCount];
-constexpr uint32_t kRemoveBookmarkString = 5228;
+constexpr uint32_t kRemoveBookmarkString = 5228;  // "Remove bookmark"
 
 // Default tap actions. The command 56-65 gives the stored value and the view command that
 // follows (-1: none); false for other ids.

@@ -139,7 +139,7 @@ void ReaderController::SetTrackList(TrackList* list) {
 
 // ---- The executor and the queue -------------------------------------------------------------
 
-void ReaderController::OnCommand(int32_t id, bool fromQueue) {
+bool ReaderController::OnCommand(int32_t id, bool fromQueue) {
     if (!fromQueue) OnActivate(false);
     // Any command a person gives (Back, a soft key, a menu) ends a running auto-scroll first,
     // keeping the place it reached; only the scroll's own commands leave it to the surface.
@@ -148,17 +148,21 @@ void ReaderController::OnCommand(int32_t id, bool fromQueue) {
     ListIterator guard;
     guard.Attach(&guards_);
     DocumentController* document = document_;
+    bool taken = true;
     if (Commands::IsWindowPartRange(id) || Commands::IsViewCommand(id)) {
         if (document) document->ExecuteCommand(id);
     } else if (Commands::IsDisplayCommand(id)) {
         if (surface_) surface_->DisplayCommand(static_cast<uint32_t>(id));
     } else if (id >= 0 && id <= Cmd::kLast) {
-        RunNavigationCommand(id) || RunShellCommand(id) || RunAnnotationCommand(id) ||
-            settingsCommands_.RunCommand(id) || RunAudioCommand(id);
+        taken = RunNavigationCommand(id) || RunShellCommand(id) || RunAnnotationCommand(id) ||
+                settingsCommands_.RunCommand(id) || RunAudioCommand(id);
+    } else {
+        taken = false;
     }
     // The command may have closed the window and this controller with it.
-    if (!guard.IsAlive()) return;
+    if (!guard.IsAlive()) return taken;
     if (document_) document_->NotifyCommand(id);
+    return taken;
 }
 
 int32_t ReaderController::PostCommand(int32_t id) {

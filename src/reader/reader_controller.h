@@ -134,8 +134,10 @@ public:
     // The sound playlist (the audio view sets it); its count bounds the track steps.
     void SetTrackList(TrackList* list);
 
-    // Commands.
-    void OnCommand(int32_t id, bool fromQueue);
+    // Commands. True when the id has a case here or goes on to the view or the display surface
+    // (the ids of the action table all do); false for ids without one, which only the
+    // document controller's notice sees.
+    bool OnCommand(int32_t id, bool fromQueue);
     // The queue index, or -1 when the id could not be queued.
     int32_t PostCommand(int32_t id);
     // The command queue (command_queue.h): queued calls, objects parked until the next drain.

@@ -7,10 +7,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/charset.h"
@@ -28,6 +30,7 @@
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window_layer.h"
+#include "reader/actions.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_views.h"
@@ -35,6 +38,7 @@
 #include "shell/app_shell.h"
 #include "shell/main_frame.h"
 #include "shell_ui/list_window.h"
+#include "shell_ui/soft_key_bar.h"
 
 namespace {
 // The words of a step, split at white space (as a stream reads them), one after the other.
@@ -76,7 +80,8 @@ bool ReadNumber(Words& words, long& out) {
 struct VerbName {
     const char* name;
     DriverAction::Verb verb;
-    int numbers;  // numbers that follow; -1: one word follows; -2: the rest of the line
+    // numbers that follow; -1: one word follows; -2: the rest of the line; -3: a number or a name
+    int numbers;
 };
 
 constexpr VerbName kVerbs[] = {
@@ -90,7 +95,7 @@ constexpr VerbName kVerbs[] = {
     {"idle", DriverAction::kIdle, 0},       {"screenshot", DriverAction::kScreenshot, -2},
     {"quit", DriverAction::kQuit, 0},       {"answer", DriverAction::kAnswer, 1},
     {"answer-file", DriverAction::kAnswerFile, -2},
-    {"menu", DriverAction::kMenu, 1},       {"text", DriverAction::kText, -2},
+    {"menu", DriverAction::kMenu, -3},       {"text", DriverAction::kText, -2},
     {"pagetext", DriverAction::kPageText, -2},
     {"screenshot-box", DriverAction::kScreenshotBox, -2},
     {"answer-tap", DriverAction::kAnswerTap, 2}, {"answer-key", DriverAction::kAnswerKey, 1},
@@ -247,6 +252,50 @@ bool WaitForFile(const std::string& path) {
     return true;
 }
 
+// The reader window's bar in front, as the action table names it; false when the bar in front
+// is another's (the library's, the annotations list's, a dialog's), whose items have no actions.
+bool ReaderBarInFront(Actions::Bar& out) {
+    HWND main = FindWindowW(MainFrame::kClassName, nullptr);
+    auto* frame =
+        main ? reinterpret_cast<MainFrame*>(GetWindowLongPtrW(main, GWL_USERDATA)) : nullptr;
+    ReaderWindow* window = frame ? frame->GetReaderWindow() : nullptr;
+    ReaderController* controller = window ? window->Controller() : nullptr;
+    const HWND front = fvt::ActiveMenuBar();
+    if (!controller || !front) return false;
+    const std::pair<ReaderBar*, Actions::Bar> bars[] = {
+        {controller->GetReaderBar(), Actions::kReaderBar},
+        {controller->GetAudioBar(), Actions::kAudioBar},
+        {controller->GetZoomBar(), Actions::kZoomBar}};
+    for (const auto& [bar, kind] : bars) {
+        auto* soft = dynamic_cast<SoftKeyBar*>(bar);
+        if (soft && soft->Window() == front) {
+            out = kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+// `menu NAME`: the item of the reader's bar in front that asks for the action of that name.
+bool ChooseAction(const std::string& name) {
+    const Action* action = Actions::FindByName(name);
+    if (!action) {
+        failure = "no action is named " + name;
+        return false;
+    }
+    Actions::Bar bar;
+    if (!ReaderBarInFront(bar)) {
+        failure = "the menu bar in front is not a reader's: choose its items by number";
+        return false;
+    }
+    uint32_t items[4] = {};
+    const std::size_t n = Actions::ItemsFor(bar, action->id, items, std::size(items));
+    for (std::size_t i = 0; i < n; ++i)
+        if (fvt::ChooseMenuBarItem(items[i])) return true;
+    failure = "the menu bar has no item for " + name;
+    return false;
+}
+
 // False (with the reason) when the action cannot be done.
 bool Perform(const DriverAction& a, int line) {
     const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
@@ -317,6 +366,7 @@ bool Perform(const DriverAction& a, int line) {
             failure = "no file " + a.text + " came";
             return false;
         case DriverAction::kMenu:
+            if (!a.text.empty()) return ChooseAction(a.text);
             if (fvt::ChooseMenuBarItem(static_cast<UINT>(a.x))) break;
             failure = "the menu bar has no item " + std::to_string(a.x);
             return false;
@@ -401,6 +451,18 @@ bool ParseLine(const std::string& line, DriverAction& out) {
         if (verb != v.name) continue;
         out.verb = v.verb;
         if (v.numbers == -2) return RestOfLine(words, out.text);
+        if (v.numbers == -3) {
+            if (!words.Next(out.text)) return false;
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(out.text.c_str(), &end, 0);
+            if (errno == 0 && end && *end == '\0' && !out.text.empty()) {
+                out.x = n;
+                out.text.clear();
+            }
+            std::string_view extra;
+            return !words.Next(extra) || extra[0] == '#';
+        }
         if (v.numbers == -1) {
             if (!words.Next(out.text)) return false;
         } else {

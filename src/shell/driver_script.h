@@ -27,6 +27,8 @@
 //                                                  answer); the step fails when its controls
 //                                                  overlap or cut their text
 //   menu ID                                        chooses item ID from the active menu bar
+//   menu NAME                                      chooses the active bar's item of the action
+//                                                  of that name (reader/actions.h)
 //   wait-file PATH                                 runs the program, taking input (in a window
 //                                                  a person's keys and pen), until PATH exists:
 //                                                  whoever works the window says it is done

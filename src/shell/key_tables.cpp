@@ -3,6 +3,7 @@
 #include "core/optional_api.h"
 #include "graphics/core/command_ids.h"
 #include "platform/window/keys.h"
+#include "reader/actions.h"
 
 namespace KeyRows {
 // Columns: the drawing surface's input states 0-11.
@@ -89,17 +90,31 @@ const NamedButton kButtons[kButtonCount] = {
     {u"9", 0x39},        {u"0", 0x30},        {u"*", 0x77},        {u"#", 0x78},
 };
 
-const ButtonAction kActions[kActionCount] = {
-    {5063, 151, 8, Cmd::kLibrary},           {5448, 179, 16384, Cmd::kProperties},
-    {5366, 127, 2048, Cmd::kAnnotations},    {5020, 149, 512, Cmd::kOnlineBookstore},
-    {5204, 154, 4, Cmd::kContents},          {5396, 152, 16, Cmd::kRotate},
-    {5004, 153, 32, Cmd::kToggleAutoScroll}, {5402, 200, 1024, Cmd::kFind},
-    {5043, 201, 65536, Cmd::kFindDialog},    {5335, 150, 2, Cmd::kZoomIn},
-    {5002, 202, 4096, Cmd::kToggleBookmark}, {5289, 197, 256, Cmd::kPreviousPage},
-    {5288, 198, 128, Cmd::kNextPage},        {5202, 199, 64, Cmd::kFullScreen},
-    {5135, 205, 8192, Cmd::kOptions},        {5005, 155, 1, Cmd::kBack},
-    {5210, 208, 32768, Cmd::kForward},
+namespace {
+// A row of the Buttons page: the action's label, icon and bit, from the action table.
+constexpr ButtonAction Row(int32_t command) {
+    const Action* a = Actions::Find(command);
+    return a ? ButtonAction{static_cast<uint16_t>(a->labelId), a->iconId, a->buttonBit,
+                            static_cast<uint32_t>(a->id)}
+             : ButtonAction{};
+}
+}  // namespace
+
+// The Buttons page's order.
+constexpr ButtonAction kActions[kActionCount] = {
+    Row(Cmd::kLibrary),        Row(Cmd::kProperties),    Row(Cmd::kAnnotations),
+    Row(Cmd::kOnlineBookstore), Row(Cmd::kContents),      Row(Cmd::kRotate),
+    Row(Cmd::kToggleAutoScroll), Row(Cmd::kFind),         Row(Cmd::kFindDialog),
+    Row(Cmd::kZoomIn),         Row(Cmd::kToggleBookmark), Row(Cmd::kPreviousPage),
+    Row(Cmd::kNextPage),       Row(Cmd::kFullScreen),    Row(Cmd::kOptions),
+    Row(Cmd::kBack),           Row(Cmd::kForward),
 };
+// Every row names an action that a button can take.
+static_assert([] {
+    for (const ButtonAction& row : kActions)
+        if (row.actionBit == 0 || row.stringId == 0) return false;
+    return true;
+}());
 
 namespace {
 constexpr uint32_t kUnassigned = 65535;
@@ -249,28 +264,34 @@ bool KeyDown(uint32_t vk, const KeyContext& context, InputEvent& out) {
     }
 }
 
+namespace {
+// The command of the action keyed to a keypad character; none when no action is.
+uint32_t KeypadCommand(char16_t c) {
+    const Action* action = Actions::ForKey(c);
+    return action ? static_cast<uint32_t>(action->id) : kNoCommand;
+}
+}  // namespace
+
 bool Character(char16_t c, const KeyContext& context, InputEvent& out) {
     if (c <= 32) return false;
     int32_t command = 0;
     if (HardwareButtons::CommandForKey(c, context.keyTable, command)) return false;
     const uint16_t ch = static_cast<uint16_t>(c);
-    static const uint32_t kDigitCommands[10] = {
-        kNoCommand,        Cmd::kLibrary, Cmd::kAnnotations, Cmd::kFirstPage, Cmd::kZoomIn,
-        Cmd::kImageZoomIn, kNoCommand,    kNoCommand,        Cmd::kOptions,   Cmd::kLibrary};
     if (c >= u'0' && c <= u'9') {
         const int digit = c - u'0';
         if (digit == 0) {
             out = TwoRowEvent(KeyRows::kDigits[0], KeyRows::kZeroSecond, ch);
             return true;
         }
-        uint32_t cmd = kDigitCommands[digit];
+        // "9" asks for the default tap action; the other digits for the action keyed to them.
+        uint32_t cmd = KeypadCommand(c);
         if (digit == 9) cmd = static_cast<uint32_t>(TapActionCommand(context.tapAction));
         out = RowEvent(KeyRows::kDigits[digit], cmd, ch);
         return true;
     }
     switch (c) {
-        case u'*': out = RowEvent(KeyRows::kStar, Cmd::kFullScreen, ch); return true;
-        case u'#': out = RowEvent(KeyRows::kHash, Cmd::kRotate, ch); return true;
+        case u'*': out = RowEvent(KeyRows::kStar, KeypadCommand(c), ch); return true;
+        case u'#': out = RowEvent(KeyRows::kHash, KeypadCommand(c), ch); return true;
         case u'-': out = TwoRowEvent(KeyRows::kMinus, KeyRows::kMinusSecond, ch); return true;
         case u'+': out = TwoRowEvent(KeyRows::kPlus, KeyRows::kPlusSecond, ch); return true;
         default: out = InputEvent::Key(kKeyCharacter, kNoCommand, ch); return true;

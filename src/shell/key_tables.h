@@ -35,10 +35,10 @@ extern const uint32_t kPlusSecond[kKeyRowColumns];
 
 // One assignable action of a hardware button.
 struct ButtonAction {
-    uint16_t stringId;
-    uint16_t iconId;
-    uint32_t actionBit;
-    uint32_t command;
+    uint16_t stringId = 0;
+    uint16_t iconId = 0;
+    uint32_t actionBit = 0;
+    uint32_t command = 0;
 };
 
 struct NamedButton {

@@ -295,7 +295,8 @@ HMENU BuildPopupMenu(const PopupMenuEntry* entries, uint32_t count, bool fullScr
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         } else if (e.stringId != PopupMenuEntry::kSkipped) {
             const std::u16string text = ResText(e.stringId);
-            AppendMenuW(menu, MF_STRING, e.command + kPopupItemBase, text.c_str());
+            AppendMenuW(menu, MF_STRING, MenuItem::PopupItem(static_cast<int32_t>(e.command)),
+                        text.c_str());
         }
     }
     if (fullScreen) {

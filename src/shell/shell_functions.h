@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "core/string.h"
+#include "graphics/core/command_ids.h"
 #include "platform/menu/menu.h"
 #include "platform/types.h"
+#include "reader/menu_items.h"
 #include "reader/reader_host.h"
 
 class Resource;
@@ -72,10 +74,10 @@ bool PhoneCall(const std::u16string& number);
 
 // Pop-up menus: an item per entry (id command + 50000), a separator for the separator command,
 // nothing for the skipped string id; in full screen a separator and "Back to normal display"
-// (40084) follow.
-constexpr uint32_t kPopupItemBase = 50000;
-constexpr uint32_t kNormalDisplayItem = 40084;
-constexpr int32_t kNormalDisplayCommand = 55;
+// (the full-screen item) follow.
+constexpr uint32_t kPopupItemBase = MenuItem::kPopupBase;
+constexpr uint32_t kNormalDisplayItem = MenuItem::kFullScreen;
+constexpr int32_t kNormalDisplayCommand = Cmd::kFullScreen;
 HMENU BuildPopupMenu(const PopupMenuEntry* entries, uint32_t count, bool fullScreen);
 // The command of a chosen item; -1 for none.
 int32_t PopupItemCommand(uint32_t item);

@@ -15,6 +15,7 @@
 #include "platform/shell/shell.h"
 #include "platform/window/window.h"
 #include "reader/book_document_controller.h"
+#include "reader/menu_items.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
@@ -43,10 +44,10 @@ constexpr uint32_t kErrorCaption = 5018, kSecureWebRefused = 5535, kNoProgramOpe
 // The library view's commands that toggle its file types 1, 2, 4 and 8.
 uint32_t FileTypeCommand(uint32_t bit) {
     switch (bit) {
-        case 1: return 40067;
-        case 2: return 40068;
-        case 4: return 40069;
-        case 8: return 40070;
+        case 1: return MenuItem::kShowHtml;
+        case 2: return MenuItem::kShowText;
+        case 4: return MenuItem::kShowPalmDoc;
+        case 8: return MenuItem::kShowOtherFiles;
         default: return 0;
     }
 }

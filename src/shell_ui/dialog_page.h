@@ -14,6 +14,7 @@
 #include "core/string.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/dialog.h"
+#include "reader/menu_items.h"
 #include "shell_ui/soft_key_bar.h"
 
 class ReaderController;
@@ -23,8 +24,8 @@ class DialogPage {
 public:
     static constexpr int32_t kTitleItem = 1091;
     static constexpr uint32_t kDefaultMenu = 214;
-    static constexpr uint32_t kOkKey = 40177;
-    static constexpr uint32_t kCancelKey = 40178;
+    static constexpr uint32_t kOkKey = MenuItem::kDialogOk;
+    static constexpr uint32_t kCancelKey = MenuItem::kDialogCancel;
     static constexpr UINT kEditChanged = 0x300;
 
     DialogPage();

@@ -23,10 +23,11 @@
 
 namespace {
 
-using MenuBars::kAudioLeftButton;
-using MenuBars::kAudioMenuButton;
-using MenuBars::kLeftButton;
-using MenuBars::kMenuButton;
+namespace I = MenuItem;
+constexpr uint32_t kLeftButton = I::kLeftKey;
+constexpr uint32_t kMenuButton = I::kMenuKey;
+constexpr uint32_t kAudioLeftButton = I::kAudioLeftKey;
+constexpr uint32_t kAudioMenuButton = I::kAudioMenuKey;
 
 constexpr uint32_t kBackString = 5005;
 constexpr uint32_t kLibraryString = 5063;
@@ -36,20 +37,30 @@ constexpr uint32_t kAddBookmarkString = 5002;
 constexpr uint32_t kNavigateString = 5383;
 
 constexpr MenuTextRow kReaderTexts[] = {
-    {40075, 5063, false}, {40076, 5366, false}, {3, 5383, true},     {40079, 5002, false},
-    {40078, 5402, false}, {40041, 5395, false}, {8, 5343, true},     {40084, 5202, false},
-    {40085, 5128, false}, {40173, 5480, false}, {40086, 5004, false}, {40172, 5214, false},
-    {9, 5312, true},      {40082, 5313, false}, {40083, 5314, false}, {40170, 5315, false},
-    {40048, 5311, false},
+    {I::kLibrary, 5063, false},   {I::kAnnotations, 5366, false},
+    {3, 5383, true},              {I::kAddBookmark, 5002, false},
+    {I::kFind, 5402, false},      {I::kOptions, 5395, false},
+    {8, 5343, true},              {I::kFullScreen, 5202, false},
+    {I::kRotate, 5128, false},    {I::kNormalOrientation, 5480, false},
+    {I::kAutoscroll, 5004, false}, {I::kProgressBar, 5214, false},
+    {9, 5312, true},              {I::kZoomIn, 5313, false},
+    {I::kZoomOut, 5314, false},   {I::kZoomNormal, 5315, false},
+    {I::kExit, 5311, false},
 };
 constexpr MenuTextRow kAudioTexts[] = {
-    {40075, 5063, false}, {40100, 5020, false}, {40040, 5083, false}, {40035, 5049, false},
-    {40041, 5135, false}, {40087, 5286, false}, {40174, 5005, false}, {40175, 5210, false},
-    {40088, 5280, false}, {0, 5120, true},      {1, 5383, true},      {8, 5049, true},
-    {40048, 5311, false},
+    {I::kLibrary, 5063, false},   {I::kOnlineBookstore, 5020, false},
+    {I::kAbout, 5083, false},     {I::kHelp, 5049, false},
+    {I::kOptions, 5135, false},   {I::kPlayPause, 5286, false},
+    {I::kPreviousTrack, 5005, false}, {I::kNextTrack, 5210, false},
+    {I::kVolume, 5280, false},    {0, 5120, true},
+    {1, 5383, true},              {8, 5049, true},
+    {I::kExit, 5311, false},
 };
 constexpr MenuTextRow kZoomTexts[] = {
-    {40082, 5206, false}, {40083, 5207, false}, {40156, 5208, false}, {40157, 5209, false},
+    {I::kZoomIn, 5206, false},
+    {I::kZoomOut, 5207, false},
+    {I::kZoomToFit, 5208, false},
+    {I::kActualSize, 5209, false},
 };
 
 template <std::size_t N>
@@ -92,14 +103,23 @@ uint32_t LeftLabel(ReaderBarState* state) {
 
 namespace MenuBars {
 const ItemState kReaderStates[kReaderStateCount] = {
-    {40075, 3, 8},     {40093, 1, 16384}, {50022, 3, 32768}, {40076, 3, 2048}, {40100, 3, 512},
-    {50024, 3, 4},     {40085, 1, 16},    {40086, 1, 32},    {40078, 1, 1024}, {40168, 1, 65536},
-    {50011, 3, 2},     {40079, 1, 4096},  {50067, 3, 256},   {50066, 3, 128},  {40084, 1, 64},
-    {40041, 3, 8192},  {40089, 3, 1},
-};
-const Commands::MenuCommand kZoomMenu[kZoomMenuCount] = {
-    {40089, Cmd::kBackToOtherDocument}, {40082, Cmd::kImageZoomIn},     {40083, Cmd::kImageZoomOut},
-    {40156, Cmd::kImageFitToView},      {40157, Cmd::kImageActualSize},
+    {I::kLibrary, 3},
+    {I::kProperties, 1},
+    {I::PopupItem(Cmd::kForward), 3},
+    {I::kAnnotations, 3},
+    {I::kOnlineBookstore, 3},
+    {I::PopupItem(Cmd::kContents), 3},
+    {I::kRotate, 1},
+    {I::kAutoscroll, 1},
+    {I::kFind, 1},
+    {I::kFindNext, 1},
+    {I::PopupItem(Cmd::kZoomIn), 3},
+    {I::kAddBookmark, 1},
+    {I::PopupItem(Cmd::kPreviousPage), 3},
+    {I::PopupItem(Cmd::kNextPage), 3},
+    {I::kFullScreen, 1},
+    {I::kOptions, 3},
+    {I::kBack, 3},
 };
 }  // namespace MenuBars
 
@@ -258,45 +278,41 @@ void ReaderMenuBar::UpdateShownItems() {
 
 void ReaderMenuBar::UpdateItems() {
     itemsWaiting_ = false;
-    int32_t page = state_->CurrentPage();
-    bool atFirst = page == 1;
-    // The count is an estimate until the last page is laid out.
-    bool atLast = state_->IsPageCountKnown() && page >= 1 && page == state_->PageCount();
     Applied next;
     next.bar = Window();
     next.menu = GetButtonMenu(kMenuButton);
     next.mode = mode_;
     next.fullScreen = state_->IsFullScreen();
     next.progressBar = state_->ShowsProgressBar();
-    next.bookmarkLabel = state_->HasBookmarkAtPage() ? Commands::kRemoveBookmarkString : kAddBookmarkString;
+    next.bookmarkLabel = state_->HasBookmarkAtPage() ? Commands::kRemoveBookmarkString
+                                                     : Actions::LabelOf(Cmd::kToggleBookmark);
     next.leftLabel = LeftLabel(state_);
     // The command of each row, looked up once.
     static const auto kCommands = [] {
         std::array<int32_t, MenuBars::kReaderStateCount> commands{};
         for (std::size_t i = 0; i < commands.size(); ++i)
-            commands[i] = Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount,
-                                                       MenuBars::kReaderStates[i].item);
+            commands[i] =
+                Actions::CommandForItem(Actions::kReaderBar, MenuBars::kReaderStates[i].item);
         return commands;
     }();
     for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i) {
         const MenuBars::ItemState& row = MenuBars::kReaderStates[i];
         const int32_t command = kCommands[i];
-        bool disabled = command >= 0 && !state_->IsCommandEnabled(command);
-        if (row.item == Commands::kPopupItemBase + Cmd::kPreviousPage && atFirst) disabled = true;
-        if (row.item == Commands::kPopupItemBase + Cmd::kNextPage && atLast) disabled = true;
+        const bool disabled = command >= 0 && !Actions::CanAct(command, *state_);
         next.enabled[i] = !disabled && (row.modeMask & mode_) != 0;
     }
     // Only this bar sets these items, so a page turn that changed none of them (most) needs no
     // menu walks; Create and RebuildNavigateMenu forget what was applied.
     if (applied_ && *applied_ == next) return;
-    CheckItem(kMenuButton, 40084, next.fullScreen);
-    CheckItem(kMenuButton, 40172, next.progressBar);
+    CheckItem(kMenuButton, I::kFullScreen, next.fullScreen);
+    CheckItem(kMenuButton, I::kProgressBar, next.progressBar);
     for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i) {
         enabled_[i] = next.enabled[i];
         EnableItem(kMenuButton, MenuBars::kReaderStates[i].item, enabled_[i]);
     }
     if (mode_ == 1) {
-        for (uint32_t item : {40078u, 40079u, 40080u, 40081u}) {
+        for (uint32_t item :
+             {I::kFind, I::kAddBookmark, I::kReservedItem40080, I::kReservedItem40081}) {
             EnableItem(kMenuButton, item, true);
             for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i)
                 if (MenuBars::kReaderStates[i].item == item) enabled_[i] = true;
@@ -304,7 +320,7 @@ void ReaderMenuBar::UpdateItems() {
     }
     // The bookmark item hangs on the reader's own menu.
     if (HMENU menu = GetButtonMenu(kMenuButton)) {
-        MenuTextRow row{MenuBars::kBookmarkItem, next.bookmarkLabel, false};
+        MenuTextRow row{I::kAddBookmark, next.bookmarkLabel, false};
         SetMenuTextsRes(menu, &row, 1);
     }
     SetButtonText(kLeftButton, next.leftLabel);
@@ -323,16 +339,17 @@ void ReaderMenuBar::RebuildNavigateMenu() {
     HMENU menu = NavigateMenu(GetButtonMenu(kMenuButton), kReaderTexts, Count(kReaderTexts));
     if (!menu) return;
     EmptyMenu(menu);
-    AppendRes(menu, MenuBars::kFirstPageItem, 5044);
-    AppendRes(menu, MenuBars::kPageNumberItem, 5121);
-    if (state_->HasCoverPage()) AppendRes(menu, Commands::kPopupItemBase + Cmd::kCover, 5351);
+    AppendRes(menu, I::kFirstPage, Actions::LabelOf(Cmd::kFirstPage));
+    AppendRes(menu, I::kGoToPage, Actions::LabelOf(Cmd::kGoToPage));
+    if (state_->HasCoverPage())
+        AppendRes(menu, I::PopupItem(Cmd::kCover), Actions::LabelOf(Cmd::kCover));
     int32_t n = state_->NavigationCount();
     if (n > MenuBars::kMaxListItems) n = MenuBars::kMaxListItems;
     if (n > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     for (int32_t i = 0; i < n; ++i) {
         String title;
         if (state_->NavigationTitle(i, title) && !title.IsEmpty())
-            AppendString(menu, MenuBars::kNavigationBase + static_cast<uint32_t>(i), title);
+            AppendString(menu, I::kNavigationBase + static_cast<uint32_t>(i), title);
     }
     // The documents read lately, most recent last, each opened by its item.
     const int32_t recent = state_->RecentCount();
@@ -340,7 +357,7 @@ void ReaderMenuBar::RebuildNavigateMenu() {
     for (int32_t i = 0; i < recent; ++i) {
         String title;
         if (state_->RecentTitle(i, title))
-            AppendString(menu, MenuBars::kRecentBase + static_cast<uint32_t>(i), title);
+            AppendString(menu, I::kRecentBase + static_cast<uint32_t>(i), title);
     }
 }
 
@@ -353,33 +370,31 @@ void ReaderMenuBar::OverrideLeftKey(bool fullScreen) {
 bool ReaderMenuBar::RouteCommand(int32_t id) {
     if (!IsShown() || id < 0) return false;
     uint32_t item = static_cast<uint32_t>(id);
-    if (item == MenuBars::kContentsItem) {
+    if (item == I::kLastPage) {
         state_->GoToLastPage();
         return true;
     }
     int32_t command = -1;
-    if (item == MenuBars::kAutoscrollItem) {
+    if (item == I::kAutoscroll) {
         // The window paints first (the menu's area is still to be drawn again) and then
         // starts or stops the scroll; starting it here would scroll the menu's picture along.
         state_->PostViewNotice(MenuBars::kAutoscrollNotice);
         return true;
-    } else if (item >= MenuBars::kNavigationBase && item < MenuBars::kNavigationBase + MenuBars::kMaxListItems) {
-        int32_t i = static_cast<int32_t>(item - MenuBars::kNavigationBase);
+    } else if (item >= I::kNavigationBase && item < I::kNavigationBase + MenuBars::kMaxListItems) {
+        int32_t i = static_cast<int32_t>(item - I::kNavigationBase);
         if (i >= state_->NavigationCount()) return false;
         state_->OpenNavigation(i);
         return true;
-    } else if (item >= MenuBars::kRecentBase && item < MenuBars::kRecentBase + MenuBars::kMaxListItems) {
-        int32_t i = static_cast<int32_t>(item - MenuBars::kRecentBase);
+    } else if (item >= I::kRecentBase && item < I::kRecentBase + MenuBars::kMaxListItems) {
+        int32_t i = static_cast<int32_t>(item - I::kRecentBase);
         if (i >= state_->RecentCount()) return false;
         state_->OpenRecent(i);
         return true;
     } else if (item == kLeftButton || item == kAudioLeftButton) {
         // The left key reads "Library" when there is nowhere to go back to.
         command = LeftKeyCommand(state_);
-    } else if (item == MenuBars::kFirstPageItem) {
-        command = Cmd::kFirstPage;
     } else {
-        command = Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount, item);
+        command = Actions::CommandForItem(Actions::kReaderBar, item);
     }
     if (command < 0) return false;
     state_->RunCommand(command);
@@ -415,8 +430,8 @@ void AudioMenuBar::Show(bool show) {
 }
 
 void AudioMenuBar::UpdateItems() {
-    EnableButton(50117, false);
-    EnableButton(50117, true);
+    EnableButton(I::kAudioToolbarButton, false);
+    EnableButton(I::kAudioToolbarButton, true);
     SetButtonText(kAudioLeftButton, LeftKeyCommand(state_) == Cmd::kBack ? kBackString : kLibraryString);
 }
 
@@ -429,22 +444,22 @@ void AudioMenuBar::RebuildNavigateMenu() {
     for (int32_t i = 0; i < n; ++i) {
         String title;
         state_->TrackTitle(i, title);
-        AppendString(menu, MenuBars::kTrackBase + static_cast<uint32_t>(i), title);
+        AppendString(menu, I::kTrackBase + static_cast<uint32_t>(i), title);
     }
 }
 
 bool AudioMenuBar::RouteCommand(int32_t id) {
     if (!IsShown() || id < 0) return false;
     uint32_t item = static_cast<uint32_t>(id);
-    if (item >= MenuBars::kTrackBase && item < MenuBars::kTrackBase + MenuBars::kMaxListItems) {
-        int32_t i = static_cast<int32_t>(item - MenuBars::kTrackBase);
+    if (item >= I::kTrackBase && item < I::kTrackBase + MenuBars::kMaxListItems) {
+        int32_t i = static_cast<int32_t>(item - I::kTrackBase);
         if (i >= state_->TrackCount()) return false;
         state_->SelectTrack(i);
         return true;
     }
     int32_t command = item == kAudioLeftButton
                           ? LeftKeyCommand(state_)
-                          : Commands::CommandForMenuItem(Commands::kAudioMenu, Commands::kAudioMenuCount, item);
+                          : Actions::CommandForItem(Actions::kAudioBar, item);
     if (command < 0) return false;
     state_->RunCommand(command);
     return true;
@@ -472,11 +487,11 @@ void ZoomMenuBar::UpdateItems() {
     next.bar = Window();
     next.menu = GetButtonMenu(kMenuButton);
     for (std::size_t i = 0; i < MenuBars::kZoomMenuCount; ++i)
-        next.enabled[i] = state_->IsCommandEnabled(MenuBars::kZoomMenu[i].command);
+        next.enabled[i] = Actions::CanAct(Commands::kZoomMenu[i].command, *state_);
     // Only this bar sets its items: every page turn asks, and most change none of them.
     if (applied_ && *applied_ == next) return;
     for (std::size_t i = 0; i < MenuBars::kZoomMenuCount; ++i)
-        EnableItem(kMenuButton, MenuBars::kZoomMenu[i].item, next.enabled[i]);
+        EnableItem(kMenuButton, Commands::kZoomMenu[i].item, next.enabled[i]);
     applied_ = next;
 }
 
@@ -486,8 +501,7 @@ bool ZoomMenuBar::RouteCommand(int32_t id) {
         state_->RunCommand(Cmd::kBackToOtherDocument);
         return true;
     }
-    int32_t command = Commands::CommandForMenuItem(MenuBars::kZoomMenu, MenuBars::kZoomMenuCount,
-                                                   static_cast<uint32_t>(id));
+    int32_t command = Actions::CommandForItem(Actions::kZoomBar, static_cast<uint32_t>(id));
     if (command < 0) return false;
     state_->RunCommand(command);
     return true;

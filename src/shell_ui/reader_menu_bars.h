@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "reader/actions.h"
 #include "reader/reader_command_ids.h"
 #include "reader/reader_views.h"
 #include "shell_ui/soft_key_bar.h"
@@ -21,17 +22,11 @@ class TrackList;
 // document, another kind of controller, the cover, the audio or image view).
 BookDocumentController* ShownTextPage(ReaderController* controller);
 
-// What the bars ask of the reader window.
-class ReaderBarState {
+// What the bars ask of the reader window; whether an item's action can act is asked through
+// the ActionState part.
+class ReaderBarState : public ActionState {
 public:
     virtual ~ReaderBarState() = default;
-    // The window part's command-enabled test for the current view.
-    virtual bool IsCommandEnabled(int32_t command) = 0;
-    // 1-based current page and page count; below 1 when unknown.
-    virtual int32_t CurrentPage() = 0;
-    virtual int32_t PageCount() = 0;
-    // The page count is exact only once the last page has been laid out.
-    virtual bool IsPageCountKnown() = 0;
     virtual bool HasBookmarkAtPage() = 0;
     virtual bool IsFullScreen() = 0;
     virtual bool ShowsProgressBar() = 0;
@@ -90,33 +85,20 @@ private:
 };
 
 namespace MenuBars {
-// Menu item ids of the bars.
-constexpr uint32_t kLeftButton = 40167;
-constexpr uint32_t kMenuButton = 40176;
-constexpr uint32_t kAudioLeftButton = 40204;
-constexpr uint32_t kAudioMenuButton = 40053;
-constexpr uint32_t kBookmarkItem = 40079;
-constexpr uint32_t kAutoscrollItem = 40086;
-constexpr uint32_t kFirstPageItem = 40090;
-constexpr uint32_t kPageNumberItem = 40092;
-constexpr uint32_t kContentsItem = 40091;
-constexpr uint32_t kNavigationBase = 51000;
-constexpr uint32_t kTrackBase = 52000;
-constexpr uint32_t kRecentBase = 53000;
 // Navigation and recent lists stay below the next range.
 constexpr int32_t kMaxListItems = 1000;
 constexpr int32_t kMaxAudioTracks = 9;
 constexpr UINT kAutoscrollNotice = 0x8003;
 
+// An item whose state the bar sets, and the modes it is enabled in; the item's action (its
+// command in the reader's item table) says whether it can act.
 struct ItemState {
     uint32_t item;
     uint8_t modeMask;
-    uint32_t actionBit;
 };
 constexpr std::size_t kReaderStateCount = 17;
 extern const ItemState kReaderStates[kReaderStateCount];
-constexpr std::size_t kZoomMenuCount = 5;
-extern const Commands::MenuCommand kZoomMenu[kZoomMenuCount];
+using Commands::kZoomMenuCount;
 }  // namespace MenuBars
 
 // The reading view's bar (menu 103).

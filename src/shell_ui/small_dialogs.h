@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/string.h"
+#include "reader/menu_items.h"
 #include "shell_ui/dialog_page.h"
 
 class ReaderMenuBar;
@@ -88,7 +89,7 @@ public:
     static constexpr int32_t kWholeWordItem = 1081;
     static constexpr int32_t kOptionsLabel = 1077;
     static constexpr int32_t kOptionsToggle = 1109;
-    static constexpr int32_t kCloseButton = 40169;
+    static constexpr int32_t kCloseButton = MenuItem::kDialogClose;
     static constexpr int32_t kTextLimit = 50;
 
     // `lastSearch` keeps the text between runs (the reader bar's); may be null.

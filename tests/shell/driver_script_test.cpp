@@ -36,7 +36,17 @@ TEST(DriverLines, AnswersAndMenus) {
     EXPECT_EQ(a.verb, DriverAction::kAnswerFile);
     ASSERT_TRUE(DriverScript::ParseLine("menu 40010", a));
     EXPECT_EQ(a.verb, DriverAction::kMenu);
+    EXPECT_EQ(a.x, 40010);
+    EXPECT_TRUE(a.text.empty());
     EXPECT_FALSE(DriverScript::ParseLine("menu", a));
+    // An action's name in place of the number; one word only.
+    ASSERT_TRUE(DriverScript::ParseLine("menu zoom-in # the text's", a));
+    EXPECT_EQ(a.verb, DriverAction::kMenu);
+    EXPECT_EQ(a.text, "zoom-in");
+    ASSERT_TRUE(DriverScript::ParseLine("menu 0x9C4A", a));
+    EXPECT_EQ(a.x, 0x9C4A);
+    EXPECT_TRUE(a.text.empty());
+    EXPECT_FALSE(DriverScript::ParseLine("menu zoom in", a));
     ASSERT_TRUE(DriverScript::ParseLine("answer-tap 60 80", a));
     EXPECT_EQ(a.verb, DriverAction::kAnswerTap);
     EXPECT_EQ(a.y, 80);
@@ -50,6 +60,14 @@ TEST(DriverLines, AnswersAndMenus) {
 TEST(DriverRuns, MenuItemThatIsNotThereStopsTheRun) {
     std::istringstream in("advance 0\nmenu 40010\nquit\n");
     EXPECT_EQ(DriverScript::Run(in), 2);
+}
+
+TEST(DriverRuns, ANameNoActionBearsStopsTheRun) {
+    std::istringstream in("advance 0\nmenu no-such-action\nquit\n");
+    EXPECT_EQ(DriverScript::Run(in), 2);
+    EXPECT_NE(DriverScript::FailureReason().find("no action is named no-such-action"),
+              std::string::npos)
+        << DriverScript::FailureReason();
 }
 
 // Names, paths and texts are the rest of the line, spaces and all.

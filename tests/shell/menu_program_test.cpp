@@ -86,6 +86,55 @@ TEST(ProgramMenus, TheMenuFollowsThePagesTurnedBetweenItsOpenings) {
     EXPECT_EQ(Count(log, "items => 0\n"), 0u) << log;
     EXPECT_EQ(Count(log, "dialog Options\n"), 3u) << log;
 }
+// The driver chooses an item by its action's name as by its number: Options by name opens the
+// sheet as its number does, and Zoom in by name gives the page Zoom in by number gives.
+TEST(ProgramMenus, ItemsAreChosenByTheirActionsNamesAsByTheirNumbers) {
+    // Each run on a device of its own: the text size chosen is kept in the settings.
+    TempDevice named, numbered, plain;
+    for (TempDevice* device : {&named, &numbered, &plain}) {
+        ASSERT_TRUE(device->ok());
+        WriteCoverBook(*device);
+    }
+    const std::vector<std::string> book = {"\\storage\\eBooks\\covered.prc"};
+    auto run = [&book](TempDevice& device, const std::string& zoom) {
+        const std::string o = device.outside() + "/";
+        std::string steps = "idle\nkey 0x22\nidle\n";
+        if (!zoom.empty()) steps += "menu " + zoom + "\nidle\n";
+        steps += "pagetext " + o + "page.txt\nscreenshot " + o + "page.png\n";
+        if (!zoom.empty()) steps += "menu options\nidle\nshelllog " + o + "log.txt\n";
+        const ProgramResult result = RunSteps(device, book, steps + "quit\n");
+        EXPECT_EQ(result.status, 0) << result.Describe();
+    };
+    run(named, "zoom-in");
+    run(numbered, "40082");
+    run(plain, "");
+    auto file = [](TempDevice& device, const std::string& name) {
+        return device.outside() + "/" + name;
+    };
+    // The same words, on more lines once the text grew.
+    auto words = [&file](TempDevice& device) {
+        std::string all;
+        for (const std::string& line : ReadLines(file(device, "page.txt")))
+            all += (all.empty() ? "" : " ") + line;
+        return all;
+    };
+    EXPECT_EQ(words(named), "The text after the cover.");
+    EXPECT_EQ(words(plain), words(named));
+    EXPECT_EQ(ReadLines(file(named, "page.txt")), ReadLines(file(numbered, "page.txt")));
+    const Picture byName = ReadPicture(file(named, "page.png")),
+                  byNumber = ReadPicture(file(numbered, "page.png")),
+                  unzoomed = ReadPicture(file(plain, "page.png"));
+    ASSERT_FALSE(byName.pixels.empty());
+    EXPECT_TRUE(byName.pixels == byNumber.pixels);
+    EXPECT_FALSE(byName.pixels == unzoomed.pixels);  // the text grew
+    for (TempDevice* device : {&named, &numbered}) {
+        const std::string log = ReadFile(file(*device, "log.txt"));
+        EXPECT_EQ(Count(log, "items => 40082"), 1u) << log;
+        EXPECT_EQ(Count(log, "items => 40041"), 1u) << log;
+        EXPECT_EQ(Count(log, "dialog Options\n"), 1u) << log;
+    }
+}
+
 // A page whose first line links to a chapter pages further on.
 std::string LinkedChapters() {
     std::string html = "<html><body><p><a href=\"#far\">To the far chapter</a></p>";

@@ -226,6 +226,9 @@ TEST(ProgramDriver, FailingStepsStopWithTheirLineNumber) {
     const Case cases[] = {
         {"idle\nscreenshot " + device.outside() + "/no such folder/p.png\n", "line 2:", false},
         {"idle\n\nmenu 47999\n", "line 3:", false},
+        // A name no action bears; an action the library's bar has no item for.
+        {"idle\nmenu no-such-action\n", "line 2:", false},
+        {"idle\nmenu zoom-to-fit\n", "line 2:", false},
         {"idle\npagetext " + device.outside() + "/no such folder/t.txt\n", "line 2:", false},
         // The library's About box has no text field.
         {"text 12\nanswer 0\nmenu 40040\n", "line 1:", false},

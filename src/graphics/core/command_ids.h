@@ -2,7 +2,8 @@
 // tables, the popup menus, book actions, the main window's private messages and the command
 // queue. It sits in graphics, the lowest layer that runs any of them: the list control pages by
 // 66-71 and 106, the display surface runs 74-82, and the page view and the reader above answer
-// for the rest. The reader's menu and popup tables are in reader/reader_command_ids.h.
+// for the rest. The reader's actions (each command's name, label, keys and menu items) are in
+// reader/actions.h, the menu items' own ids in reader/menu_items.h.
 //
 // kReservedCommandNN: ids that do nothing in the reader, so they are named by number; only
 // the menu tables, the enable tests and the list of view commands name them.
