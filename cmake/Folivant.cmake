@@ -12,8 +12,11 @@
 #   folivant_tool(NAME bookdump SOURCES ... DEPS ... [STANDALONE])
 #       test-support program, never installed. A STANDALONE one (the dump tools) is linked on its
 #       own: see below.
-#   folivant_external(TARGET fvt_media SHARED JPEG::JPEG STATIC jpeg)
-#       links an outside library, as the archives named (lib<name>.a) into a static tool.
+#   folivant_external(TARGET fvt_media [IF condition] SHARED JPEG::JPEG STATIC jpeg)
+#       links an outside library (only where the generator condition holds), as the archives
+#       named (lib<name>.a) into a static tool and into the program.
+#   folivant_program(folivant)
+#       the reader program's own link: see below.
 #
 # A standalone tool maps and touches only what it runs, for its peak memory is meant to stay
 # below twice its output: it gets none of the program's exported symbols, forced-in device parts
@@ -23,10 +26,14 @@
 # read the property of the target being linked.
 set(FOLIVANT_IN_PROGRAM "$<NOT:$<BOOL:$<TARGET_PROPERTY:FOLIVANT_STANDALONE>>>")
 set(FOLIVANT_STATIC_TOOL "$<BOOL:$<TARGET_PROPERTY:FOLIVANT_STATIC>>")
+# Outside libraries linked as archives: into a static tool, and into the program (below).
+set(FOLIVANT_ARCHIVED
+  "$<OR:${FOLIVANT_STATIC_TOOL},$<BOOL:$<TARGET_PROPERTY:FOLIVANT_ARCHIVES>>>")
 
 function(folivant_library)
   cmake_parse_arguments(A "" "NAME" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
   add_library(fvt_${A_NAME} STATIC ${A_SOURCES})
+  set_property(GLOBAL APPEND PROPERTY FOLIVANT_LIBRARIES fvt_${A_NAME})
   target_include_directories(fvt_${A_NAME} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(fvt_${A_NAME} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS})
   # Fuzz targets find their way only through code that reports its coverage.
@@ -99,17 +106,54 @@ function(folivant_tool)
 endfunction()
 
 function(folivant_external)
-  cmake_parse_arguments(A "" "TARGET" "SHARED;STATIC" ${ARGN})
+  cmake_parse_arguments(A "" "TARGET;IF" "SHARED;STATIC" ${ARGN})
   set(archives)
   foreach(name IN LISTS A_STATIC)
     find_library(FOLIVANT_ARCHIVE_${name} NAMES lib${name}.a)
     if(FOLIVANT_ARCHIVE_${name})
       list(APPEND archives ${FOLIVANT_ARCHIVE_${name}})
+      set_property(GLOBAL APPEND PROPERTY FOLIVANT_ARCHIVE_NAMES lib${name}.a)
     else()
-      # Without the archive every standalone tool links as the program does.
+      # Without the archive every standalone tool, and the program, link shared libraries.
       set_property(GLOBAL PROPERTY FOLIVANT_MISSING_ARCHIVES ON)
     endif()
   endforeach()
-  target_link_libraries(${A_TARGET} PRIVATE
-    "$<IF:${FOLIVANT_STATIC_TOOL},${archives},${A_SHARED}>")
+  set(items "$<IF:${FOLIVANT_ARCHIVED},${archives},${A_SHARED}>")
+  if(A_IF)
+    set(items "$<${A_IF}:${items}>")
+  endif()
+  target_link_libraries(${A_TARGET} PRIVATE "${items}")
+endfunction()
+
+# The program starts as often as a text browser and is held to one's start: what the loader does
+# before main is most of it. Outside sanitizer and fuzz builds the C++ runtime and the outside
+# libraries are linked in as archives (the loader then maps and relocates the C library alone
+# and looks up a hundred symbols, not thousands), none of their symbols is exported, and the
+# relative relocations are packed. Whatever the build, the program exports only the device
+# layer's symbols, which the display module and the plug-ins call; the rest of its code binds
+# inside it. The C library stays shared: the display module and the plug-ins are loaded at run
+# time.
+function(folivant_program target)
+  get_property(libraries GLOBAL PROPERTY FOLIVANT_LIBRARIES)
+  set(hidden)
+  foreach(lib IN LISTS libraries)
+    if(NOT lib STREQUAL "fvt_platform")
+      list(APPEND hidden "lib${lib}.a")
+    endif()
+  endforeach()
+  get_property(no_archives GLOBAL PROPERTY FOLIVANT_MISSING_ARCHIVES)
+  if(NOT FOLIVANT_SANITIZE AND NOT FOLIVANT_FUZZ AND NOT no_archives AND
+     NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fsanitize")
+    set_target_properties(${target} PROPERTIES FOLIVANT_ARCHIVES ON)
+    get_property(outside GLOBAL PROPERTY FOLIVANT_ARCHIVE_NAMES)
+    list(APPEND hidden libstdc++.a libgcc.a libgcc_eh.a ${outside})
+    target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc -Wl,--as-needed)
+    include(CheckLinkerFlag)
+    check_linker_flag(CXX "-Wl,-z,pack-relative-relocs" FOLIVANT_PACKED_RELOCATIONS)
+    if(FOLIVANT_PACKED_RELOCATIONS)
+      target_link_options(${target} PRIVATE "-Wl,-z,pack-relative-relocs")
+    endif()
+  endif()
+  list(JOIN hidden ":" hidden)
+  target_link_options(${target} PRIVATE "-Wl,--exclude-libs,${hidden}")
 endfunction()

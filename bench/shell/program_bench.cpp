@@ -233,12 +233,12 @@ template <typename F>
 void Paired(benchmark::State& state, F run) {
     Stand& s = Shared();
     const bool withW3m = access(kW3m, X_OK) == 0;
-    std::vector<double> mine, trivial, cpu, w3m;
+    std::vector<double> mine, trivial, cpu, w3m, w3mCpu, pairs, cpuPairs;
     for (auto _ : state) {
-        double used = 0;
+        double used = 0, w3mUsed = 0;
         double t = run(s, &used);
         double u = s.Run({"/bin/true"});
-        double w = withW3m ? s.Run({kW3m, "-dump", s.page}) : 0;
+        double w = withW3m ? s.Run({kW3m, "-dump", s.page}, {}, "/device", &w3mUsed) : 0;
         if (t < 0 || u < 0 || w < 0) {
             state.SkipWithError("a run failed");
             return;
@@ -247,6 +247,11 @@ void Paired(benchmark::State& state, F run) {
         trivial.push_back(u);
         cpu.push_back(used);
         w3m.push_back(w);
+        w3mCpu.push_back(w3mUsed);
+        if (withW3m && w > 0 && w3mUsed > 0) {
+            pairs.push_back(t / w);
+            cpuPairs.push_back(used / w3mUsed);
+        }
     }
     state.counters["ms"] = Median(mine) * 1e3;
     state.counters["over_true"] = Median(mine) / Median(trivial);
@@ -254,6 +259,10 @@ void Paired(benchmark::State& state, F run) {
     if (withW3m) {
         state.counters["w3m_ms"] = Median(w3m) * 1e3;
         state.counters["over_w3m"] = Median(mine) / Median(w3m);
+        // The same, CPU time (user and system), and the medians of each pair's own ratios.
+        state.counters["cpu_over_w3m"] = Median(cpu) / Median(w3mCpu);
+        state.counters["pair_over_w3m"] = Median(pairs);
+        state.counters["cpu_pair_over_w3m"] = Median(cpuPairs);
     }
 }
 

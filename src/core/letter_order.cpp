@@ -1,5 +1,6 @@
 #include "core/letter_order.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -71,6 +72,24 @@ int Order(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
 }
 
 }  // namespace
+
+std::u32string LetterOrderKey(const Text& t) {
+    // The three keys one after the other. The first two, their code points raised by one, end in
+    // 0, so that a key that is the start of another sorts first; the third, whose order is the
+    // reverse, is turned round (kTop - c) and ends above every code point turned round, so that
+    // there the longer text sorts first.
+    constexpr uint32_t kTop = 0x110001;
+    const Keys k = KeysOf(t);
+    std::u32string key;
+    key.reserve(k.plain.size() + k.small.size() + k.exact.size() + 3);
+    for (uint32_t c : k.plain) key.push_back(static_cast<char32_t>(c + 1));
+    key.push_back(0);
+    for (uint32_t c : k.small) key.push_back(static_cast<char32_t>(c + 1));
+    key.push_back(0);
+    for (uint32_t c : k.exact) key.push_back(static_cast<char32_t>(kTop - std::min(c, kTop)));
+    key.push_back(static_cast<char32_t>(kTop + 1));
+    return key;
+}
 
 int CompareByLetters(const Text& a, const Text& b) {
     const Keys x = KeysOf(a), y = KeysOf(b);

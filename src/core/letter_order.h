@@ -6,5 +6,11 @@
 
 #include "core/text.h"
 
+#include <string>
+
 // Negative, 0 or positive, as `a` sorts before, with or after `b`.
 int CompareByLetters(const Text& a, const Text& b);
+
+// The text folded once for sorting many: two texts' keys, compared as strings of code points,
+// are in the order CompareByLetters gives the texts.
+std::u32string LetterOrderKey(const Text& t);

@@ -7,6 +7,7 @@
 #include "core/code_pages.h"
 #include "document/location/file_type.h"
 #include "core/file.h"
+#include "core/letter_order.h"
 #include "library/library.h"
 #include "library/library_text.h"
 #include "paths/app_paths.h"
@@ -53,6 +54,38 @@ Text LibraryBook::ToUtf16(const Text& text) {
 bool LibraryBook::SetPath(const Text& path) {
     path_ = ToUtf16(path);
     return true;
+}
+
+const std::u32string& LibraryBook::TitleOrderKey() const {
+    if (titleKey_.empty()) titleKey_ = LetterOrderKey(title_);
+    return titleKey_;
+}
+
+const std::u32string& LibraryBook::AuthorOrderKey() const {
+    if (authorKey_.empty()) authorKey_ = LetterOrderKey(author_);
+    return authorKey_;
+}
+
+int LibraryBook::ComparePaths(const LibraryBook& a, const LibraryBook& b) {
+    const Text& x = a.path_;
+    const Text& y = b.path_;
+    if (x.CodePage() != CodePages::kUtf16 || y.CodePage() != CodePages::kUtf16)
+        return x.Compare(y, true);
+    // UTF-16 units in the order of the code points they make: surrogates above the rest of the
+    // basic plane.
+    auto rank = [](const uint8_t* at) {
+        uint32_t u = at[0] | (at[1] << 8);
+        if (u >= 0xD800) u = u >= 0xE000 ? u - 0x800 : u + 0x2000;
+        return u;
+    };
+    const int32_t n = x.ByteLength() / 2, m = y.ByteLength() / 2;
+    const uint8_t* p = x.Bytes();
+    const uint8_t* q = y.Bytes();
+    for (int32_t i = 0; i < n && i < m; ++i, p += 2, q += 2) {
+        if (p[0] == q[0] && p[1] == q[1]) continue;
+        return rank(p) < rank(q) ? -1 : 1;
+    }
+    return n < m ? -1 : n > m ? 1 : 0;
 }
 
 std::string LibraryBook::PathUtf8() const {
@@ -117,6 +150,7 @@ bool LibraryBook::SetTitle(const Text& title, bool save) {
             return false;
     }
     title_ = wide;
+    titleKey_.clear();
     return true;
 }
 
@@ -128,6 +162,7 @@ bool LibraryBook::SetAuthor(const Text& author) {
         }))
         return false;
     author_ = wide;
+    authorKey_.clear();
     return true;
 }
 
@@ -250,6 +285,8 @@ bool LibraryBook::LoadSideFileInfo() {
     if (text && n > 0) author_.FromWide(text, static_cast<int32_t>(n));
     text = side->GetTitle(&n);
     if (text && n > 0) title_.FromWide(text, static_cast<int32_t>(n));
+    titleKey_.clear();
+    authorKey_.clear();
     return true;
 }
 

@@ -42,7 +42,10 @@ public:
     // missing); the entry changes only when that write succeeded.
     bool SetTitle(const Text& title, bool save);
     const Text& GetAuthor() const { return author_; }
-    void SetAuthorField(const Text& author) { author_ = ToUtf16(author); }
+    void SetAuthorField(const Text& author) {
+        author_ = ToUtf16(author);
+        authorKey_.clear();
+    }
     // Written to the side file first, as SetTitle with save.
     bool SetAuthor(const Text& author);
     int32_t GetType() const { return type_; }
@@ -123,6 +126,14 @@ public:
     enum class DeleteFailure { kNone, kInUse, kNotRemoved };
     bool DeleteFiles(BookReleaser* releaser, DeleteFailure* why = nullptr);
 
+    // The title's and the author's sort keys (LetterOrderKey), folded at the first sort and kept
+    // until the text changes: a list of thousands compares each many times.
+    const std::u32string& TitleOrderKey() const;
+    const std::u32string& AuthorOrderKey() const;
+    // The two books' paths in the order of their code points (Text::Compare with case), read
+    // without decoding: the order of books whose keys are equal.
+    static int ComparePaths(const LibraryBook& a, const LibraryBook& b);
+
     static Text ToUtf16(const Text& text);
     // The path as a device path in UTF-8 (the form side files and databases take).
     std::string PathUtf8() const;
@@ -134,6 +145,9 @@ private:
 
     Text path_;
     Text title_;
+    // Empty until asked for (a key is never empty).
+    mutable std::u32string titleKey_;
+    mutable std::u32string authorKey_;
     int32_t type_ = 0;
     uint16_t languagePair_ = 0;
     String databaseName_;

@@ -8,7 +8,6 @@
 #include "bookfiles/palm_database.h"
 #include "core/dates.h"
 #include "core/file.h"
-#include "core/letter_order.h"
 #include "core/resources.h"
 #include "document/location/location.h"
 #include "graphics/core/command_ids.h"
@@ -282,11 +281,19 @@ int LibraryRow::Compare(ListItem* other, uint32_t key, uint32_t ascending) {
         int c = a < b ? -1 : a > b ? 1 : 0;
         return ascending ? c : -c;
     };
+    // Titles and authors through the book's folded keys: a sort compares each row many times.
+    auto byKey = [ascending](const std::u32string& a, const std::u32string& b) {
+        int c = a.compare(b);
+        c = c < 0 ? -1 : c > 0 ? 1 : 0;
+        return ascending ? c : -c;
+    };
     int c = 0;
     switch (key) {
         case kTitle:
+            c = byKey(book->TitleOrderKey(), o->book->TitleOrderKey());
+            break;
         case kAuthor:
-            c = ListWindow::CompareItems(this, other, key, ascending != 0);
+            c = byKey(book->AuthorOrderKey(), o->book->AuthorOrderKey());
             break;
         case kSize:
             c = order(book->GetFileSize(), o->book->GetFileSize());
@@ -307,9 +314,9 @@ int LibraryRow::Compare(ListItem* other, uint32_t key, uint32_t ascending) {
     if (c != 0) return c;
     // Books the key does not tell apart (no author, the same title) keep one order on every
     // visit: by title, then by file.
-    if (key != kTitle) c = CompareByLetters(book->GetTitle(), o->book->GetTitle());
-    if (c == 0) c = book->GetPath().Compare(o->book->GetPath(), true);
-    return c;
+    if (key != kTitle) c = book->TitleOrderKey().compare(o->book->TitleOrderKey());
+    if (c == 0) c = LibraryBook::ComparePaths(*book, *o->book);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 bool LibraryRow::FitToCell(uint32_t width, uint32_t height, int cellW, int cellH, int& outW,

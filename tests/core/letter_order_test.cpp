@@ -48,4 +48,27 @@ TEST(LetterOrder, TextsEqualButForAccentsOrCaseKeepOneOrder) {
     EXPECT_LT(CompareByLetters(T(""), T("a")), 0);
 }
 
+// A list sorts by keys folded once per text: every pair of texts must come out of the keys in
+// the order the texts compare in, over accents, ligatures, case, a text that starts another,
+// the empty text, characters past the basic plane and a U+0000.
+TEST(LetterOrder, FoldedKeysOrderTextsAsTheirComparison) {
+    const std::vector<std::string> texts = {
+        "", "a", "A", "Rose", "rose", "Ros", "ROSE", "rose ", "cote", "c\xc3\xb4t\xc3\xa9",
+        "C\xc3\xb4te", "Stra\xc3\x9f" "e", "Strasse", "Strast", "\xc5\x92" "uvres", "Oeuvres",
+        "oe", "\xc3\x86" "sop", "Aesop", "\xc3\x89" "clair", "Eclair", "eclair", "Zebra",
+        "\xf0\x9d\x90\x80" "x", "\xef\xbc\xa1", "\xe4\xb8\x80", std::string("a\0b", 3)};
+    auto sign = [](int c) { return c < 0 ? -1 : c > 0 ? 1 : 0; };
+    for (const std::string& a : texts) {
+        Text ta;
+        ta.AssignUtf8(a.data(), a.size());
+        const std::u32string ka = LetterOrderKey(ta);
+        for (const std::string& b : texts) {
+            Text tb;
+            tb.AssignUtf8(b.data(), b.size());
+            EXPECT_EQ(sign(ka.compare(LetterOrderKey(tb))), sign(CompareByLetters(ta, tb)))
+                << "\"" << a << "\" against \"" << b << "\"";
+        }
+    }
+}
+
 }  // namespace

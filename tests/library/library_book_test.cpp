@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bookfiles/database_file.h"
+#include "core/letter_order.h"
 #include "bookfiles/palm_database.h"
 #include "support/library/library_fixture.h"
 
@@ -339,6 +340,58 @@ TEST_F(LibraryBookTest, TestOpenMarksTheEntry) {
     dev.host.opens = true;
     e->TestOpen(0);
     EXPECT_TRUE(e->IsOpenable());
+}
+
+// ---- Sort keys ------------------------------------------------------------------------------
+
+// The list sorts by keys kept in the entry: each must follow its text through every way the
+// text changes, or a renamed book keeps its old place.
+TEST_F(LibraryBookTest, SortKeysFollowTheTitleAndAuthorThroughEveryChange) {
+    dev.PutBook("eBooks/k.prc", MakeBook("Bravo", 1, 0x11223344));
+    LibraryBook* e = Add(u"\\eBooks\\k.prc");
+    ASSERT_NE(e, nullptr);
+    auto key = [](const std::u16string& s) { return LetterOrderKey(Dev(s)); };
+    EXPECT_EQ(e->TitleOrderKey(), key(u"Bravo"));
+    EXPECT_EQ(e->AuthorOrderKey(), key(u""));
+    ASSERT_TRUE(e->SetTitle(Dev(u"\u00C9clair"), false));
+    EXPECT_EQ(e->TitleOrderKey(), key(u"\u00C9clair"));
+    ASSERT_TRUE(e->SetTitle(Dev(u"Saved"), true));
+    EXPECT_EQ(e->TitleOrderKey(), key(u"Saved"));
+    e->SetAuthorField(Dev(u"Writer"));
+    EXPECT_EQ(e->AuthorOrderKey(), key(u"Writer"));
+    ASSERT_TRUE(e->SetAuthor(Dev(u"Author")));
+    EXPECT_EQ(e->AuthorOrderKey(), key(u"Author"));
+    // Read again from a side file that another program wrote.
+    ASSERT_TRUE(LibraryDevice::PutSideFile("\\eBooks\\k.prc", 0x11223344, 1, 0, u"Renamed"));
+    ASSERT_TRUE(e->LoadSideFileInfo());
+    EXPECT_EQ(e->TitleOrderKey(), key(u"Renamed"));
+}
+
+// Books whose keys are equal go in the order of their paths' code points, read without
+// decoding: the same order as comparing the texts, across the basic plane's top (U+FF21),
+// characters beyond it (two UTF-16 units each), case, a path that starts another, and none.
+TEST_F(LibraryBookTest, PathsCompareInTheOrderOfTheirCodePoints) {
+    const std::u16string paths[] = {u"",
+                                    u"\\a",
+                                    u"\\a\\b",
+                                    u"\\a\\B",
+                                    u"\\a\\b2",
+                                    u"\\a\\\uD7FF",
+                                    u"\\a\\\uE000",
+                                    u"\\a\\\uFF21",
+                                    u"\\a\\\U0001D400",
+                                    u"\\a\\\U0001D401",
+                                    u"\\a\\\U00010000z"};
+    auto sign = [](int c) { return c < 0 ? -1 : c > 0 ? 1 : 0; };
+    for (const auto& a : paths) {
+        const LibraryBook x(nullptr, Dev(a));
+        for (const auto& b : paths) {
+            const LibraryBook y(nullptr, Dev(b));
+            EXPECT_EQ(sign(LibraryBook::ComparePaths(x, y)),
+                      sign(x.GetPath().Compare(y.GetPath(), true)))
+                << Wide(x.GetPath()).size() << " against " << Wide(y.GetPath()).size();
+        }
+    }
 }
 
 }  // namespace

@@ -572,4 +572,59 @@ TEST(LibraryRows, AThousandsOfBooksLibraryListsEveryBookAndOpensTheLast) {
     EXPECT_EQ(shown.substr(0, shown.find('\n')), "The text of Book 2999");
 }
 
+namespace {
+
+// The rows' titles, in the order listed.
+std::vector<std::string> ListedTitles(const std::string& listing) {
+    std::vector<std::string> titles;
+    for (size_t at = 0; at < listing.size();) {
+        size_t end = listing.find('\n', at);
+        if (end == std::string::npos) end = listing.size();
+        const std::string row = listing.substr(at, end - at);
+        if (size_t tab = row.find('\t'); tab != std::string::npos) titles.push_back(row.substr(tab + 1));
+        at = end + 1;
+    }
+    return titles;
+}
+
+// The library sorted by title: letters in the reader's order (an accented capital with its
+// plain letter, small before capital), and books of one title in the order of their files,
+// whichever way round; the row opened is the book of that file.
+TEST(LibraryRows, TitlesSortByTheirLettersAndEqualTitlesByTheirFiles) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::pair<const char*, const char*> books[] = {
+        {"c", "Rose"}, {"a", "Rose"}, {"b", "rose"}, {"d", "\xC9" "clair"}, {"e", "Eagle"},
+        {"f", "Zebra"}};
+    for (const auto& [file, title] : books) {
+        BookBuilder book;
+        const std::string text = std::string("The book in file ") + file + ".";
+        book.text.assign(text.begin(), text.end());
+        book.fullName = title;
+        const Bytes bytes = book.Build();
+        device.WriteHost(std::string("storage/eBooks/") + file + ".prc",
+                         std::string(bytes.begin(), bytes.end()));
+    }
+    // The library opens sorted by title; choosing the title again turns the order round, the
+    // selection staying on its book (Eagle, now the last row); three rows up is the third row.
+    const std::string up = device.outside() + "/up.txt";
+    const std::string down = device.outside() + "/down.txt";
+    const std::string page = device.outside() + "/page.txt";
+    ASSERT_EQ(RunSteps(device, {},
+                       "idle\nlisttext " + up + "\nmenu 40030\nidle\nlisttext " + down +
+                           "\nkey 0x26\nkey 0x26\nkey 0x26\nkey 0x0D\nidle\npagetext " + page +
+                           "\nquit\n")
+                  .status,
+              0);
+    std::vector<std::string> wanted = {"Eagle", "\xc3\x89" "clair", "rose", "Rose", "Rose",
+                                       "Zebra"};
+    EXPECT_EQ(ListedTitles(ReadFile(up)), wanted);
+    std::reverse(wanted.begin(), wanted.end());
+    EXPECT_EQ(ListedTitles(ReadFile(down)), wanted);
+    // Turned round, file c's Rose comes before file a's.
+    const std::string shown = ReadFile(page);
+    EXPECT_EQ(shown.substr(0, shown.find('\n')), "The book in file a.");
+}
+
+}  // namespace
 }  // namespace fvt::test

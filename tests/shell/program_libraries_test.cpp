@@ -3,6 +3,7 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,51 @@ TEST(ProgramLibraries, AHeadlessRunMapsNoDisplayLibrary) {
             0);
         EXPECT_EQ(running.Wait().status, 0);
     }
+}
+
+// The shared libraries a maps listing names, by file name.
+std::vector<std::string> SharedLibraries(const std::string& maps) {
+    std::vector<std::string> found;
+    for (size_t at = 0; at < maps.size();) {
+        size_t end = maps.find('\n', at);
+        if (end == std::string::npos) end = maps.size();
+        const std::string line = maps.substr(at, end - at);
+        at = end + 1;
+        const size_t slash = line.rfind('/');
+        if (slash == std::string::npos) continue;
+        const std::string name = line.substr(slash + 1);
+        if (name.find(".so") != std::string::npos &&
+            std::find(found.begin(), found.end(), name) == found.end())
+            found.push_back(name);
+    }
+    return found;
+}
+
+// A start is held to a text browser's, and most of a small one was the loader's: mapping and
+// relocating a dozen libraries and looking up thousands of symbols. Outside sanitizer builds
+// the C++ runtime and the outside libraries (fonts, pictures, sound) are linked in, and a
+// headless run maps the C library and nothing else beside the program.
+TEST(ProgramLibraries, AHeadlessRunMapsTheCLibraryAlone) {
+    if (!FOLIVANT_PROGRAM_ARCHIVED) GTEST_SKIP() << "a sanitizer build links shared libraries";
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::vector<std::string> env{"FOLIVANT_DEVICE=" + device.root(),
+                                       "FOLIVANT_DISPLAY=headless"};
+    LaunchedProgram running({.program = ReaderProgram(), .env = env, .dropInherited = kDrop});
+    ASSERT_GT(running.Pid(), 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    const std::string maps = ReadFile("/proc/" + std::to_string(running.Pid()) + "/maps");
+    std::vector<std::string> others;
+    for (const std::string& name : SharedLibraries(maps))
+        if (name.rfind("libc.so", 0) != 0 && name.rfind("libm.so", 0) != 0 &&
+            name.rfind("ld-linux", 0) != 0)
+            others.push_back(name);
+    EXPECT_EQ(JoinNames(others), "");
+    EXPECT_EQ(RunProgram({.program = ReaderProgram(), .args = {"/quit"}, .env = env,
+                          .dropInherited = kDrop})
+                  .status,
+              0);
+    EXPECT_EQ(running.Wait().status, 0);
 }
 
 // The program headers of an executable: whether it asks for a loader (PT_INTERP) or holds a

@@ -1,6 +1,7 @@
 #include "platform/gdi/surface.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -43,9 +44,11 @@ std::shared_ptr<Surface> Surface::Create(int width, int height, PixelFormat form
     if (stride <= 0 || stride * height > kMaxSurfaceBytes) return nullptr;
     std::shared_ptr<Surface> s(new (std::nothrow) Surface());
     if (!s) return nullptr;
-    s->bits_.reset(new (std::nothrow) std::uint8_t[stride * height]);
+    // Zeroed by the allocator: a large surface's fresh pages are zero already, and are touched
+    // only where something is drawn.
+    s->bits_.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(stride * height), 1)),
+                   [](std::uint8_t* p) { std::free(p); });
     if (!s->bits_) return nullptr;
-    std::memset(s->bits_.get(), 0, stride * height);
     s->width_ = width;
     s->height_ = height;
     s->stride_ = static_cast<int>(stride);
