@@ -230,7 +230,7 @@ public:
     bool PlayOwnSound();
     bool ActivateObjectAt(Point p);
 
-    // The page, its list pop-ups and its reports.
+    // The page and its list pop-ups.
     PopupHost& ListPopupHost();
     bool RestoreListPopup();
     void Invalidate(bool full);
