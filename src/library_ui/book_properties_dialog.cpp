@@ -290,8 +290,7 @@ bool ReadingListDialog::OnOk() {
 // ---- Sheet ----
 
 BookPropertiesSheet::BookPropertiesSheet(LibraryRow* row, Library* library)
-    : properties(new BookPropertiesDialog(row)), readingList(new ReadingListDialog(row, library)) {
-    AddPage(properties);
-    AddPage(readingList);
+    : properties(AddPage(std::make_unique<BookPropertiesDialog>(row))),
+      readingList(AddPage(std::make_unique<ReadingListDialog>(row, library))) {
     SetSheetTitle(5448);
 }

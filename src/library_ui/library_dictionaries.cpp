@@ -37,11 +37,11 @@ bool LibraryDictionaries::GetDatabaseName(std::uint32_t dictionary, String& out)
 }
 
 std::unique_ptr<DictionaryCatalogue> LibraryDictionaries::ForFile(const String& path) {
-    std::unique_ptr<Library> own(new (std::nothrow) Library(nullptr));
+    auto own = std::make_unique<Library>(nullptr);
     Text file;
-    if (!own || !file.FromWide(path.Data(), path.Length())) return nullptr;
+    if (!file.FromWide(path.Data(), path.Length())) return nullptr;
     // Added or not, the look-up goes on with dictionary 0 (which then fails to open).
     own->AddFile(file, true);
-    return std::unique_ptr<DictionaryCatalogue>(new (std::nothrow)
-                                                    LibraryDictionaries(std::move(own)));
+    // The constructor that takes the library over is the class's own.
+    return std::unique_ptr<DictionaryCatalogue>(new LibraryDictionaries(std::move(own)));
 }

@@ -86,9 +86,7 @@ bool BookActionBridge::RunLater(std::vector<Navigation> steps) {
         }
         return ok;
     }
-    std::unique_ptr<QueuedCall> call(new (std::nothrow)
-                                         LaterNavigations(life_, std::move(steps)));
-    return call && reader_->Queue().PostCall(std::move(call));
+    return reader_->Queue().PostCall(std::make_unique<LaterNavigations>(life_, std::move(steps)));
 }
 
 bool BookActionBridge::RunHandler(ScriptObject* self, const String& text, String* result) {
@@ -442,7 +440,7 @@ bool BookActionBridge::ReadAloud() {
 }
 
 bool BookActionBridge::StartSpeech(const String& text) {
-    return document_ && document_->StartSpeech(text);
+    return document_ && document_->Speech().Start(text);
 }
 
 bool BookActionBridge::PlaySoundList(const String& text) {

@@ -35,14 +35,7 @@
 #include "reader/anchor_names.h"
 #include "reader/book_action_bridge.h"
 #include "reader/book_picture.h"
-#include "reader/controller_frame_side.h"
-#include "reader/controller_navigation_side.h"
-#include "reader/controller_page_side.h"
-#include "reader/controller_popup_side.h"
-#include "reader/controller_records_side.h"
-#include "reader/controller_script_side.h"
-#include "reader/controller_speech_side.h"
-#include "reader/controller_views_side.h"
+#include "reader/controller_sides.h"
 #include "reader/file_messages.h"
 #include "reader/kept_checkpoints.h"
 #include "reader/opening_rules.h"
@@ -80,24 +73,17 @@ bool ShowLibraryOrBookmarks(ReaderController* reader, uint32_t id) {
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : pageSide_(new PageSide(*this)),
-      frameSide_(new FrameSide(*this)),
-      viewsSide_(new ViewsSide(*this)),
-      recordsSide_(new RecordsSide(*this)),
-      scriptSide_(new ScriptSide(*this)),
-      navigationSide_(new NavigationSide(*this)),
-      speechSide_(new SpeechSide(*this)),
-      popupSide_(new PopupSide(*this)),
-      page_(*pageSide_, viewHost_),
-      records_(*recordsSide_),
-      requests_(*recordsSide_),
-      history_(*navigationSide_),
-      scripting_(*scriptSide_, heap),
-      forms_(*scriptSide_),
-      speech_(*speechSide_),
-      refs_(*navigationSide_),
-      views_(*viewsSide_),
-      frames_(*frameSide_) {
+    : sides_(std::make_unique<Sides>(*this)),
+      page_(sides_->page, viewHost_),
+      records_(sides_->records),
+      requests_(sides_->records),
+      history_(sides_->navigation),
+      scripting_(sides_->script, heap),
+      forms_(sides_->script),
+      speech_(sides_->speech),
+      refs_(sides_->navigation),
+      views_(sides_->views),
+      frames_(sides_->frame) {
 }
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
@@ -225,10 +211,9 @@ void BookDocumentController::FreeRetired() {
 
 bool BookDocumentController::SetDocument(Resource* document) {
     if (!document) return false;
-    if (document == resource_) return true;
+    if (document == resource_.Get()) return true;
     CloseDocument();
-    document->AddRef();
-    resource_ = document;
+    resource_ = RefPtr<Resource>(document);
     location_.Copy(document->GetLocation());
     location_.SetAnchor(String());
     current_.SetEmpty();
@@ -256,37 +241,26 @@ bool BookDocumentController::SetDocument(Resource* document) {
     scripting_.SetQueryResource(document);
     forms_.ExpectRestore();
     page_.Make();
-    if (forms_.RestorePending()) RestoreFormState();  // no layout yet
+    if (forms_.RestorePending()) forms_.Restore(resource_.Get(), sideFile_);  // no layout yet
     return true;
-}
-
-void BookDocumentController::TakeOwnSideFile() {
-    // The side file under the book's base name is another book's: it stays as it is, and this
-    // book gets one of its own beside it.
-    sideFile_.Drop();
-    sideFile_.Open(loader_, resource_, true);
-    if (sideFile_.File() && page_.Layout() &&
-        !page_.Layout()->SetAnnotations(sideFile_.File()) &&
-        !page_.Layout()->Annotations())
-        sideFile_.Drop();
 }
 
 bool BookDocumentController::KeptCheckpointsPath(Text& out) const {
     // A book file of the reader's own, shown whole (a frame shows part of the window's book).
-    return resource_ && resource_->GetDocument() && !frames_.IsFrame() && location_.IsFileKind() &&
+    return resource_.Get() && resource_->GetDocument() && !frames_.IsFrame() && location_.IsFileKind() &&
            location_.ToFileName(out) && out.IsValid();
 }
 
 void BookDocumentController::CloseDocument() {
-    DestroySpeech();
-    if (!resource_) return;
+    speech_.Destroy();
+    if (!resource_.Get()) return;
     SaveReadingPosition(true);
     Text bookPath;
     if (page_.Layout() && KeptCheckpointsPath(bookPath))
         if (!KeptCheckpoints::Save(bookPath, resource_->GetDocument(), *page_.Layout()))
             KeptCheckpoints::NoteUnsaved(bookPath);
     // This document's forms go (persistent ones stay); their values are in the side file.
-    forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
+    forms_.CloseBook(resource_.Get(), page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
     views_.LeaveCover();
     LeaveRecordSet();
     views_.LeaveImage();
@@ -300,9 +274,7 @@ void BookDocumentController::CloseDocument() {
     page_.Drop();
     // The side file always goes with its book, so that nothing writes into it afterwards.
     sideFile_.Close();
-    Resource* old = resource_;
-    resource_ = nullptr;
-    old->Release();
+    resource_.Reset();
     location_.Clear();
     current_.SetEmpty();
     view_ = kTextPage;
@@ -310,7 +282,7 @@ void BookDocumentController::CloseDocument() {
 }
 
 bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool /*notify*/) {
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     bool hasAnchor = !anchor.IsEmpty();
     // The text page asked for again without an anchor keeps its page.
     if (!fresh && !hasAnchor && view_ == kTextPage && current_.IsEmpty()) return true;
@@ -384,29 +356,13 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
 // --- generated pages ------------------------------------------------------------------------
 
 bool BookDocumentController::ShowRecordSet(const String& anchor) {
-    return resource_ && records_.ShowLink(resource_, anchor, RecordPagePlace());
+    return resource_.Get() && records_.ShowLink(resource_.Get(), anchor, RecordPagePlace());
 }
 
 void BookDocumentController::LeaveRecordSet() {
     // The text page takes the keys back.
     if (records_.Leave(surface_) && page_.View() && page_.View()->Parent())
         page_.View()->Focus();
-}
-
-bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
-                                               int64_t position) {
-    if (!resource_ || position < 0 || position > UINT32_MAX) return false;
-    Location target;
-    target.CopyFrom(location_);
-    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && NavigateTo(target);
-}
-
-bool BookDocumentController::OpenDocumentLocation(const String& location) {
-    if (!resource_) return false;
-    Location target;
-    target.CopyFrom(location_);
-    target.SetAnchor(location);
-    return NavigateTo(target);
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -422,7 +378,7 @@ bool BookDocumentController::ActivateLink(const String& url) {
         return ShellExecuteEx(&info) != 0;
     }
     Location target;
-    if (!target.Resolve(url, resource_ ? &location_ : nullptr)) return false;
+    if (!target.Resolve(url, resource_.Get() ? &location_ : nullptr)) return false;
     return NavigateTo(target);
 }
 
@@ -434,7 +390,7 @@ bool BookDocumentController::OpenLibrary(const String& path, bool /*force*/) {
     // Shown over the library the book stays loaded: it is closed, or its file stays held.
     Text file;
     String shown, wanted(path);
-    if (resource_ && location_.ToFileName(file) && file.ToWide(shown) && shown.ToLower() &&
+    if (resource_.Get() && location_.ToFileName(file) && file.ToWide(shown) && shown.ToLower() &&
         wanted.ToLower() && shown == wanted)
         CloseDocument();
     return ActivateLink(String(u"oeb:library"));
@@ -452,7 +408,7 @@ bool BookDocumentController::NavigateTo(Location& location) {
     if (RecordRequests::IsListDatabase(location)) return OpenListDatabase(location);
     FreeRetired();
     Location remembered;
-    if (resource_) remembered.CopyFrom(location_);
+    if (resource_.Get()) remembered.CopyFrom(location_);
     uint32_t oldMode = history_.Entries().GetMode();
     bool setMode = oldMode == NavigationHistory::kRecord;
     if (setMode) history_.Entries().SetMode(NavigationHistory::kRecordNext);
@@ -469,15 +425,15 @@ bool BookDocumentController::NavigateTo(Location& location) {
         handled = 1;
     } else if (loader_) {
         if (location.IsInternal()) CloseDocument();
-        Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
+        auto document = RefPtr<Resource>::Adopt(
+            loader_->Open(location, resource_ ? &remembered : nullptr, &handled));
         if (document) {
             // A name found nowhere in the book shown ("#", a form sent to "#"): the page
             // stays, and nothing failed.
             if (document == resource_ && !refs_.AnchorFound(location.Anchor()))
                 handled = 1;
             else
-                shown = Show(document, location.Anchor(), true);
-            document->Release();
+                shown = Show(document.Get(), location.Anchor(), true);
         }
     }
     if (setMode) history_.Entries().SetMode(oldMode);
@@ -528,7 +484,7 @@ const char16_t* BookDocumentController::ListPageShown() const {
 }
 
 bool BookDocumentController::Show(Resource* document, const String& anchor, bool restore) {
-    bool changed = document != resource_;
+    bool changed = document != resource_.Get();
     if (!SetDocument(document)) return false;
     // The book on show, asked for again without an anchor (from the library), stays where the
     // reader left it: the first-page rule and the stored position are for a book being opened
@@ -591,7 +547,7 @@ void BookDocumentController::TellFramesNotShown() {
 }
 
 bool BookDocumentController::RestoreReadingPosition() {
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     if (view_ == kAudioView) return RestoreAudioPosition();
     if (view_ != kTextPage && view_ != kAudioView) return false;
     bool restored = false;
@@ -616,7 +572,7 @@ bool BookDocumentController::RestoreReadingPosition() {
 }
 
 bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
-    if (!sideFile_.File() || !resource_) return false;
+    if (!sideFile_.File() || !resource_.Get()) return false;
     bool ok = true;
     if (view_ == kAudioView) {
         ok = views_.SaveAudioPlace(sideFile_);
@@ -627,34 +583,27 @@ bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
         }
     }
     // The cover and image pages leave the stored text position alone.
-    if (!SaveFormState()) ok = false;
+    if (!forms_.Save(sideFile_)) ok = false;
     // Written at once, not only when the book closes: a reader that ends without an orderly
     // shut-down (power lost, the device ending it) keeps its place and its annotations.
     if (!sideFile_.Flush()) ok = false;
     return ok;
 }
 
-bool BookDocumentController::RestoreFormState() { return forms_.Restore(resource_, sideFile_); }
-
-bool BookDocumentController::SaveFormState() { return forms_.Save(sideFile_); }
-
 bool BookDocumentController::Reload() {
-    if (!resource_ || !loader_) return false;
+    if (!resource_.Get() || !loader_) return false;
     Location again;
     again.CopyFrom(location_);
     again.SetAnchor(current_);
     CloseDocument();
     uint8_t handled = 0;
-    Resource* document = loader_->Open(again, nullptr, &handled);
-    if (!document) return false;
-    bool shown = Show(document, again.Anchor(), true);
-    document->Release();
-    return shown;
+    auto document = RefPtr<Resource>::Adopt(loader_->Open(again, nullptr, &handled));
+    return document && Show(document.Get(), again.Anchor(), true);
 }
 
 void BookDocumentController::Refresh() {
     // Back to the text page at its position (the cover shown mid-book loses nothing).
-    if (!resource_) return;
+    if (!resource_.Get()) return;
     if (view_ != kTextPage) OpenLocation(String(), false, true);
     if (!keepStoredPosition_) SaveReadingPosition(false);
     Invalidate(true);
@@ -773,13 +722,13 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
     if (!libraryFallback) return false;
     // The library (or the annotations list) with nothing before it: Back returns to the book
     // last read, as from the library page.
-    if (ListPageShown()) return ReopenLastBook() || resource_;
-    if (!resource_) return false;
+    if (ListPageShown()) return ReopenLastBook() || resource_.Get();
+    if (!resource_.Get()) return false;
     uint32_t mode = ViewMode();
     // A sound opened by itself has no page behind its audio page: Back leaves for the library,
     // as from a picture.
     if ((mode == 1 || mode == 2 || mode == 3 || mode == 7 ||
-         (mode == 6 && SpecialViews::IsMediaFile(resource_))) &&
+         (mode == 6 && SpecialViews::IsMediaFile(resource_.Get()))) &&
         reader_)
         reader_->PostCommand(Cmd::kLibrary);
     return true;
@@ -805,7 +754,7 @@ bool BookDocumentController::HistoryToLast() { return history_.ToLast(); }
 
 bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool repaint) {
     HistoryEntry entry(source);
-    if (resource_ && Location::Compare(entry.location, location_) == 0) {
+    if (resource_.Get() && Location::Compare(entry.location, location_) == 0) {
         if (!(entry.location.Anchor() == current_) &&
             !OpenLocation(entry.location.Anchor(), false, true))
             return false;
@@ -821,11 +770,8 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
         return ShowLibraryOrBookmarks(reader_, entry.location.ResourceId());
     if (!loader_) return false;
     uint8_t handled = 0;
-    Resource* document = loader_->Open(entry.location, nullptr, &handled);
-    if (!document) return false;
-    bool shown = Show(document, entry.location.Anchor(), false);
-    document->Release();
-    if (!shown) return false;
+    auto document = RefPtr<Resource>::Adopt(loader_->Open(entry.location, nullptr, &handled));
+    if (!document || !Show(document.Get(), entry.location.Anchor(), false)) return false;
     if (!RestoreHistoryState(entry) && view_ == kTextPage && page_.Layout()) page_.Layout()->GoToPage(1);
     Invalidate(true);
     RestoreListPopup();
@@ -835,7 +781,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
 bool BookDocumentController::BackToOtherDocument() {
     bool found = history_.FindOtherDocument();
     // A picture or a sound opened by itself has no text page to return to (it would be empty).
-    if (!found && resource_ && view_ != kTextPage && !SpecialViews::IsMediaFile(resource_)) {
+    if (!found && resource_.Get() && view_ != kTextPage && !SpecialViews::IsMediaFile(resource_.Get())) {
         bool ok = OpenLocation(String(), false, true);
         Invalidate(true);
         return ok;

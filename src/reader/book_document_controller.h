@@ -7,9 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/random.h"
 #include "database/book_index_source.h"
-#include "document_upper/forms/form_list.h"
 #include "document/location/location.h"
 #include "reader/document_controller.h"
 #include "reader/document_frames.h"
@@ -26,10 +24,10 @@
 #include "reader/picture_opener.h"
 #include "reader/record_requests.h"
 #include "reader/record_pages.h"
+#include "reader/shown_document.h"
 #include "reader/special_views.h"
 
 class AnnotationFile;
-class AreaArray;
 class DatabaseView;
 class Node;
 class CommandRecord;
@@ -37,28 +35,19 @@ class ScriptObject;
 class LinkTarget;
 class IndexRecordSet;
 class Resource;
-class ListPopup;
 class PopupHost;
 struct LayoutSettings;
 
-// The window's objects are a base, so that the controller's code names them as before.
-class BookDocumentController : public DocumentController, private DocumentWindowLinks {
+// What is shown and the window's objects are bases, so that the controller's code names them as
+// fields; the window's objects are read by anyone who holds the controller.
+class BookDocumentController : public DocumentController,
+                               public ShownDocument,
+                               public DocumentWindowLinks {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
     BookDocumentController(const BookDocumentController&) = delete;
     BookDocumentController& operator=(const BookDocumentController&) = delete;
-
-    // The views a location string may name; kTextPage is the book's laid-out text.
-    enum View : uint32_t {
-        kTextPage = 0,
-        kRecordSetView = 2,
-        kImageView = 5,
-        kAudioView = 6,
-        kCoverView = 7,
-        kWordListView = 8,  // view mode 4
-        kSearchHistoryView = 9  // view mode 5
-    };
 
     // DocumentController.
     bool GetViewRect(Rect& out) override;
@@ -75,7 +64,6 @@ public:
     void SetLogDatabase(SortedRecordDatabase* log) override;
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
-    ReaderSettings* Settings() const { return settings_; }
     void SetDrawingSurface(DrawingSurface* surface) override { surface_ = surface; }
     void SetReaderController(ReaderController* controller) override;
     void SetReaderWindow(ReaderWindow* window) override { window_ = window; }
@@ -168,11 +156,11 @@ public:
     BookReferences& References() { return refs_; }
     bool GoToContents();
 
-    // The book script (book_scripting.h) and its record set; RunIndexQuery takes the set over.
-    bool RunIndexQuery(IndexRecordSet* query,
+    // The book script (book_scripting.h) and its record set.
+    bool RunIndexQuery(RefPtr<IndexRecordSet> query,
                        RecordPosition at = RecordPosition::At(RecordPosition::kBeforeFirst));
     bool OpenIndexQuery(const String& text);
-    bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script);
+    bool RunWithRecordSet(RefPtr<IndexRecordSet> set, uint32_t entry, const String& script);
     bool ClearGlobalRecordSet();
     BookScripting& Scripting() { return scripting_; }
     bool PerformAction(const LinkTarget* target, uint32_t argument);
@@ -180,7 +168,6 @@ public:
     // Layout options and random table entries.
     void GetLayoutOptions(LayoutSettings& out) const;
     bool OpenRandomTableEntry(const String* name);
-    void SeedRandom(uint64_t seed) { random_.Seed(seed); }
 
     // Requests (command records) that open a view, and the record pages (record_pages.h).
     bool OpenWithRequest(Location& location, const CommandRecord& record);
@@ -202,14 +189,10 @@ public:
     BookDocumentController& LinkController();
 
     // The link-focus keys (1035-1038) past the page's last link step the page.
-    enum FocusKind : uint32_t { kFocusNone = 0, kFocusArea = 1, kFocusForward = 2, kFocusBackward = 3 };
     bool MoveLinkFocus(uint32_t code, bool endsWithPageBreak, bool noMarkCurrent = false);
-    FocusKind LinkFocusKind() const { return focusKind_; }
 
     // Forms (book_forms.h).
     BookForms& Forms() { return forms_; }
-    bool RestoreFormState();
-    bool SaveFormState();
 
     // Link targets: frames and reader windows by name (link_targets.cpp).
     DocumentController* ResolveTarget(const String& name);
@@ -238,16 +221,6 @@ public:
 
     // Speech (book_speech.h).
     BookSpeech& Speech() { return speech_; }
-    bool StartSpeech(const String& text) { return speech_.Start(text); }
-    bool SpeakText(bool continuing, uint32_t position) { return speech_.SpeakText(continuing, position); }
-    void StopSpeech() { speech_.Stop(); }
-    void PauseSpeech() { speech_.Pause(); }
-    bool IsSpeaking() { return speech_.IsSpeaking(); }
-    void DestroySpeech() { speech_.Destroy(); }
-
-    // The view shown: "" for the text page, "$cover", "$audio", "$3".
-    const String& CurrentString() const { return current_; }
-    View CurrentView() const { return view_; }
     // The page (page_presentation.h): without graphics no layout is made.
     PagePresentation& Page() { return page_; }
 
@@ -257,51 +230,29 @@ public:
     bool PlayOwnSound();
     bool ActivateObjectAt(Point p);
 
-    // The page, its list pop-ups and its reports.
-    ReaderController* Reader() const { return reader_; }
+    // The page and its list pop-ups.
     PopupHost& ListPopupHost();
     bool RestoreListPopup();
     void Invalidate(bool full);
-    // The reader moved on the page shown (through its tables' views): the place is its own
-    // now, no longer the one stored.
-    void NoteMoved() { keepStoredPosition_ = false; }
     void PaintPage();
-    Resource* Document() const { return resource_; }
-    const std::vector<uint32_t>& Reports() const { return reports_; }
 
 private:
-    // What the rooms ask of the controller, one side for each concern; made before the rooms.
-    class PageSide;        // the page presentation (controller_page_side.h)
-    class FrameSide;       // the frames (controller_frame_side.h)
-    class ViewsSide;       // the cover, picture and audio pages (controller_views_side.h)
-    class RecordsSide;     // the record pages and their requests (controller_records_side.h)
-    class ScriptSide;      // the forms and the book script (controller_script_side.h)
-    class NavigationSide;  // the history and the references (controller_navigation_side.h)
-    class SpeechSide;      // speech (controller_speech_side.h)
-    class PopupSide;       // the list pop-ups (controller_popup_side.h)
-    std::unique_ptr<PageSide> pageSide_;
-    std::unique_ptr<FrameSide> frameSide_;
-    std::unique_ptr<ViewsSide> viewsSide_;
-    std::unique_ptr<RecordsSide> recordsSide_;
-    std::unique_ptr<ScriptSide> scriptSide_;
-    std::unique_ptr<NavigationSide> navigationSide_;
-    std::unique_ptr<SpeechSide> speechSide_;
-    std::unique_ptr<PopupSide> popupSide_;
+    // What the rooms ask of the controller (controller_sides.h); made before the rooms.
+    class PageSide; class FrameSide; class ViewsSide; class RecordsSide;
+    class ScriptSide; class NavigationSide; class SpeechSide; class PopupSide;
+    struct Sides;
+    std::unique_ptr<Sides> sides_;
 
     // Opening (book_document_controller.cpp).
     bool OpenBuiltInPage(uint32_t id);
     // Says so when the page shown is an HTML frame set and nothing else.
     void TellFramesNotShown();
     void ReportFailure(const Location& location);
-    // The side file under the book's base name proved to be another book's.
-    void TakeOwnSideFile();
     // Replaced views and layouts are parked until the next navigation: the one that asked may
     // still be running.
     void FreeRetired();
     bool ShowRecordSet(const String& anchor);
     void LeaveRecordSet();
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
-    bool OpenDocumentLocation(const String& location);
     // The list window shown over the page ("oeb:library", "oeb:bookmarks"); null when none.
     const char16_t* ListPageShown() const;
 
@@ -322,20 +273,14 @@ private:
     bool OpenListDatabase(Location& location);
     bool OpenListLocation(const String& anchor);
     bool ExecuteListPageCommand(int32_t id);
-    void ShowPreviewPosition(int64_t position);
     // Where a record page is shown: the window's surface and area, and the settings it reads.
     RecordPages::Place RecordPagePlace();
 
-    // The page's links as frames see them (document_controller_frames.cpp).
-    AreaArray* PageLinkAreas();
+    // Selects the page's first (last) link and gives the page the keys
+    // (document_controller_frames.cpp).
     bool FocusPageLink(bool forward);
-    std::unique_ptr<ListPopup> listPopup_;
-    uint32_t barMode_ = 0;
 
-    Resource* resource_ = nullptr;
-    Location location_;
-    String current_;
-    View view_ = kTextPage;
+    // The rooms, destroyed before what is shown (ShownDocument), in this order's reverse.
     BookSideFile sideFile_;
     PageViewHost viewHost_{*this};
     // Set with the layout options: the pictures pages name by SRC.
@@ -344,19 +289,10 @@ private:
     RecordPages records_;
     RecordRequests requests_;
     DocumentHistory history_;
-    // After a failed restore the fallback page is not saved over the stored one until the
-    // reader moves.
-    bool keepStoredPosition_ = false;
-    // The shell is told once that a newly set document is shown.
-    bool readyNoticePending_ = false;
-    std::vector<uint32_t> reports_;
-    int32_t contentsDepth_ = 0;
     BookScripting scripting_;
     BookForms forms_;
     BookSpeech speech_;
     BookReferences refs_;
-    FocusKind focusKind_ = kFocusNone;
-    Random random_;
     SpecialViews views_;
     DocumentFrames frames_;
     CustomLinks links_;

@@ -1,7 +1,7 @@
 // The factory of the reader's document controllers, with the reader's own page layout engine.
 #include "reader/book_document_controller_factory.h"
 
-#include <new>
+#include <memory>
 
 #include "database/resource.h"
 #include "document/sources/layout_services.h"
@@ -14,7 +14,8 @@ namespace {
 
 class OwningPageLayout final : public PageLayout {
 public:
-    explicit OwningPageLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
+    explicit OwningPageLayout(std::unique_ptr<BookLayoutTraits> traits)
+        : PageLayout(traits.get()), traits_(std::move(traits)) {}
 
 private:
     std::unique_ptr<BookLayoutTraits> traits_;
@@ -22,17 +23,16 @@ private:
 
 class ReaderLayoutEngine final : public LayoutEngineFactory {
 public:
+    // The layout owns the traits it is made with; DestroyPageLayout takes it back.
     PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
-        auto* layout = new (std::nothrow) OwningPageLayout(traits);
-        if (!layout) delete traits;
-        return layout;
+        return std::make_unique<OwningPageLayout>(std::unique_ptr<BookLayoutTraits>(traits))
+            .release();
     }
     void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
     void SetPlainTextOption(PageLayout*, bool) override {}
     void DestroyPageLayout(PageLayout* layout) override {
-        if (!layout) return;
-        layout->Clear();
-        delete layout;
+        std::unique_ptr<PageLayout> owned(layout);
+        if (owned) owned->Clear();
     }
     Searcher* CreateSearcher(DocumentSource* document, bool indexed) override {
         return Searcher::Create(document, indexed);
@@ -43,8 +43,8 @@ public:
 
 BookDocumentControllerFactory::BookDocumentControllerFactory() {
     if (!LayoutEngineFactory::installed) {
-        engine_.reset(new (std::nothrow) ReaderLayoutEngine());
-        if (engine_) LayoutEngineFactory::Install(engine_.get());
+        engine_ = std::make_unique<ReaderLayoutEngine>();
+        LayoutEngineFactory::Install(engine_.get());
     }
 }
 
@@ -53,8 +53,8 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 }
 
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
-    auto* controller = new (std::nothrow) BookDocumentController(heap);
-    if (controller && speechClients_) controller->Speech().SetClients(speechClients_);
-    if (controller) controller->Records().SetSearchFields(searchFields_);
-    return controller;
+    auto controller = std::make_unique<BookDocumentController>(heap);
+    if (speechClients_) controller->Speech().SetClients(speechClients_);
+    controller->Records().SetSearchFields(searchFields_);
+    return controller.release();  // the window's
 }

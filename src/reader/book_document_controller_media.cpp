@@ -56,7 +56,7 @@ Node* BookDocumentController::ViewOverPage() const {
 }
 
 bool BookDocumentController::ShowSoundList(const String& text) {
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     FreeRetired();
     bool pushed = false;
     PushHistoryAndNotify(pushed);
@@ -111,7 +111,7 @@ void BookDocumentController::ShowBarOfView() {
     if (mode == barMode_) return;
     barMode_ = mode;
     // Without a document the library or the annotations list has the window and its bars.
-    if (reader_ && resource_) reader_->UpdateWindowTitle();
+    if (reader_ && resource_.Get()) reader_->UpdateWindowTitle();
 }
 
 bool BookDocumentController::ActivateObjectAt(Point p) {

@@ -13,9 +13,12 @@
 #include "layout/page_view.h"
 #include "media/image/icon_image.h"
 #include "reader/book_document_controller.h"
-#include "reader/controller_popup_side.h"
+#include "reader/controller_sides.h"
 
-PopupHost& BookDocumentController::ListPopupHost() { return *popupSide_; }
+ShownDocument::ShownDocument() = default;
+ShownDocument::~ShownDocument() = default;
+
+PopupHost& BookDocumentController::ListPopupHost() { return sides_->popup; }
 
 bool BookDocumentController::RestoreListPopup() {
     listPopup_.reset();
@@ -36,10 +39,9 @@ bool BookDocumentController::RestoreListPopup() {
     record.SetReadPosition(0);
     IconHost icons;
     icons.dpi = ::IsHighResolution() ? 192 : 96;
-    std::unique_ptr<ListPopup> popup(
-        new (std::nothrow) ListPopup(surface_, &ListPopupHost(), 0, reader_ ? reader_->GetLink()->Paths() : nullptr,
-                                    reader_ ? &reader_->Timers() : nullptr, icons));
-    if (!popup) return false;
+    auto popup = std::make_unique<ListPopup>(surface_, &ListPopupHost(), 0,
+                                             reader_ ? reader_->GetLink()->Paths() : nullptr,
+                                             reader_ ? &reader_->Timers() : nullptr, icons);
     // A short record still shows what was read.
     popup->RestoreState(record);
     if (!popup->Show(true)) return false;

@@ -31,13 +31,13 @@ bool BookDocumentController::PageStep(int32_t how, int32_t /*count*/, int32_t /*
 
 bool BookDocumentController::GetViewRect(Rect& out) {
     // Only a page of text scrolls: a cover, a picture or a list has no lines to bring in.
-    if (!resource_ || !page_.Layout() || !page_.View() || view_ != kTextPage) return false;
+    if (!resource_.Get() || !page_.Layout() || !page_.View() || view_ != kTextPage) return false;
     out = page_.View()->Bounds();
     return !out.IsEmpty();
 }
 
 bool BookDocumentController::GetPageTextSpan(int32_t& top, int32_t& bottom) {
-    if (!resource_ || !page_.Layout() || view_ != kTextPage) return false;
+    if (!resource_.Get() || !page_.Layout() || view_ != kTextPage) return false;
     return page_.Layout()->CurrentPageTextSpan(top, bottom);
 }
 
@@ -53,7 +53,7 @@ void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
 }
 
 bool BookDocumentController::StepPage(PageStepCode step, PageMarkIndex mark) {
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     if (view_ == kCoverView) {
         // Forward from the cover shows the text at its position.
         if (IsForwardStep(step)) Refresh();
@@ -110,7 +110,7 @@ bool BookDocumentController::GoToContents() {
 bool BookDocumentController::OpenReference(const String& name) {
     if (name.EqualsAscii("toc")) return GoToContents();
     if (name.EqualsAscii("start")) return GoToStart();
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     if (name.Length() && name[0] == u'$') {
         bool ok = OpenLocation(name, false, true);
         Invalidate(true);
@@ -122,7 +122,7 @@ bool BookDocumentController::OpenReference(const String& name) {
 // --- queries --------------------------------------------------------------------------------
 
 uint32_t BookDocumentController::ViewMode() const {
-    if (!resource_) return 7;
+    if (!resource_.Get()) return 7;
     if (view_ == kAudioView) return 6;
     if (view_ == kImageView) return ImageView::kViewKind;
     if (view_ == kRecordSetView) return 2;
@@ -133,17 +133,9 @@ uint32_t BookDocumentController::ViewMode() const {
 
 uint32_t BookDocumentController::DocumentLength() { return page_.Layout() ? page_.Layout()->TextLength() : 0; }
 
-int32_t BookDocumentController::GetPageStart() {
-    if (!page_.Layout() || page_.Layout()->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(page_.Layout()->CurrentPageStart());
-}
+int32_t BookDocumentController::GetPageStart() { return page_.PageStart(); }
 
-int32_t BookDocumentController::GetPageNumber() {
-    if (!page_.Layout()) return 0;
-    if (page_.Layout()->CurrentPageStart() == PageLayout::kNone) return -1;
-    // Each view PageDown shows of a large table counts as a page.
-    return static_cast<int32_t>(page_.Layout()->ShownPageNumber());
-}
+int32_t BookDocumentController::GetPageNumber() { return page_.PageNumber(); }
 
 int64_t BookDocumentController::CurrentPageValue() {
     int32_t start = GetPageStart();
@@ -151,11 +143,7 @@ int64_t BookDocumentController::CurrentPageValue() {
 }
 
 bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
-    start = end = 0;
-    if (!page_.Layout() || page_.Layout()->CurrentPageStart() == PageLayout::kNone) return false;
-    start = page_.Layout()->CurrentPageStart();
-    end = page_.Layout()->PageStartRelative(2);
-    return true;
+    return page_.ShownRange(start, end);
 }
 
 void BookDocumentController::DeleteHighlightsInSelection() {
@@ -238,7 +226,7 @@ bool BookDocumentController::PageBookmarkText(String& out) {
 
 bool BookDocumentController::GetTitle(String& out) {
     out.SetEmpty();
-    return resource_ && resource_->GetTitle(out) && !out.IsEmpty();
+    return resource_.Get() && resource_->GetTitle(out) && !out.IsEmpty();
 }
 
 bool BookDocumentController::PositionText(String& out) {

@@ -78,7 +78,7 @@ bool BookDocumentController::OpenListLocation(const String& anchor) {
 }
 
 bool BookDocumentController::ReopenWithRequest(const CommandRecord& record) {
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     Location target;
     target.CopyFrom(location_);
     target.SetAnchor(String());
@@ -89,7 +89,7 @@ bool BookDocumentController::OpenRequestAt(Location& location, const CommandReco
                                            bool report) {
     FreeRetired();
     Location remembered;
-    if (resource_) remembered.CopyFrom(location_);
+    if (resource_.Get()) remembered.CopyFrom(location_);
     const uint32_t oldMode = history_.Entries().GetMode();
     const bool setMode = oldMode == NavigationHistory::kRecord;
     if (setMode) history_.Entries().SetMode(NavigationHistory::kRecordNext);
@@ -99,17 +99,16 @@ bool BookDocumentController::OpenRequestAt(Location& location, const CommandReco
     uint8_t handled = 0;
     if (loader_ && !location.IsBuiltInPage()) {
         if (location.IsInternal()) CloseDocument();
-        Resource* document =
-            loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
+        auto document = RefPtr<Resource>::Adopt(
+            loader_->Open(location, resource_ ? &remembered : nullptr, &handled));
         if (document) {
-            const bool changed = document != resource_;
-            if (SetDocument(document)) {
+            const bool changed = document.Get() != resource_.Get();
+            if (SetDocument(document.Get())) {
                 bool replaced = false;
                 bool restore = true;
                 shown = OpenRequest(record, changed, replaced, restore, true);
                 if (!shown) CloseDocument();
             }
-            document->Release();
         }
     }
     if (setMode) history_.Entries().SetMode(oldMode);
@@ -128,7 +127,7 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
                                          bool /*notify*/) {
     viewReplaced = false;
     restorePosition = true;
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     if (!fresh) {
         if (view_ == kTextPage && current_.IsEmpty()) SaveReadingPosition(false);
         if (view_ == kAudioView) views_.SaveAudioPlace(sideFile_);
@@ -208,7 +207,7 @@ int64_t BookDocumentController::ResolvePositionArgument(const String* text) {
         uint32_t number = 0;
         if (text->ParseUnsigned(10, number)) return number;
         TargetRecord found;
-        if (!resource_ || !FindTarget(resource_->GetDocument(), *text, kNamedTarget, found) ||
+        if (!resource_.Get() || !FindTarget(resource_->GetDocument(), *text, kNamedTarget, found) ||
             found.position < 0)
             return -1;
         return found.position;
@@ -245,16 +244,15 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
         entry = keys.numbers[0];
         keyTag = keys.numbers[1];
     }
-    auto tables = std::make_unique<RecordPages::Tables>(resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(resource_.Get());
     if (!request.lookupKey.IsEmpty()) {
         // The entry whose key is the lookup key (the table's entry at or after it else).
         String designation;
         designation.AppendAscii("tableid=");
         designation.AppendUnsigned(static_cast<uint32_t>(table.position), 10);
-        IndexSource* first = tables->OpenIndex(designation);
+        auto first = RefPtr<IndexSource>::Adopt(tables->OpenIndex(designation));
         if (!first) return false;
         entry = first->LowerBound(request.lookupKey);
-        first->Release();
     }
     String location;
     std::unique_ptr<DatabaseView> view = GeneratedPages::OpenIndexTable(
@@ -274,7 +272,7 @@ bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
     GeneratedPages::QueryRequest request;
     if (!GeneratedPages::ReadQueryRequest(record.methodId, ArgumentTexts(record), request))
         return false;
-    auto tables = std::make_unique<RecordPages::Tables>(resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(resource_.Get());
     String location;
     std::unique_ptr<DatabaseView> view = GeneratedPages::OpenQueryPage(
         request.query, tables.get(), request.displayCode, request.flagByte, request.title,
@@ -296,7 +294,7 @@ bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordPages::Tabl
 
 bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
     String location;
-    if (!records_.OpenList(resource_, record, location)) return false;
+    if (!records_.OpenList(resource_.Get(), record, location)) return false;
     current_ = location;
     view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
     return true;
@@ -326,14 +324,6 @@ bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
 
 // --- the page's questions ----------------------------------------------------------------
 
-void BookDocumentController::ShowPreviewPosition(int64_t position) {
-    if (!resource_ || position < 0 || position > UINT32_MAX) return;
-    LayoutSettings settings;
-    GetLayoutOptions(settings);
-    records_.ShowPreview(resource_, settings, surface_ ? surface_->Display() : nullptr,
-                            static_cast<uint32_t>(position));
-}
-
 RecordPages::Place BookDocumentController::RecordPagePlace() {
     RecordPages::Place place;
     if (surface_ && page_.Gc() == surface_) {
@@ -351,7 +341,7 @@ RecordPages::Place BookDocumentController::RecordPagePlace() {
 // --- the book script's table entry ----------------------------------------------------------
 
 ScriptObject* BookDocumentController::OpenTableEntry(const String* name) {
-    if (!resource_) return nullptr;
+    if (!resource_.Get()) return nullptr;
     String designation;
     if (name) {
         designation.AppendAscii("table=");
@@ -359,16 +349,15 @@ ScriptObject* BookDocumentController::OpenTableEntry(const String* name) {
     } else {
         designation.AppendAscii("special_table=default");
     }
-    ResourceIndexResolver tables(resource_);
-    IndexSource* table = tables.OpenIndex(designation);
+    ResourceIndexResolver tables(resource_.Get());
+    auto table = RefPtr<IndexSource>::Adopt(tables.OpenIndex(designation));
     if (!table) return nullptr;
-    IndexQuery* query = IndexQuery::FromTable(table);
-    table->Release();
+    auto query = RefPtr<IndexQuery>::Adopt(IndexQuery::FromTable(table.Get()));
+    table.Reset();
     if (!query) return nullptr;
-    auto* set = new (std::nothrow)
-        IndexRecordSetObject(query, RecordPosition::At(RecordPosition::kBeforeFirst));
-    query->Release();
-    if (!set) return nullptr;
+    auto set = std::make_unique<IndexRecordSetObject>(
+        query.Get(), RecordPosition::At(RecordPosition::kBeforeFirst));
+    query.Reset();
     set->SetBookLocation(resource_->GetLocation().text);
     if (DocumentSource* document = resource_->GetDocument()) {
         String databaseName, shortId;
@@ -376,5 +365,5 @@ ScriptObject* BookDocumentController::OpenTableEntry(const String* name) {
         document->GetShortName(shortId);
         set->SetBookNames(databaseName, shortId);
     }
-    return set;
+    return set.release();  // the script's now
 }

@@ -2,7 +2,7 @@
 // to the script (the context itself is BookScripting's).
 #include "reader/book_document_controller.h"
 
-#include <new>
+#include <memory>
 
 #include "bookfiles/document_source.h"
 #include "database/index_query.h"
@@ -15,8 +15,7 @@
 // --- record sets ---------------------------------------------------------------------------
 
 bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
-    BookActionBridge* actions = target ? scripting_.Actions() : nullptr;
-    return actions && ::PerformAction(target, *actions, argument, nullptr);
+    return scripting_.PerformAction(target, argument);
 }
 
 namespace {
@@ -24,14 +23,14 @@ constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
 constexpr uint32_t kGlobalRecordSetLength = 18;
 }  // namespace
 
-bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition at) {
+bool BookDocumentController::RunIndexQuery(RefPtr<IndexRecordSet> query, RecordPosition at) {
     if (!query) return false;
     ScriptContext* script = scripting_.Context();
-    auto* set = script ? new (std::nothrow) IndexRecordSetObject(query, at) : nullptr;
-    query->Release();
-    if (!set) return false;
+    if (!script) return false;
+    auto set = std::make_unique<IndexRecordSetObject>(query.Get(), at);
+    query.Reset();
     // What href, url and the word-list record need of the book whose tables answered.
-    if (resource_) {
+    if (resource_.Get()) {
         set->SetBookLocation(resource_->GetLocation().text);
         if (DocumentSource* document = resource_->GetDocument()) {
             String databaseName, shortId;
@@ -41,10 +40,8 @@ bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition
         }
     }
     ScriptValue value = ScriptValues::kUndefined;
-    if (scripting_.Heap()->NewObject(set, &value) != 0) {
-        delete set;
-        return false;
-    }
+    if (scripting_.Heap()->NewObject(set.get(), &value) != 0) return false;
+    set.release();  // the heap's now
     bool assigned = scripting_.Heap()->SetProperty(script->Global(), kGlobalRecordSetName,
                                    kGlobalRecordSetLength, value) == 0;
     scripting_.Heap()->Release(value);  // the global object holds its own reference
@@ -52,26 +49,23 @@ bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition
 }
 
 bool BookDocumentController::OpenIndexQuery(const String& text) {
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     IndexQuery* query = nullptr;
-    if (SqlParser::Parse(text, resource_, query) != 0 || !query) return false;
-    return RunIndexQuery(query);
+    if (SqlParser::Parse(text, resource_.Get(), query) != 0 || !query) return false;
+    return RunIndexQuery(RefPtr<IndexRecordSet>::Adopt(query));
 }
 
 bool BookDocumentController::RunEntryQuery(IndexSource* table, uint32_t entry,
                                            const String& query) {
     // Over the plain table row i is entry i: the record set stands on the entry.
-    IndexQuery* set = table ? IndexQuery::FromTable(table) : nullptr;
-    if (!set || entry >= set->Count()) {
-        if (set) set->Release();
-        return false;
-    }
-    return RunWithRecordSet(set, entry, query);
+    auto set = RefPtr<IndexQuery>::Adopt(table ? IndexQuery::FromTable(table) : nullptr);
+    if (!set || entry >= set->Count()) return false;
+    return RunWithRecordSet(RefPtr<IndexRecordSet>(set.Get()), entry, query);
 }
 
-bool BookDocumentController::RunWithRecordSet(IndexRecordSet* set, uint32_t entry,
+bool BookDocumentController::RunWithRecordSet(RefPtr<IndexRecordSet> set, uint32_t entry,
                                               const String& script) {
-    if (!RunIndexQuery(set, RecordPosition::At(static_cast<int32_t>(entry)))) return false;
+    if (!RunIndexQuery(std::move(set), RecordPosition::At(static_cast<int32_t>(entry)))) return false;
     // The script calls a function of the book's script that reads the record set.
     if (BookActionBridge* actions = scripting_.Actions())
         actions->DispatchWidgetEvent(script, 0, nullptr);

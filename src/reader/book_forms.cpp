@@ -9,7 +9,7 @@
 #include "reader/book_side_file.h"
 
 BookForms::BookForms(FormListOwner& owner)
-    : layoutForms_(new (std::nothrow) LayoutFormList(forms_)) {
+    : layoutForms_(std::make_unique<LayoutFormList>(forms_)) {
     forms_.SetOwner(&owner);
     // The forms' check boxes and drop-down arrows are icons: in the screen's size, as the
     // controls drawn with the page's text are.

@@ -2,13 +2,15 @@
 // cover page and the audio page draw it to the size they give it.
 #pragma once
 
+#include <utility>
+
+#include "core/ref_counted.h"
 #include "graphics/core/reader_links.h"
 #include "layout/inline_objects.h"
 
 class BookPicture final : public DrawablePicture {
 public:
-    // Takes over the image's reference.
-    explicit BookPicture(ImageObject* image) : image_(image) {}
+    explicit BookPicture(RefPtr<ImageObject> image) : image_(std::move(image)) {}
     bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
         width = image_->NaturalWidth();
         height = image_->NaturalHeight();
@@ -20,6 +22,6 @@ public:
     }
 
 private:
-    ~BookPicture() override { image_->Release(); }
-    ImageObject* image_;
+    ~BookPicture() override = default;
+    RefPtr<ImageObject> image_;
 };

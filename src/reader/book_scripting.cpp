@@ -1,13 +1,13 @@
 // The book script's context, its actions' bridge and the databases it reaches.
 #include "reader/book_scripting.h"
 
-#include <new>
+#include <memory>
 
 #include "database/database_object.h"
 #include "document/sources/loader_database_opener.h"
 #include "document_upper/forms/form_list.h"
 #include "reader/book_action_bridge.h"
-#include "reader/reader_controller.h"
+#include "reader/book_actions.h"
 #include "script/script_engine.h"
 
 // The databases a book script opens by name, through the window's loader.
@@ -23,15 +23,14 @@ BookScripting::~BookScripting() = default;
 
 ScriptContext* BookScripting::Context() {
     if (!script_ && heap_) {
-        ReaderController* reader = host_.Reader();
-        if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(&host_.Controller(), reader));
+        if (!actions_) actions_ = host_.MakeActions();
         if (!databaseHost_) {
-            databases_.reset(new (std::nothrow) Databases(host_.Loader()));
-            if (databases_) databaseHost_.reset(new (std::nothrow) DatabaseScriptHost(databases_.get()));
-            if (databaseHost_) databaseHost_->SetQueryResource(host_.Book());
+            databases_ = std::make_unique<Databases>(host_.Loader());
+            databaseHost_ = std::make_unique<DatabaseScriptHost>(databases_.get());
+            databaseHost_->SetQueryResource(host_.Book());
         }
-        script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (!actions_ || !databaseHost_ || !script_ || !script_->Create()) {
+        script_ = std::make_unique<ScriptContext>(heap_);
+        if (!actions_ || !script_->Create()) {
             script_.reset();
             return nullptr;
         }
@@ -45,7 +44,8 @@ ScriptContext* BookScripting::Context() {
             script_.reset();
             return nullptr;
         }
-        if (reader) ScriptGlobal::SetTimerOwner(script_.get(), &reader->Timers(), &host_.Controller());
+        if (TimerList* timers = host_.ScriptTimers())
+            ScriptGlobal::SetTimerOwner(script_.get(), timers, host_.TimerOwner());
     }
     return script_.get();
 }
@@ -53,6 +53,11 @@ ScriptContext* BookScripting::Context() {
 BookActionBridge* BookScripting::Actions() {
     Context();
     return script_ ? actions_.get() : nullptr;
+}
+
+bool BookScripting::PerformAction(const LinkTarget* target, uint32_t argument) {
+    BookActionBridge* actions = target ? Actions() : nullptr;
+    return actions && ::PerformAction(target, *actions, argument, nullptr);
 }
 
 void BookScripting::SetQueryResource(Resource* document) {

@@ -4,23 +4,28 @@
 // the document shown). What it needs of the controller goes through BookScriptingHost.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 class BookActionBridge;
-class BookDocumentController;
 class DatabaseScriptHost;
 class DocumentLoader;
 class FormList;
-class ReaderController;
+class LinkTarget;
 class Resource;
 class ScriptContext;
 class ScriptHeap;
+class TimerList;
 
 class BookScriptingHost {
 public:
-    // The controller the actions act on and the script's timers belong to.
-    virtual BookDocumentController& Controller() = 0;
-    virtual ReaderController* Reader() = 0;
+    // The bridge the actions act through, made once with the context; null when it cannot be
+    // made.
+    virtual std::unique_ptr<BookActionBridge> MakeActions() = 0;
+    // The window's timer list the script's timers run on, and the object they belong to (the
+    // timers of a controller that goes are dropped with it); null timers outside a window.
+    virtual TimerList* ScriptTimers() = 0;
+    virtual void* TimerOwner() = 0;
     virtual DocumentLoader* Loader() = 0;
     // The book shown; null without one.
     virtual Resource* Book() = 0;
@@ -45,6 +50,8 @@ public:
     ScriptContext* Made() const { return script_.get(); }
     // The actions' bridge; null without a context.
     BookActionBridge* Actions();
+    // Runs a link's book action (an action object) with an argument; false without one.
+    bool PerformAction(const LinkTarget* target, uint32_t argument);
     // The script's queries read the tables of this document (null: none).
     void SetQueryResource(Resource* document);
     // The script forgets the book: its timers stop and its globals go.

@@ -5,11 +5,16 @@
 #include "database/resource.h"
 #include "reader/navigation_history.h"
 
+BookSideFile::BookSideFile() = default;
+
+BookSideFile::~BookSideFile() { Close(); }
+
 void BookSideFile::Open(DocumentLoader* loader, Resource* book, bool ownOnly) {
     Close();
     if (!loader || !book) return;
-    book->AddRef();  // the loader releases the reference it is given
-    file_ = loader->OpenAnnotationFile(book, ownOnly);
+    // The loader takes over the reference it is given.
+    file_ = RefPtr<AnnotationFile>::Adopt(
+        loader->OpenAnnotationFile(RefPtr<Resource>(book).TakePointer(), ownOnly));
 }
 
 void BookSideFile::Close() {
@@ -19,10 +24,7 @@ void BookSideFile::Close() {
 }
 
 void BookSideFile::Drop() {
-    if (!file_) return;
-    AnnotationFile* file = file_;
-    file_ = nullptr;
-    file->Release();
+    file_.Reset();
 }
 
 bool BookSideFile::TakeBookChanged() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/byte_stream.h"
+#include "core/ref_counted.h"
 #include "core/string.h"
 
 class AnnotationFile;
@@ -20,13 +21,13 @@ struct HistoryEntry;
 
 class BookSideFile {
 public:
-    BookSideFile() = default;
-    ~BookSideFile() { Close(); }
+    BookSideFile();
+    ~BookSideFile();
     BookSideFile(const BookSideFile&) = delete;
     BookSideFile& operator=(const BookSideFile&) = delete;
 
     // Null without a side file.
-    AnnotationFile* File() const { return file_; }
+    AnnotationFile* File() const { return file_.Get(); }
     // The side file of the book through the loader; ownOnly: one under the book's full name.
     void Open(DocumentLoader* loader, Resource* book, bool ownOnly = false);
     // Flushes and lets the file go.
@@ -79,5 +80,5 @@ public:
     bool IsNote(int32_t index) const;
 
 private:
-    AnnotationFile* file_ = nullptr;
+    RefPtr<AnnotationFile> file_;
 };

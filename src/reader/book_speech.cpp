@@ -9,14 +9,13 @@
 
 void BookSpeech::SetClients(SpeechClientFactory* clients) {
     speech_.reset();
-    speechBridge_.reset(clients ? new (std::nothrow) SpeechClientBridge(clients, &page_)
-                                : nullptr);
+    speechBridge_ = clients ? std::make_unique<SpeechClientBridge>(clients, &page_) : nullptr;
     speechFactory_ = speechBridge_.get();
 }
 
 bool BookSpeech::PrepareSpeech(uint32_t mode) {
     if (IsSpeaking()) speech_->Stop();
-    if (!speech_ && speechFactory_) speech_.reset(speechFactory_->CreateSpeechOutput());
+    if (!speech_ && speechFactory_) speech_ = speechFactory_->CreateSpeechOutput();
     if (speech_ && !speech_->IsLoaded()) speech_.reset();
     if (!speech_) return false;
     uint32_t language = speechLanguage_;

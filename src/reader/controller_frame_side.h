@@ -1,5 +1,7 @@
 // What the frames ask of the document controller's page: a private part of the controller,
-// included only by its own source files.
+// included only by its own source files. It reads the page, the book and the window; the page's
+// links, its paint and its moves are the controller's, and a frame's controller is set up
+// through its own public operations.
 #pragma once
 
 #include <memory>
@@ -13,66 +15,79 @@
 
 class BookDocumentController::FrameSide final : public FramePage {
 public:
-    explicit FrameSide(BookDocumentController& c) : c_(c) {}
+    FrameSide(BookDocumentController& owner, const DocumentWindowLinks& window,
+              const RefPtr<Resource>& book, const Location& location, const View& view,
+              PagePresentation& page, BookScripting& scripting)
+        : owner_(owner), window_(window), book_(book), location_(location), view_(view),
+          page_(page), scripting_(scripting) {}
 
-    BookDocumentController& Controller() override { return c_; }
-    AreaArray* PageLinkAreas() override { return c_.PageLinkAreas(); }
-    void SelectPageMark(int32_t n) override {
-        c_.page_.Layout()->SetCurrentMark(static_cast<uint32_t>(n), false, true);
-        if (n < 0) {
-            if (c_.page_.View()) c_.page_.View()->ClearFocus();
-        } else if (c_.page_.View()) {
-            c_.page_.View()->Focus();
-        }
-        if (c_.surface_) c_.surface_->InvalidateRect(nullptr);
+    AreaArray* PageLinkAreas() override {
+        AreaArray* marks = nullptr;
+        if (!page_.Layout() || view_ != kTextPage || !page_.Layout()->GetCurrentBlockMarks(marks))
+            return nullptr;
+        return marks;
     }
-    bool FocusPageLink(bool forward) override { return c_.FocusPageLink(forward); }
-    bool PageHasKeys() override { return c_.page_.View() && c_.page_.View()->IsFocused(); }
+    void SelectPageMark(int32_t n) override {
+        page_.Layout()->SetCurrentMark(static_cast<uint32_t>(n), false, true);
+        if (n < 0) {
+            if (page_.View()) page_.View()->ClearFocus();
+        } else if (page_.View()) {
+            page_.View()->Focus();
+        }
+        if (window_.Surface()) window_.Surface()->InvalidateRect(nullptr);
+    }
+    bool FocusPageLink(bool forward) override { return owner_.FocusPageLink(forward); }
+    bool PageHasKeys() override { return page_.View() && page_.View()->IsFocused(); }
     int32_t FitPageHeight(int32_t width, int32_t height) override {
-        Size fitted = c_.page_.Layout()->FitHeightToContent(Size{width, height});
+        Size fitted = page_.Layout()->FitHeightToContent(Size{width, height});
         return fitted.height < height ? fitted.height : height;
     }
-    void LayOutPageIn(const Rect& r) override { c_.page_.LayOutIn(r); }
-    void PaintPage() override { c_.PaintPage(); }
-    bool GoFirstPage() override { return c_.GoToPage(1); }
-    int32_t PageStart() override { return c_.GetPageStart(); }
-    bool TextPageShown() override { return c_.page_.Layout() && c_.view_ == kTextPage; }
-    Resource* Book() override { return c_.resource_; }
-    uint32_t BuiltInPageId() override { return c_.location_.ResourceId(); }
-    TokenSource* PageSource() override { return c_.page_.Source(); }
+    void LayOutPageIn(const Rect& r) override { page_.LayOutIn(r); }
+    void PaintPage() override { owner_.PaintPage(); }
+    bool GoFirstPage() override { return owner_.GoToPage(1); }
+    int32_t PageStart() override { return page_.PageStart(); }
+    bool TextPageShown() override { return page_.Layout() && view_ == kTextPage; }
+    Resource* Book() override { return book_.Get(); }
+    uint32_t BuiltInPageId() override { return location_.ResourceId(); }
+    TokenSource* PageSource() override { return page_.Source(); }
     DrawingSurface* WindowSurface(Rect& area) override {
-        if (!c_.surface_ || c_.page_.Gc() != c_.surface_) return nullptr;
-        c_.page_.SurfaceViewport(area);
-        return c_.surface_;
+        DrawingSurface* surface = window_.Surface();
+        if (!surface || page_.Gc() != surface) return nullptr;
+        page_.SurfaceViewport(area);
+        return surface;
     }
-    Rect Viewport() override { return c_.page_.Viewport(); }
-    int32_t UnitSize() override { return c_.settings_ ? c_.settings_->DefaultFontSize() : 16; }
-    std::unique_ptr<BookDocumentController> MakeFrameController() override {
-        std::unique_ptr<BookDocumentController> c(new (std::nothrow)
-                                                      BookDocumentController(c_.scripting_.Heap()));
-        if (!c) return c;
-        c->log_ = c_.log_;
-        c->loader_ = c_.loader_;
-        c->settings_ = c_.settings_;
-        c->surface_ = c_.surface_;
-        c->reader_ = c_.reader_;
-        c->page_.SetGraphics(c_.page_.Gc(), c_.page_.Viewport());
+    Rect Viewport() override { return page_.Viewport(); }
+    int32_t UnitSize() override {
+        return window_.Settings() ? window_.Settings()->DefaultFontSize() : 16;
+    }
+    std::unique_ptr<BookDocumentController> MakeFrameController(DocumentFrames& owner) override {
+        auto c = std::make_unique<BookDocumentController>(scripting_.Heap());
+        window_.ShareWithFrame(*c);
+        c->Page().SetGraphics(page_.Gc(), page_.Viewport());
         // The book's forms and reading position are the window's own controller's.
-        c->forms_.SetNoForms(true);
+        c->Forms().SetNoForms(true);
+        c->Frames().SetOwner(&owner, &owner_);
         return c;
     }
     bool ShowInFrame(BookDocumentController& c, uint32_t position) override {
-        bool changed = c.resource_ != c_.resource_;
-        if (!c.SetDocument(c_.resource_)) return false;
-        if (!c.OpenLocation(String(), changed, true) || !c.page_.Layout() ||
-            !c.page_.Layout()->GoToPositionAsPageStart(position)) {
+        bool changed = c.Document() != book_.Get();
+        if (!c.SetDocument(book_.Get())) return false;
+        if (!c.OpenLocation(String(), changed, true) || !c.Page().Layout() ||
+            !c.Page().Layout()->GoToPositionAsPageStart(position)) {
             c.CloseDocument();
             return false;
         }
         return true;
     }
-    void Shutdown() override { c_.Shutdown(); }
+    void Shutdown() override { owner_.Shutdown(); }
 
 private:
-    BookDocumentController& c_;
+    // Only for the page's links, paint and moves, and as the owner frame controllers name.
+    BookDocumentController& owner_;
+    const DocumentWindowLinks& window_;
+    const RefPtr<Resource>& book_;
+    const Location& location_;
+    const View& view_;
+    PagePresentation& page_;
+    BookScripting& scripting_;
 };

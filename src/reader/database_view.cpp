@@ -63,12 +63,9 @@ DatabaseView::~DatabaseView() {
 }
 
 void DatabaseView::ReleaseSources() {
-    if (table_) table_->Release();
-    if (keyTable_) keyTable_->Release();
-    if (plan_) plan_->Release();
-    table_ = nullptr;
-    keyTable_ = nullptr;
-    plan_ = nullptr;
+    table_.Reset();
+    keyTable_.Reset();
+    plan_.Reset();
     keys_.clear();
     keysEntry_ = -1;
     levels_.assign(3, LevelState());
@@ -183,7 +180,7 @@ bool DatabaseView::AttachRecordSet(IndexSource* set) {
     ReleaseSources();
     entryMode_ = false;
     if (!set) return false;
-    table_ = IndexQuery::FromTable(set);
+    table_ = RefPtr<IndexQuery>::Adopt(IndexQuery::FromTable(set));
     if (!table_) return false;
     recordSetOnly_ = true;
     level_ = 0;
@@ -195,12 +192,9 @@ bool DatabaseView::AttachSource(IndexSource* table, IndexSource* keyTable, uint3
     ReleaseSources();
     entryMode_ = false;
     if (!table) return false;
-    table_ = IndexQuery::FromTable(table);
+    table_ = RefPtr<IndexQuery>::Adopt(IndexQuery::FromTable(table));
     if (!table_) return false;
-    if (keyTable) {
-        keyTable->AddRef();
-        keyTable_ = keyTable;
-    }
+    keyTable_ = RefPtr<IndexSource>(keyTable);
     keyTag_ = keyTag;
     level_ = 1;
     ResetLevel();
@@ -221,8 +215,7 @@ bool DatabaseView::SetSource(IndexQuery* plan, const String& titleTemplate,
     ReleaseSources();
     entryMode_ = false;
     if (!plan) return false;
-    plan->AddRef();
-    plan_ = plan;
+    plan_ = RefPtr<IndexQuery>(plan);
     titleTemplate_ = titleTemplate;
     queryText_ = queryText;
     levels_.assign(static_cast<size_t>(plan->ActiveLeafCount()) + 1, LevelState());
@@ -284,7 +277,7 @@ IndexSource* DatabaseView::LevelSource() const {
                    ? plan_->ActiveLeaf(static_cast<int32_t>(level_))
                    : plan_->ResultSource();
     }
-    if (level_ == 2) return keyTable_;
+    if (level_ == 2) return keyTable_.Get();
     return table_ ? table_->ResultSource() : nullptr;
 }
 
@@ -292,7 +285,7 @@ IndexSource* DatabaseView::LevelSource() const {
 // plan's matches (a plain table's plan passes every entry).
 int32_t DatabaseView::FirstEntry() const {
     if (!plan_ && level_ == 2) return keys_.empty() ? -1 : 0;
-    IndexQuery* q = plan_ ? plan_ : table_;
+    IndexQuery* q = plan_ ? plan_.Get() : table_.Get();
     if (!q) return -1;
     const int32_t e = q->First(plan_ ? static_cast<int32_t>(level_) : 0);
     return e < 0 ? -1 : e;
@@ -302,7 +295,7 @@ int32_t DatabaseView::NextEntry(int32_t entry) const {
     if (entry < 0) return -1;
     if (!plan_ && level_ == 2)
         return static_cast<size_t>(entry) + 1 < keys_.size() ? entry + 1 : -1;
-    IndexQuery* q = plan_ ? plan_ : table_;
+    IndexQuery* q = plan_ ? plan_.Get() : table_.Get();
     if (!q) return -1;
     const int32_t e = q->NextMatch(plan_ ? static_cast<int32_t>(level_) : 0, entry);
     return e < 0 ? -1 : e;
@@ -311,7 +304,7 @@ int32_t DatabaseView::NextEntry(int32_t entry) const {
 int32_t DatabaseView::PreviousEntry(int32_t entry) const {
     if (entry <= 0) return -1;
     if (!plan_ && level_ == 2) return entry - 1;
-    IndexQuery* q = plan_ ? plan_ : table_;
+    IndexQuery* q = plan_ ? plan_.Get() : table_.Get();
     if (!q) return -1;
     const int32_t e = q->PreviousMatch(plan_ ? static_cast<int32_t>(level_) : 0, entry);
     return e < 0 ? -1 : e;
@@ -341,7 +334,7 @@ int32_t DatabaseView::LookupEntry(const String& text, bool& exact) const {
             if (SameIgnoringCase(head, text)) found = static_cast<int32_t>(i);
         }
     } else {
-        IndexQuery* q = plan_ ? plan_ : table_;
+        IndexQuery* q = plan_ ? plan_.Get() : table_.Get();
         if (!q) return -1;
         found = q->LookupKey(plan_ ? static_cast<int32_t>(level_) : 0, text);
         if (found < 0) return -1;
@@ -714,10 +707,10 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
     DatabaseViewHost* host = host_;
     if (!host) return Result::kHandled;
     rememberOnClose_ = false;
-    source->AddRef();
+    // Held while the view that gave it may go.
+    RefPtr<IndexSource> held(source);
     const bool opened = elsewhere ? host->OpenEntryInBook(otherBook, position, entry)
-                                  : host->OpenEntryTarget(source, entry, position);
-    source->Release();
+                                  : host->OpenEntryTarget(held.Get(), entry, position);
     if (opened) return Result::kReplaced;
     // Not replaced: the view is still the caller's.
     rememberOnClose_ = true;
@@ -725,20 +718,16 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
 }
 
 DatabaseView::Result DatabaseView::RunEntryScript(IndexSource& source, uint32_t entry) {
-    IndexQuery* set = nullptr;
-    if (plan_ && static_cast<int32_t>(level_) == plan_->ActiveLeafCount()) {
-        set = plan_;
-        set->AddRef();
-    } else {
-        set = IndexQuery::FromTable(&source);
-    }
+    RefPtr<IndexQuery> set =
+        plan_ && static_cast<int32_t>(level_) == plan_->ActiveLeafCount()
+            ? plan_
+            : RefPtr<IndexQuery>::Adopt(IndexQuery::FromTable(&source));
     DatabaseViewHost* host = host_;
     if (!set) return Result::kHandled;
     const String script = globalName_;
     // The script may open another page, which replaces this view.
     rememberOnClose_ = false;
-    const bool ran = host && host->RunEntryScript(set, entry, script);
-    set->Release();
+    const bool ran = host && host->RunEntryScript(set.Get(), entry, script);
     if (ran) return Result::kReplaced;
     rememberOnClose_ = true;
     return Result::kHandled;
@@ -834,7 +823,7 @@ DatabaseView::Result DatabaseView::SuggestSpellings(const String& text) {
 
 bool DatabaseView::SaveState(ByteStream& out) const {
     DatabaseViewState s;
-    s.query = plan_ != nullptr;
+    s.query = static_cast<bool>(plan_);
     s.level = level_;
     s.flags = flags_;
     s.stateWord = stateWord_;
@@ -871,7 +860,7 @@ bool DatabaseView::SaveState(ByteStream& out) const {
 
 bool DatabaseView::RestoreState(ByteStream& in) {
     DatabaseViewState s;
-    s.query = plan_ != nullptr;
+    s.query = static_cast<bool>(plan_);
     if (!s.Restore(in, plan_ ? static_cast<uint32_t>(levels_.size()) : 0)) return false;
     auto entry = [](const IndexPosition& p) {
         return p.IsNone() || p.entry > 0x7FFFFFFF ? -1 : static_cast<int32_t>(p.entry);

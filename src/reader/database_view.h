@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "reader/database_view_state.h"
 #include "reader/reader_settings.h"
@@ -270,14 +271,14 @@ private:
     String keyTemplate_;
     String queryText_;
     // Plain view: the table (level 1), the key table and the keys shown at level 2.
-    IndexQuery* table_ = nullptr;
-    IndexSource* keyTable_ = nullptr;
+    RefPtr<IndexQuery> table_;
+    RefPtr<IndexSource> keyTable_;
     uint32_t keyTag_ = 0;
     std::vector<uint32_t> keys_;
     int32_t keysEntry_ = -1;
     bool entryMode_ = false;
     // Query view.
-    IndexQuery* plan_ = nullptr;
+    RefPtr<IndexQuery> plan_;
     std::vector<LevelState> levels_ = std::vector<LevelState>(3);
     uint32_t level_ = 0;
     uint32_t rowsPerPage_ = 1;

@@ -104,10 +104,7 @@ DictionaryLookups::DictionaryLookups(LookupHost& host) : host_(host) {}
 DictionaryLookups::~DictionaryLookups() {
     pages_.reset();
     host_.Timers().Stop(this, timer_);
-    if (history_) {
-        history_->SetResolver(nullptr);
-        history_->Release();
-    }
+    if (history_) history_->SetResolver(nullptr);
 }
 
 void DictionaryLookups::OnTimer(TimerList&, int32_t) {
@@ -182,10 +179,10 @@ bool DictionaryLookups::DeleteAnnotation(uint32_t n) {
     return b && b->DeleteAnnotation(n);
 }
 
+// The handles go before the book they were opened from.
 LoadedDictionary::~LoadedDictionary() {
-    if (keyHandle) keyHandle->Release();
-    if (defaultHandle) defaultHandle->Release();
-    if (book) book->Release();
+    keyHandle.Reset();
+    defaultHandle.Reset();
 }
 
 void DictionaryLookups::SetDictionaries(DictionaryCatalogue* catalogue) {
@@ -212,8 +209,7 @@ void DictionaryLookups::PostLookupLink(LinkTarget* target, Point point) {
 
 HistoryTable* DictionaryLookups::SearchHistory() {
     if (!history_) {
-        history_ = new (std::nothrow) HistoryTable();
-        if (!history_) return nullptr;
+        history_ = RefPtr<HistoryTable>::Adopt(new HistoryTable());
         if (DocumentLoader* loader = host_.Loader()) {
             opener_.emplace(loader);
             resolver_.emplace(loader);
@@ -221,7 +217,7 @@ HistoryTable* DictionaryLookups::SearchHistory() {
         }
     }
     if (!history_->OpenIfNeeded(opener_ ? &*opener_ : nullptr)) return nullptr;
-    return history_;
+    return history_.Get();
 }
 
 const Location* DictionaryLookups::CurrentLocation() {
@@ -238,7 +234,7 @@ std::shared_ptr<DictionaryTables> DictionaryLookups::OpenDictionaryAt(const Stri
     if (!location.Resolve(text, CurrentLocation())) return nullptr;
     uint8_t saved[2] = {};
     loader->SetFlags(0, 0, saved);
-    Resource* book = loader->Open(location, CurrentLocation(), nullptr);
+    auto book = RefPtr<Resource>::Adopt(loader->Open(location, CurrentLocation(), nullptr));
     loader->RestoreFlags(saved);
     if (!book) return nullptr;
     auto tables = std::make_shared<LoadedDictionary>();
@@ -247,19 +243,16 @@ std::shared_ptr<DictionaryTables> DictionaryLookups::OpenDictionaryAt(const Stri
     if (book->GetTitle(title)) tables->title = ToU16(title);
     if (DocumentSource* source = book->GetDocument()) source->GetShortName(tables->shortId);
     location.ToString(tables->location, true);
-    IndexTableDataHandle* table =
-        IndexTableDataHandle::From(book->OpenDataByName(String(u"special_table=default"), nullptr));
-    if (!table || !table->Table().IsOpen()) {
-        if (table) table->Release();
-        return nullptr;
-    }
-    tables->defaultHandle = table;
+    auto table = RefPtr<IndexTableDataHandle>::Adopt(
+        IndexTableDataHandle::From(book->OpenDataByName(String(u"special_table=default"), nullptr)));
+    if (!table || !table->Table().IsOpen()) return nullptr;
     tables->table = table->Tables();
-    IndexTableDataHandle* keys = IndexTableDataHandle::From(
-        book->OpenDataByName(String(u"special_table=lookup_key"), nullptr));
+    tables->defaultHandle = RefPtr<DataHandle>(table.Get());
+    auto keys = RefPtr<IndexTableDataHandle>::Adopt(IndexTableDataHandle::From(
+        book->OpenDataByName(String(u"special_table=lookup_key"), nullptr)));
     if (keys) {
-        tables->keyHandle = keys;
         tables->keyTable = keys->Table();
+        tables->keyHandle = RefPtr<DataHandle>(keys.Get());
     }
     return tables;
 }
@@ -570,8 +563,7 @@ std::unique_ptr<TextPopup> DictionaryLookups::ShowLookupPage(
         const std::u16string forms = Lookup::FormsText(tables.table, match.position);
         const int32_t entry = table.EntryFromPosition(match.position);
         if (entry < 0) continue;
-        RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
-        if (!link) break;
+        auto link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
         if (byName) {
             std::u16string key;
             lookup.Fetch(&key, match.position);
@@ -606,8 +598,7 @@ bool DictionaryLookups::ShowIndexEntries(const IndexSource& table, const String&
         String word, forms;
         if (keysOnly ? !table.Key(entry, word) : !table.Headword(entry, word)) continue;
         if (!keysOnly) table.InflectedForms(entry, forms);
-        RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
-        if (!link) break;
+        auto link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
         link->kind = kLinkRecordRow;
         link->text = location;
         link->number = entry;
@@ -635,8 +626,7 @@ bool Lookup::ShowIndexSearchLink(TextPopup& page, const String& reference, const
     // A pop-up window builds the link itself; other pop-ups get the same script as a link.
     if (TextPopupWindow* window = page.PopupWindow())
         return window->ShowIndexSearchLink(reference, word, text);
-    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
-    if (!link) return false;
+    auto link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
     link->kind = kLinkScript;
     link->text = FromU16(Lookup::ManualSearchScript(ToU16(reference), ToU16(word)));
     return page.AddTarget(text.IsEmpty() ? Res(kManualSearch) : text, kSearchLinkFlags, link.Get());
@@ -721,11 +711,11 @@ bool DictionaryLookups::OpenIndexEntry(uint32_t entry, Point anchor,
         // A query entry runs through the book's script with the table's record set.
         const int32_t at = table.EntryFromPosition(position);
         if (at < 0 || !Document() || !loaded->defaultHandle) return false;
-        loaded->defaultHandle->AddRef();
-        BookIndexSource* source = BookIndexSource::FromHandle(loaded->defaultHandle);
+        // The source takes over a reference of its own to the handle.
+        RefPtr<DataHandle> handle = loaded->defaultHandle;
+        auto source = RefPtr<BookIndexSource>::Adopt(BookIndexSource::FromHandle(handle.TakePointer()));
         if (!source) return false;
-        opened = Document()->RunEntryQuery(source, static_cast<uint32_t>(at), query);
-        source->Release();
+        opened = Document()->RunEntryQuery(source.Get(), static_cast<uint32_t>(at), query);
         if (!opened) return false;
     } else if (!OpenEntryText(*loaded, tables, book, tableId, entry, position, reader, anchor,
                               opened)) {
@@ -754,7 +744,7 @@ bool DictionaryLookups::OpenEntryText(LoadedDictionary& loaded,
         std::unique_ptr<LookupPopup> popup = NewPopup(tables);
         TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
         if (window) {
-            EntryRecords records(loaded.book, host_.Loader());
+            EntryRecords records(loaded.book.Get(), host_.Loader());
             window->AddIndexEntryText(records, book, position, reader);
             opened = ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor);
             if (opened) host_.KeepPopupPage(std::move(popup));
@@ -840,8 +830,7 @@ private:
 
 void DictionaryLookups::PostCommandOnSelection(int32_t command) {
     host_.PostCommand(command);
-    resetQueued_ =
-        host_.PostCall(std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this, host_)));
+    resetQueued_ = host_.PostCall(std::make_unique<ResetViewCall>(*this, host_));
     if (!resetQueued_ && Document()) Document()->ResetViewElement();
 }
 

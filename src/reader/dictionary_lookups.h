@@ -228,7 +228,7 @@ private:
     // The answer of CanLookUp per command, valid for one catalogue generation.
     uint32_t enabledGeneration_ = 0;
     int8_t enabled_[3] = {-1, -1, -1};
-    HistoryTable* history_ = nullptr;
+    RefPtr<HistoryTable> history_;
     // The history database through the loader, and its rows' books read through it too.
     struct Opener final : LoaderDatabaseOpener {
         using LoaderDatabaseOpener::LoaderDatabaseOpener;

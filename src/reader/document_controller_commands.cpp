@@ -51,8 +51,8 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
         out.defaults.linkColor = settings_->GetHyperlinkColour(colour);
         out.defaults.underlineLinks = settings_->underlineLinks != 0;
     }
-    out.book = resource_;
-    out.location = resource_ ? &location_ : nullptr;
+    out.book = resource_.Get();
+    out.location = resource_.Get() ? &location_ : nullptr;
     pictures_.Attach(loader_, out.location);
     out.opener = &pictures_;
     out.log = log_;
@@ -69,7 +69,7 @@ bool BookDocumentController::ChangeFontSize(int32_t step) {
 }
 
 bool BookDocumentController::OpenRandomTableEntry(const String* name) {
-    if (!resource_) return false;
+    if (!resource_.Get()) return false;
     String text;
     if (name) {
         text.AppendAscii("table=");
@@ -77,7 +77,7 @@ bool BookDocumentController::OpenRandomTableEntry(const String* name) {
     } else {
         text.AppendAscii("special_table=default");
     }
-    int64_t position = RandomTablePosition(resource_, text, random_);
+    int64_t position = RandomTablePosition(resource_.Get(), text, random_);
     if (position < 0 || position > UINT32_MAX) return false;
     return GoToPosition(static_cast<uint32_t>(position));
 }
@@ -95,7 +95,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
     // commands, the library page none for the book's.
     Node* view = nullptr;
     bool hasView = false;
-    if (resource_) {
+    if (resource_.Get()) {
         if (view_ == kTextPage) {
             view = page_.View();
             hasView = page_.Layout() != nullptr;
@@ -171,7 +171,7 @@ int32_t BookDocumentController::NextAnnotationIndex() {
 
 bool BookDocumentController::OpenAnnotationLink(int32_t index) {
     String link;
-    if (!resource_ || !sideFile_.LinkOf(index, link)) return false;
+    if (!resource_.Get() || !sideFile_.LinkOf(index, link)) return false;
     Location target;
     int64_t position = Location::GetAnchorPosition(link);
     if (position >= 0 && position <= UINT32_MAX && link[0] == u'#') {

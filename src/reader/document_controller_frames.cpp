@@ -44,10 +44,4 @@ bool BookDocumentController::FocusPageLink(bool forward) {
     return true;
 }
 
-AreaArray* BookDocumentController::PageLinkAreas() {
-    AreaArray* marks = nullptr;
-    if (!page_.Layout() || view_ != kTextPage ||
-        !page_.Layout()->GetCurrentBlockMarks(marks))
-        return nullptr;
-    return marks;
-}
+

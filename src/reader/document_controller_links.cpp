@@ -14,20 +14,6 @@
 
 namespace {
 
-// Holds one reference on a side file for the length of a call.
-class HeldSideFile {
-public:
-    explicit HeldSideFile(AnnotationFile* file) : file_(file) {}
-    ~HeldSideFile() {
-        if (file_) file_->Release();
-    }
-    HeldSideFile(const HeldSideFile&) = delete;
-    HeldSideFile& operator=(const HeldSideFile&) = delete;
-    AnnotationFile* Get() const { return file_; }
-
-private:
-    AnnotationFile* file_;
-};
 
 // The place shown as a link's end; a history mark it takes stays with the next entry.
 bool SaveLinkState(BookDocumentController& c, HistoryEntry& entry) {
@@ -42,7 +28,7 @@ bool SaveLinkState(BookDocumentController& c, HistoryEntry& entry) {
 bool BookDocumentController::StartLinkFromSelection() {
     String text;
     uint32_t start = 0, end = 0;
-    if (!resource_ || !GetSelection(text, start, end)) return false;
+    if (!resource_.Get() || !GetSelection(text, start, end)) return false;
     HistoryEntry source;
     if (!SaveLinkState(*this, source)) return false;
     links_.StartFromSelection(std::move(source), start, end, text);
@@ -50,7 +36,7 @@ bool BookDocumentController::StartLinkFromSelection() {
 }
 
 bool BookDocumentController::StartLinkFromNote(int32_t note) {
-    if (!resource_ || !sideFile_.IsNote(note)) return false;
+    if (!resource_.Get() || !sideFile_.IsNote(note)) return false;
     HistoryEntry source;
     source.location.CopyFrom(location_);
     source.location.SetAnchor(current_);
@@ -68,7 +54,7 @@ void BookDocumentController::EnterLinkSourceMode() {
 }
 
 bool BookDocumentController::MarkLinkTarget() {
-    if (links_.Pending() == CustomLinks::kNone || !resource_) return false;
+    if (links_.Pending() == CustomLinks::kNone || !resource_.Get()) return false;
     HistoryEntry target;
     if (!SaveLinkState(*this, target) || target.viewPosition < 0) return false;
     // The title: the selected words, else the page's first words.
@@ -87,20 +73,18 @@ bool BookDocumentController::AddRedirectAnnotation(int32_t& index) {
     if (links_.Pending() == CustomLinks::kNone || !links_.TextForTarget(url)) return false;
     // The source book's side file: the open one when the source is shown, else the one the
     // loader keeps for that book (one handle per file).
-    AnnotationFile* file = nullptr;
-    if (resource_ && sideFile_.File() &&
+    RefPtr<AnnotationFile> file;
+    if (resource_.Get() && sideFile_.File() &&
         Location::Compare(links_.SourceLocation(), location_) == 0) {
-        sideFile_.File()->AddRef();
-        file = sideFile_.File();
+        file = RefPtr<AnnotationFile>(sideFile_.File());
     } else if (loader_) {
         Location where;
         where.CopyFrom(links_.SourceLocation());
         where.SetAnchor(String());
         uint8_t handled = 0;
         if (Resource* book = loader_->Open(where, nullptr, &handled))
-            file = loader_->OpenAnnotationFile(book);  // takes the book's reference
+            file = RefPtr<AnnotationFile>::Adopt(loader_->OpenAnnotationFile(book));  // takes the book's reference
     }
-    HeldSideFile side(file);
     return file && links_.WriteTo(*file, index);
 }
 

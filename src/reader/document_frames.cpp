@@ -1,5 +1,6 @@
 #include "reader/document_frames.h"
 
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -60,24 +61,20 @@ void CollectLeaves(const Frame& frame, std::vector<Node*>& out) {
 }  // namespace
 
 DocumentFrames::DocumentFrames(FramePage& page) : page_(page) {
-    frames_.reset(new (std::nothrow) FrameSet(this));
-    if (frames_) frames_->Root().SetViews(this);
+    frames_ = std::make_unique<FrameSet>(static_cast<FrameSetHost*>(this));
+    frames_->Root().SetViews(this);
 }
 
 DocumentFrames::~DocumentFrames() = default;
 
 Widget* DocumentFrames::Part() {
-    if (!part_) part_.reset(new (std::nothrow) WindowPartNode(*this));
+    if (!part_) part_ = std::make_unique<WindowPartNode>(*this);
     return part_.get();
 }
 
 Node* DocumentFrames::PartIfMade() const { return part_.get(); }
 
 Frame& DocumentFrames::Root() { return frames_->Root(); }
-
-BookDocumentController* DocumentFrames::OwnerController() const {
-    return owner_ ? &owner_->page_.Controller() : nullptr;
-}
 
 Node* DocumentFrames::FindFrame(const String& name) {
     return frames_ ? frames_->Root().FindByName(name) : nullptr;
@@ -101,16 +98,23 @@ DocumentFrames* DocumentFrames::FramesOfLeaf(const Node* leaf) {
     return nullptr;
 }
 
+DocumentFrames::Child* DocumentFrames::ChildOfLeaf(const Node* leaf) {
+    if (!leaf) return nullptr;
+    for (Child& c : children_)
+        if (c.frames->part_.get() == leaf) return &c;
+    return nullptr;
+}
+
 BookDocumentController* DocumentFrames::ControllerOfLeaf(const Node* leaf) {
-    DocumentFrames* frames = FramesOfLeaf(leaf);
-    return frames ? &frames->page_.Controller() : nullptr;
+    Child* c = ChildOfLeaf(leaf);
+    return c ? c->controller.get() : nullptr;
 }
 
 BookDocumentController* DocumentFrames::FocusedFrame() {
     if (!framed_ || !frames_) return nullptr;
-    DocumentFrames* c = FramesOfLeaf(frames_->Root().FocusedLeafView());
-    if (!c || c == this || !c->page_.PageHasKeys()) return nullptr;
-    return &c->page_.Controller();
+    Child* c = ChildOfLeaf(frames_->Root().FocusedLeafView());
+    if (!c || !c->frames->page_.PageHasKeys()) return nullptr;
+    return c->controller.get();
 }
 
 int32_t DocumentFrames::CountLinkAreas(Node* leaf) {
@@ -204,10 +208,9 @@ bool DocumentFrames::GoFirstPage() { return page_.GoFirstPage(); }
 
 FrameSetController* DocumentFrames::CreateFrameController() {
     Child child;
-    child.controller = page_.MakeFrameController();
+    child.controller = page_.MakeFrameController(*this);
     if (!child.controller) return nullptr;
     child.frames = &child.controller->Frames();
-    child.frames->SetOwner(this);
     DocumentFrames* made = child.frames;
     try {
         children_.push_back(std::move(child));

@@ -22,6 +22,7 @@
 
 class AreaArray;
 class BookDocumentController;
+class DocumentFrames;
 class DrawingSurface;
 class LinkTarget;
 class Resource;
@@ -40,8 +41,6 @@ protected:
 
 class FramePage {
 public:
-    // The controller whose page this is (the unit frames are made of).
-    virtual BookDocumentController& Controller() = 0;
     // The link areas of the text page shown; null without a laid-out text page.
     virtual AreaArray* PageLinkAreas() = 0;
     // Selects mark n of the page; the page takes the keys, or loses the focus for n < 0.
@@ -70,8 +69,9 @@ public:
     virtual Rect Viewport() = 0;
     // The unit of frame sizes: the settings' font size.
     virtual int32_t UnitSize() = 0;
-    // A controller for another frame, with this one's window, settings and loader.
-    virtual std::unique_ptr<BookDocumentController> MakeFrameController() = 0;
+    // A controller for another frame, with this one's window, settings and loader, its frames
+    // owned by `owner` (this page's frames).
+    virtual std::unique_ptr<BookDocumentController> MakeFrameController(DocumentFrames& owner) = 0;
     // Shows the book of this page in a frame controller from a position; false when it failed
     // (the frame controller is left without a book).
     virtual bool ShowInFrame(BookDocumentController& frame, uint32_t position) = 0;
@@ -88,10 +88,15 @@ public:
     DocumentFrames(const DocumentFrames&) = delete;
     DocumentFrames& operator=(const DocumentFrames&) = delete;
 
-    // A frame controller of `owner`'s window; `frame` 1, spares' options as the frame set gives.
-    void SetOwner(DocumentFrames* owner) { owner_ = owner; frameFlag_ = owner ? 1 : 0; }
+    // A frame controller of `owner`'s window, whose own controller is `controller`; `frame` 1,
+    // spares' options as the frame set gives.
+    void SetOwner(DocumentFrames* owner, BookDocumentController* controller) {
+        owner_ = owner;
+        ownerController_ = controller;
+        frameFlag_ = owner ? 1 : 0;
+    }
     // On a frame controller: the window's own controller; null on that one.
-    BookDocumentController* OwnerController() const;
+    BookDocumentController* OwnerController() const { return ownerController_; }
     bool IsFrame() const { return frameFlag_ != 0; }
     // Frames beside "_main": the window's own page takes its frame's rectangle.
     bool Framed() const { return framed_; }
@@ -120,7 +125,8 @@ public:
     BookDocumentController* ControllerAt(size_t i) const;
     // The frame of that name; null when none (or no frame set) has it.
     Node* FindFrame(const String& name);
-    // The controller whose frame holds a leaf of the frame set; null when none.
+    // The frame controller whose frame holds a leaf of the frame set; null when none (the
+    // window's own page is no frame controller's).
     BookDocumentController* ControllerOfLeaf(const Node* leaf);
     // The frame controller whose page has the keys; null when the window's own page has them.
     BookDocumentController* FocusedFrame();
@@ -146,6 +152,7 @@ private:
         DocumentFrames* frames = nullptr;
     };
     Child* ChildOf(const FrameSetController* controller);
+    Child* ChildOfLeaf(const Node* leaf);
     DocumentFrames* FramesOfLeaf(const Node* leaf);
     void PlaceInFrame(const Rect& r);
     class WindowPartNode;
@@ -172,6 +179,7 @@ private:
 
     FramePage& page_;
     DocumentFrames* owner_ = nullptr;
+    BookDocumentController* ownerController_ = nullptr;
     BookKeyHandlers* keyHandlers_ = nullptr;
     std::unique_ptr<Widget> part_;
     std::unique_ptr<FrameSet> frames_;

@@ -1,5 +1,6 @@
 #include "reader/frame_sets.h"
 
+#include <memory>
 #include <new>
 
 #include "document/markup/attribute_value.h"
@@ -223,7 +224,8 @@ FrameSetController* FrameSet::ControllerOf(Node* part) {
 
 void FrameSet::OnFrameRemoved(FrameEntry&, Node* child, bool isFrameset) {
     if (isFrameset) {
-        delete static_cast<Frame*>(child);
+        // A nested frame set is the set's own (AddFrames made it).
+        std::unique_ptr<Frame> gone(static_cast<Frame*>(child));
         return;
     }
     // A window part belongs to its controller: the controller is kept, never the part deleted.
@@ -293,14 +295,13 @@ bool FrameSet::AddFrames(Frame& parent, const std::vector<FrameSetNode>& nodes, 
             continue;
         }
         if (hasChildren) {
-            Frame* nested = new (std::nothrow) Frame;
-            if (!nested) return false;
-            nested->SetRows((node.flags & kRows) != 0);
-            nested->SetListener(this);
-            if (!parent.AddChild(nested, node.name, node.size, node.unit, true, false, false)) {
-                delete nested;
+            auto made = std::make_unique<Frame>();
+            made->SetRows((node.flags & kRows) != 0);
+            made->SetListener(this);
+            if (!parent.AddChild(made.get(), node.name, node.size, node.unit, true, false, false))
                 return false;
-            }
+            // The parent's entry holds it now; OnFrameRemoved deletes it.
+            Frame* nested = made.release();
             if (!AddFrames(*nested, nodes, i, depth + 1, places, next)) return false;
             continue;
         }

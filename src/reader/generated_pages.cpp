@@ -1,5 +1,6 @@
 #include "reader/generated_pages.h"
 
+#include "core/ref_counted.h"
 #include "database/index_query.h"
 #include "database/query_text.h"
 #include "reader/command_record.h"
@@ -44,27 +45,21 @@ std::unique_ptr<DatabaseView> OpenQueryPage(const String& text, IndexSourceResol
                                             const String& title, uint32_t flags,
                                             String& location) {
     if (!tables) return nullptr;
-    IndexQuery* query = new IndexQuery;
-    std::unique_ptr<DatabaseView> view;
-    if (query->Compile(text, tables) == 0)
-        view = OpenSqlPage(query, text, displayCode, flagByte, title, flags, location);
-    query->Release();
-    return view;
+    auto query = RefPtr<IndexQuery>::Adopt(new IndexQuery);
+    if (query->Compile(text, tables) != 0) return nullptr;
+    return OpenSqlPage(query.Get(), text, displayCode, flagByte, title, flags, location);
 }
 
 std::unique_ptr<DatabaseView> OpenIndexTable(IndexSourceResolver* tables, int32_t table,
                                              int32_t keyTable, int32_t keyTag, int32_t entry,
                                              bool video, const String& word, uint32_t flags,
                                              String& location) {
-    IndexSource* main = OpenTable(tables, table);
+    auto main = RefPtr<IndexSource>::Adopt(OpenTable(tables, table));
     if (!main) return nullptr;
-    IndexSource* keys = nullptr;
+    RefPtr<IndexSource> keys;
     if (keyTable >= 0 && keyTable < kNoTableId) {
-        keys = OpenTable(tables, keyTable);
-        if (!keys) {
-            main->Release();
-            return nullptr;
-        }
+        keys = RefPtr<IndexSource>::Adopt(OpenTable(tables, keyTable));
+        if (!keys) return nullptr;
     }
     String link;
     auto view = std::make_unique<DatabaseView>();
@@ -74,16 +69,14 @@ std::unique_ptr<DatabaseView> OpenIndexTable(IndexSourceResolver* tables, int32_
                                         keys ? entry : -1, word, link);
     if (ok && keys && keyTag >= 0 && entry >= 0 &&
         static_cast<uint32_t>(entry) < main->EntryCount()) {
-        ok = view->ShowEntry(main, keys, static_cast<uint32_t>(keyTag),
+        ok = view->ShowEntry(main.Get(), keys.Get(), static_cast<uint32_t>(keyTag),
                              static_cast<uint32_t>(entry));
     } else if (ok && keys && keyTag >= 0) {
-        ok = view->AttachSource(main, keys, static_cast<uint32_t>(keyTag));
+        ok = view->AttachSource(main.Get(), keys.Get(), static_cast<uint32_t>(keyTag));
     } else if (ok) {
         // A table alone is listed as a record set: one level.
-        ok = view->AttachRecordSet(main);
+        ok = view->AttachRecordSet(main.Get());
     }
-    main->Release();
-    if (keys) keys->Release();
     if (!ok) return nullptr;
     if (!word.IsEmpty()) view->SetSearchText(word);
     location = link;

@@ -33,8 +33,10 @@ DocumentController* BookDocumentController::ResolveTarget(const String& name) {
     BookDocumentController& top = owner ? *owner : *this;
     if (name.EqualsAscii("_top")) return &top;
     // A frame of this window by its name, before the windows.
-    if (BookDocumentController* frame = top.frames_.ControllerOfLeaf(top.frames_.FindFrame(name)))
-        return frame;
+    if (Node* leaf = top.frames_.FindFrame(name)) {
+        if (leaf == top.frames_.PartIfMade()) return &top;
+        if (BookDocumentController* frame = top.frames_.ControllerOfLeaf(leaf)) return frame;
+    }
     ReaderCore* core = top.window_ ? top.window_->Core() : nullptr;
     return core ? core->FindControllerByName(name) : nullptr;
 }
@@ -50,7 +52,7 @@ bool BookDocumentController::OpenInTarget(const String& url, const String& targe
     DocumentController* frame = ResolveTarget(target);
     // Relative to this document, wherever it opens.
     String absolute(url);
-    if (resource_) {
+    if (resource_.Get()) {
         String child;
         if (location_.ParseChild(url, location_, child)) absolute = child;
     }

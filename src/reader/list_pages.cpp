@@ -5,6 +5,7 @@
 
 #include "core/lang_name.h"
 #include "core/platform_helpers.h"
+#include "core/ref_counted.h"
 #include "database/database.h"
 #include "database/db_table.h"
 #include "database/history_table.h"
@@ -140,12 +141,10 @@ bool LookupListPages::OpenListRequest(Resource* document, const CommandRecord& r
     const uint16_t language = adding ? static_cast<uint16_t>(entry.number) : LanguageOf(record, 0);
     DbTable* table = WordListTable(database, language);
     if (!table) return false;
-    auto* set = new (std::nothrow) TableRecordSet(database, table);
-    if (!set) return false;
+    auto set = RefPtr<TableRecordSet>::Adopt(new TableRecordSet(database, table));
     auto page = std::make_unique<WordListWindow>(
         controller, reader_, loader_ ? loader_ : reader_->GetDocumentLoader());
-    page->SetRecordSet(set, RecordPosition::At(RecordPosition::kBeforeFirst));
-    set->Release();
+    page->SetRecordSet(set.Get(), RecordPosition::At(RecordPosition::kBeforeFirst));
     location = String(u"$fvtwordlist&");
     location.AppendAscii(std::to_string(language & 1023).c_str());
     WordListWindow* words = page.get();

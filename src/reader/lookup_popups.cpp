@@ -67,9 +67,8 @@ bool FillResultsPopup(TextBox& box, const String& word, const std::vector<Lookup
             if (!slot) return false;
             *slot = m;
         }
-        RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
-        if (!link ||
-            !link->SetColumns(own, 0, own.Count(), reference(entry.dictionary), word, compact)) {
+        auto link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
+        if (!link->SetColumns(own, 0, own.Count(), reference(entry.dictionary), word, compact)) {
             return false;
         }
         if (box.AddRun(line, kResultLine, link.Get())) return false;

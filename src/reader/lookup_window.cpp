@@ -82,13 +82,10 @@ LookupWindow::~LookupWindow() {
     list_->SetClient(nullptr);
     list_->Detach();
     list_.reset();
-    if (set_) set_->Release();
 }
 
 void LookupWindow::SetRecordSet(RecordSet* set, const RecordPosition& position) {
-    if (set) set->AddRef();
-    if (set_) set_->Release();
-    set_ = set;
+    set_.Assign(set);
     list_->SetRowSource(set);
     if (set && !position.afterLast && !position.beforeFirst) list_->ShowRecord(nullptr, position, true);
     UpdateTitle();
@@ -273,7 +270,7 @@ WordListWindow::~WordListWindow() {
 }
 
 DbTable* WordListWindow::Table() const {
-    auto* set = dynamic_cast<TableRecordSet*>(set_);
+    auto* set = dynamic_cast<TableRecordSet*>(set_.Get());
     return set ? set->Table() : nullptr;
 }
 
@@ -427,11 +424,12 @@ void WordListWindow::OpenRow(int32_t row) {
     table->GetText(row, dictColumn, dict);
 
     // The dictionary's table through the loader, without its messages.
-    IndexTableDataHandle* handle = nullptr;
+    RefPtr<IndexTableDataHandle> handle;
     if (!dict.IsEmpty()) {
         uint8_t saved[2] = {};
         loader_->SetFlags(0, 0, saved);
-        handle = IndexTableDataHandle::From(loader_->OpenString(WordList::DictionaryTable(dict), nullptr));
+        handle = RefPtr<IndexTableDataHandle>::Adopt(
+            IndexTableDataHandle::From(loader_->OpenString(WordList::DictionaryTable(dict), nullptr)));
         loader_->RestoreFlags(saved);
     }
     String link;
@@ -473,7 +471,7 @@ void WordListWindow::OpenRow(int32_t row) {
             }
         }
     }
-    if (handle) handle->Release();
+    handle.Reset();
     if (link.IsEmpty()) {
         if (reader_) reader_->ShowTextFor(kNoDictionary, kNoDictionaryMs);
         return;
@@ -487,15 +485,10 @@ void WordListWindow::OpenRow(int32_t row) {
 
 SearchHistoryWindow::SearchHistoryWindow(DocumentController* document, ReaderController* reader,
                                          HistoryTable* history)
-    : LookupWindow(document, reader), history_(history) {
-    if (history_) history_->AddRef();
-}
+    : LookupWindow(document, reader), history_(history) {}
 
 SearchHistoryWindow::~SearchHistoryWindow() {
-    if (history_) {
-        history_->ReleaseCursors();
-        history_->Release();
-    }
+    if (history_) history_->ReleaseCursors();
 }
 
 void SearchHistoryWindow::UpdateTitle() { title_ = Res(kSearchHistoryTitle); }
@@ -512,7 +505,7 @@ bool SearchHistoryWindow::RunCommand(int32_t id) {
         if (!history_->Save()) history_->NoteUnsaved();
     }
     status_.SetEmpty();
-    SetRecordSet(set_, RecordPosition::At(RecordPosition::kBeforeFirst));
+    SetRecordSet(set_.Get(), RecordPosition::At(RecordPosition::kBeforeFirst));
     list_->ExecuteCommand(Cmd::kResetList, 0);
     Refresh();
     return true;

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/geometry.h"
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "database/record_set.h"
 #include "graphics/core/node.h"
@@ -43,7 +44,7 @@ public:
     // Attaches the set (a reference is kept) and shows the row unless the position is before
     // the first or after the last; the title follows the set.
     void SetRecordSet(RecordSet* set, const RecordPosition& position);
-    RecordSet* GetRecordSet() const { return set_; }
+    RecordSet* GetRecordSet() const { return set_.Get(); }
     virtual void UpdateTitle() { title_.SetEmpty(); }
     const String& Title() const { return title_; }
     void SetStatusTextById(uint32_t id);
@@ -97,7 +98,7 @@ protected:
 
     DocumentController* document_;
     ReaderController* reader_;
-    RecordSet* set_ = nullptr;
+    RefPtr<RecordSet> set_;
     std::unique_ptr<ListControl> list_;
     String title_;
     String status_;
@@ -166,5 +167,5 @@ protected:
     void OpenRow(int32_t row) override;
 
 private:
-    HistoryTable* history_;
+    RefPtr<HistoryTable> history_;
 };

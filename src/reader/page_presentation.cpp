@@ -82,7 +82,7 @@ bool PagePresentation::Make() {
     // frame, and its element lies in the frame's window part, where the pen finds its links.
     bool inTree = surface && gc_ == surface && !host_.IsFrame();
     Widget* framePart = surface && gc_ == surface && host_.IsFrame() ? host_.FramePart() : nullptr;
-    view_.reset(new (std::nothrow) PositionViewElement(&viewOwner_));
+    view_ = std::make_unique<PositionViewElement>(&viewOwner_);
     // Form controls open their lists over the window's surface. In the tree they live under
     // the element: the pen finds them above the page, their unused keys reach the page, and
     // their scrollIntoView turns it.
@@ -108,8 +108,8 @@ bool PagePresentation::Make() {
     // A frame's controller paints through its frame's window part instead.
     if (inTree) {
         if (!paintNode_) {
-            paintNode_.reset(new (std::nothrow) PagePaintNode(host_, *this));
-            if (paintNode_ && !paintNode_->SetParent(surface)) paintNode_.reset();
+            paintNode_ = std::make_unique<PagePaintNode>(host_, *this);
+            if (!paintNode_->SetParent(surface)) paintNode_.reset();
         }
         // The element takes the keys of the page.
         if (view_ && view_->SetParent(surface)) view_->Focus();
@@ -124,7 +124,7 @@ void PagePresentation::Drop() {
     host_.PageViewGoing(view_.get());
     if (book_ && (layout_ || source_ || view_)) {
         Retired old;
-        old.resource = book_;
+        old.resource = RefPtr<Resource>(book_);
         old.source = source_;
         old.layout = layout_;
         old.view = std::move(view_);
@@ -133,7 +133,6 @@ void PagePresentation::Drop() {
         bool parked = false;
         try {
             retired_.push_back(std::move(old));
-            book_->AddRef();
             parked = true;
         } catch (const std::bad_alloc&) {
         }
@@ -154,7 +153,6 @@ void PagePresentation::FreeRetired() {
     for (Retired& r : old) {
         r.view.reset();
         if (r.layout || r.source) r.resource->DestroyLayout(r.source, r.layout);
-        r.resource->Release();
     }
 }
 
@@ -241,4 +239,23 @@ void PagePresentation::Reconfigure() {
         layout_->Configure(settings);
         layout_->Relayout();
     }
+}
+
+int32_t PagePresentation::PageStart() const {
+    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return -1;
+    return static_cast<int32_t>(layout_->CurrentPageStart());
+}
+
+int32_t PagePresentation::PageNumber() const {
+    if (!layout_) return 0;
+    if (layout_->CurrentPageStart() == PageLayout::kNone) return -1;
+    return static_cast<int32_t>(layout_->ShownPageNumber());
+}
+
+bool PagePresentation::ShownRange(uint32_t& start, uint32_t& end) const {
+    start = end = 0;
+    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return false;
+    start = layout_->CurrentPageStart();
+    end = layout_->PageStartRelative(2);
+    return true;
 }

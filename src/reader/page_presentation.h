@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/ref_counted.h"
 #include "layout/page_canvas.h"
 
 class DrawingSurface;
@@ -82,6 +83,13 @@ public:
     // The paint node leaves the surface (the controller goes).
     void Shutdown();
 
+    // The page shown: its start (-1 without one), its number (0 without a layout, -1 before a
+    // page is shown; each view PageDown shows of a large table counts as a page), and its text
+    // range (false without a page).
+    int32_t PageStart() const;
+    int32_t PageNumber() const;
+    bool ShownRange(uint32_t& start, uint32_t& end) const;
+
     // The surface's client area; false before the window has a size.
     bool SurfaceViewport(Rect& out) const;
     // Draws the current page, with its focus box; the next page is laid out ahead.
@@ -95,7 +103,7 @@ public:
 
 private:
     struct Retired {
-        Resource* resource = nullptr;
+        RefPtr<Resource> resource;
         TokenSource* source = nullptr;
         PageLayout* layout = nullptr;
         std::unique_ptr<PositionViewElement> view;

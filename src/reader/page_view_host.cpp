@@ -43,7 +43,7 @@ void PageViewHost::ChangeFontSize(int32_t delta) { controller_.ChangeFontSize(de
 bool PageViewHost::GoBack() { return controller_.HistoryBack(true); }
 
 void PageViewHost::SpeakText(uint32_t mode, uint32_t position) {
-    controller_.SpeakText(mode != 0, position);
+    controller_.Speech().SpeakText(mode != 0, position);
 }
 
 void PageViewHost::SelectMark(uint32_t index) {

@@ -2,6 +2,7 @@
 
 #include "core/char_props.h"
 #include "core/path.h"
+#include "core/ref_counted.h"
 #include "database/resource.h"
 #include "document/sources/document_loader.h"
 
@@ -39,12 +40,8 @@ DataHandle* LoaderPictureOpener::OpenImageData(const Location& location) {
     // Quietly: a missing picture is no error worth a message box.
     uint8_t saved[2];
     loader_->SetFlags(0, 0, saved);
-    DataHandle* data = loader_->OpenLocation(target, document_);
+    auto data = RefPtr<DataHandle>::Adopt(loader_->OpenLocation(target, document_));
     loader_->RestoreFlags(saved);
-    if (!data) return nullptr;
-    if (data->GetSize() > kMaxPictureBytes) {
-        data->Release();
-        return nullptr;
-    }
-    return data;
+    if (!data || data->GetSize() > kMaxPictureBytes) return nullptr;
+    return data.TakePointer();  // the caller's reference
 }

@@ -67,7 +67,15 @@ bool AppendPercentEncoded(String& out, const String& value) {
 class ReaderController::SettingsSide final : public SettingsHost {
 public:
     explicit SettingsSide(ReaderController& owner) : owner_(owner) {}
-    DocumentController* Document() override { return owner_.document_; }
+    void ChangeFontSize(int32_t step) override {
+        if (owner_.document_) owner_.document_->ChangeFontSize(step);
+    }
+    void SaveViewState() override {
+        if (owner_.document_) owner_.document_->SaveViewState();
+    }
+    void RunViewCommand(int32_t id) override {
+        if (owner_.document_) owner_.document_->ExecuteCommand(id);
+    }
     const AppPaths* Paths() override { return owner_.paths_; }
     void InvalidateSurface() override {
         if (owner_.surface_) owner_.surface_->InvalidateRect(nullptr);
@@ -572,8 +580,7 @@ public:
     TimerList& Timers() override { return owner_.timers_; }
     std::unique_ptr<TextPopup> CreatePopup(TextBoxOwner* owner) override {
         if (!owner_.popupFactory_ || !owner_.surface_) return nullptr;
-        return std::unique_ptr<TextPopup>(
-            owner_.popupFactory_->CreateTextPopupFor(owner_.surface_, owner));
+        return owner_.popupFactory_->CreateTextPopupFor(owner_.surface_, owner);
     }
     TextPopup* PagePopup() override { return owner_.pagePopup_.get(); }
     void HidePopupPage() override { owner_.HidePopupPage(); }

@@ -27,9 +27,9 @@ struct LoadedDictionary final : DictionaryTables {
     LoadedDictionary& operator=(const LoadedDictionary&) = delete;
     ~LoadedDictionary() override;
 
-    Resource* book = nullptr;
-    DataHandle* defaultHandle = nullptr;
-    DataHandle* keyHandle = nullptr;
+    RefPtr<Resource> book;
+    RefPtr<DataHandle> defaultHandle;
+    RefPtr<DataHandle> keyHandle;
     String location;  // the book's location as a string
     String shortId;   // the book's short identifier
 };

@@ -65,7 +65,7 @@ bool ReaderController::ShowBusyPopupText(const String& text) {
     Size client;
     if ((area.width <= 0 || area.height <= 0) && surface_->GetClientSize(client, false))
         area = Rect{0, 0, client.width, client.height};
-    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopup(surface_));
+    std::unique_ptr<TextPopup> popup = popupFactory_->CreateTextPopup(surface_);
     if (!popup || !popup->AddText(text, kBusyTextFlags) ||
         !popup->ShowAt(area, Centre(area), TextPopup::kCentred))
         return false;
@@ -119,7 +119,7 @@ bool ReaderController::ShowNotePopup(int32_t index, Point anchor) {
     if (!units || length == 0) return false;
     HidePopupPage();
     // Its Edit and Delete links are performed by the controller, after the tap that chose them.
-    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopupFor(surface_, LinkPerformer()));
+    std::unique_ptr<TextPopup> popup = popupFactory_->CreateTextPopupFor(surface_, LinkPerformer());
     if (!popup) return false;
     const String note(units, static_cast<int32_t>(length));
     if (!popup->AddText(note, kNoteTextFlags) ||
@@ -137,7 +137,7 @@ bool ReaderController::ShowNotePopup(int32_t index, Point anchor) {
 bool ReaderController::ShowPopupPage(const String& text, uint32_t placement, Point anchor) {
     if (!popupFactory_ || !surface_) return false;
     HidePopupPage();
-    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopup(surface_));
+    std::unique_ptr<TextPopup> popup = popupFactory_->CreateTextPopup(surface_);
     if (!popup || !popup->AddText(text, 0)) return false;
     Rect area = popupRect_;
     if (placement == TextPopup::kCentred) {
@@ -357,9 +357,9 @@ void ReaderController::UpdatePositionBar() {
     if (!wanted || !surface_) {
         positionBar_.reset();
     } else {
-        if (!positionBar_) positionBar_.reset(new (std::nothrow) PositionBar(&link_));
+        if (!positionBar_) positionBar_ = std::make_unique<PositionBar>(&link_);
         const ReaderSettings* settings = GetSettings();
-        if (positionBar_) positionBar_->SetVisible(settings && settings->progressBar != 0);
+        positionBar_->SetVisible(settings && settings->progressBar != 0);
     }
     const bool shown = positionBar_ && positionBar_->IsVisible();
     if (!surface_ || shown == wasShown) return;

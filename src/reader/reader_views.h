@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/geometry.h"
 #include "platform/types.h"
@@ -97,10 +98,11 @@ public:
 
 class TextPopupFactory {
 public:
-    // Null on failure; the caller owns the result.
-    virtual TextPopup* CreateTextPopup(DrawingSurface* surface) = 0;
+    // Null without a surface.
+    virtual std::unique_ptr<TextPopup> CreateTextPopup(DrawingSurface* surface) = 0;
     // One whose links go to the given owner instead of the factory's.
-    virtual TextPopup* CreateTextPopupFor(DrawingSurface* surface, TextBoxOwner* /*owner*/) {
+    virtual std::unique_ptr<TextPopup> CreateTextPopupFor(DrawingSurface* surface,
+                                                          TextBoxOwner* /*owner*/) {
         return CreateTextPopup(surface);
     }
 

@@ -1,8 +1,9 @@
 #include "reader/record_pages.h"
 
-#include <new>
+#include <memory>
 #include <optional>
 
+#include "core/ref_counted.h"
 #include "database/resource.h"
 #include "graphics/core/drawing_surface.h"
 #include "layout/page_canvas.h"
@@ -29,8 +30,7 @@ bool RecordPages::ShowLink(Resource* book, const String& anchor, const Place& pl
     String body;
     body.AssignSub(anchor, 1, -1);
     Shown shown;
-    shown.tables.reset(new (std::nothrow) Tables(book));
-    if (!shown.tables) return false;
+    shown.tables = std::make_unique<Tables>(book);
     String location;
     shown.page = RecordSetPage::Open(body, shown.tables.get(), &owner_, location);
     return Attach(std::move(shown), place);
@@ -102,13 +102,8 @@ std::unique_ptr<SearchField> RecordPages::MakeSearchField(Node* owner) {
 class RecordPages::Preview {
 public:
     Preview(Resource* book, const LayoutSettings& settings, DisplayLink* display)
-        : book_(book), settings_(settings), display_(display) {
-        book_->AddRef();
-    }
-    ~Preview() {
-        Drop();
-        book_->Release();
-    }
+        : book_(book), settings_(settings), display_(display) {}
+    ~Preview() { Drop(); }
     Preview(const Preview&) = delete;
     Preview& operator=(const Preview&) = delete;
 
@@ -155,7 +150,7 @@ private:
         gc_ = nullptr;
     }
 
-    Resource* book_;
+    RefPtr<Resource> book_;
     LayoutSettings settings_;
     DisplayLink* display_;
     TokenSource* source_ = nullptr;
@@ -166,14 +161,11 @@ private:
     uint32_t position_ = 0;
 };
 
-void RecordPages::PreviewDeleter::operator()(Preview* preview) const { delete preview; }
-
 void RecordPages::ShowPreview(Resource* book, const LayoutSettings& settings,
                               DisplayLink* display, uint32_t position) {
     if (!book) return;
     if (!preview_) {
-        preview_.reset(new (std::nothrow) Preview(book, settings, display));
-        if (!preview_) return;
+        preview_ = std::make_unique<Preview>(book, settings, display);
     }
     preview_->SetPosition(position);
 }

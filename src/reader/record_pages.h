@@ -89,14 +89,11 @@ private:
     };
     bool Attach(Shown&& shown, const Place& place);
     class Preview;
-    struct PreviewDeleter {
-        void operator()(Preview* preview) const;
-    };
 
     RecordSetPageOwner& owner_;
     Shown shown_;
     std::vector<Shown> retired_;
-    std::unique_ptr<Preview, PreviewDeleter> preview_;
+    std::unique_ptr<Preview> preview_;
     ListPageRequests* listPages_ = nullptr;
     bool listPageShown_ = false;
     LinkedBooks* linkedBooks_ = nullptr;

@@ -12,7 +12,6 @@
 #include "platform/shell/shell.h"
 #include "reader/command_record.h"
 #include "reader/generated_pages.h"
-#include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
 namespace {
@@ -71,8 +70,7 @@ bool RecordRequests::RunEntryScript(IndexRecordSet* set, int32_t tableNumber,
     String book;
     if (Resource* resource = host_.Book()) book.Assign(resource->GetLocation().text);
     ListPageRequests* pages = host_.ListPages();
-    set->AddRef();
-    if (!host_.RunWithRecordSet(set, entry, script)) return false;
+    if (!host_.RunWithRecordSet(RefPtr<IndexRecordSet>(set), entry, script)) return false;
     HideInputPanel();
     if (pages && tableNumber >= 0 && !book.IsEmpty())
         pages->AddSearchHistory(book, static_cast<uint32_t>(tableNumber), entry);
@@ -121,10 +119,7 @@ bool RecordRequests::OpenEntryInBook(uint32_t number, int64_t position,
         if (ReaderSettings* settings = host_.Settings()) settings->rememberedSearch.Clear();
         return true;
     }
-    if (ReaderController* reader = host_.Reader()) {
-        const String name = known ? book.name : String();
-        reader->MessageBoxByIdArgs(-1, kBookElsewhere, MessageKind::kInformation, &name, 1);
-    }
+    host_.Tell(kBookElsewhere, known ? book.name : String());
     host_.Report(kBookElsewhere);
     return false;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/ref_counted.h"
 #include "core/string.h"
 
 class CommandRecord;
@@ -13,7 +14,6 @@ class DocumentLoader;
 class IndexRecordSet;
 class IndexSource;
 class Location;
-class ReaderController;
 class ReaderSettings;
 class Node;
 class Resource;
@@ -79,13 +79,16 @@ public:
     virtual Resource* Book() = 0;
     virtual const Location& BookLocation() = 0;
     virtual DocumentLoader* Loader() = 0;
-    virtual ReaderController* Reader() = 0;
     virtual ReaderSettings* Settings() = 0;
+    // Tells the reader (a message box of that string id, with one argument); nothing outside a
+    // window.
+    virtual void Tell(uint32_t id, const String& argument) = 0;
     virtual ListPageRequests* ListPages() = 0;
     virtual LinkedBooks* Linked() = 0;
     // Navigations that leave the asking page to be deleted later.
     virtual bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) = 0;
-    virtual bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script) = 0;
+    virtual bool RunWithRecordSet(RefPtr<IndexRecordSet> set, uint32_t entry,
+                                  const String& script) = 0;
     virtual bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) = 0;
     // A failed open's message (a string id), kept for the window's message box.
     virtual void Report(uint32_t id) = 0;

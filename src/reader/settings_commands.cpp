@@ -5,7 +5,6 @@
 
 #include "paths/app_paths.h"
 #include "reader/reader_command_ids.h"
-#include "reader/document_controller.h"
 #include "reader/reader_settings.h"
 #include "reader/ui_metric_ids.h"
 
@@ -14,17 +13,16 @@ bool SettingsCommands::RunCommand(int32_t id) {
 }
 
 bool SettingsCommands::RunTextSizeCommand(int32_t id) {
-    DocumentController* document = host_.Document();
     switch (id) {
         case Cmd::kZoomIn:
         case Cmd::kZoomOut:
-            if (document) document->ChangeFontSize(id == Cmd::kZoomIn ? 1 : -1);
+            host_.ChangeFontSize(id == Cmd::kZoomIn ? 1 : -1);
             return true;
         case Cmd::kZoomNormal:
             // Relaid out only when the size changes.
             if (settings_ && settings_->SetFontSize(UiMetrics::Get(
                                  host_.Paths(), reader_detail::kMetricDefaultFontSize))) {
-                if (document) document->SaveViewState();
+                host_.SaveViewState();
                 host_.InvalidateSurface();
             }
             return true;
@@ -44,8 +42,7 @@ bool SettingsCommands::RunTapActionCommand(int32_t id) {
     int32_t viewCommand = -1;
     if (!Commands::TapActionForCommand(id, action, viewCommand)) return false;
     if (settings_) settings_->tapAction = action;
-    DocumentController* document = host_.Document();
-    if (viewCommand >= 0 && document) document->ExecuteCommand(viewCommand);
+    if (viewCommand >= 0) host_.RunViewCommand(viewCommand);
     return true;
 }
 

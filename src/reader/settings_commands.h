@@ -13,14 +13,16 @@
 #include "core/string.h"
 
 class AppPaths;
-class DocumentController;
 class ReaderSettings;
 
 // What the settings room asks of the window it works in.
 class SettingsHost {
 public:
-    // Null before the window sets one.
-    virtual DocumentController* Document() = 0;
+    // What the commands ask of the window's document (nothing before the window sets one): a
+    // text size step, the page laid out anew at the settings' size, a view command run.
+    virtual void ChangeFontSize(int32_t step) = 0;
+    virtual void SaveViewState() = 0;
+    virtual void RunViewCommand(int32_t id) = 0;
     virtual const AppPaths* Paths() = 0;
     // The whole drawing surface is drawn again.
     virtual void InvalidateSurface() = 0;

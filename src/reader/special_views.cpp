@@ -1,8 +1,10 @@
 #include "reader/special_views.h"
 
 #include <cstring>
-#include <new>
+#include <memory>
+#include <utility>
 
+#include "core/ref_counted.h"
 #include "database/resource.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
@@ -17,7 +19,6 @@
 #include "reader/image_view.h"
 #include "reader/navigation_history.h"
 #include "reader/opening_rules.h"
-#include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "reader/sound_list.h"
 
@@ -43,12 +44,11 @@ public:
 
     DrawablePicture* OpenTrackPicture(uint32_t number) override {
         if (!owner_.Book() || number > INT32_MAX) return nullptr;
-        ImageObject* image = ImageObject::FromRecord(owner_.Book(), &owner_.BookLocation(),
-                                                     static_cast<int32_t>(number));
+        auto image = RefPtr<ImageObject>::Adopt(ImageObject::FromRecord(
+            owner_.Book(), &owner_.BookLocation(), static_cast<int32_t>(number)));
         if (!image) return nullptr;
-        auto* picture = new (std::nothrow) BookPicture(image);
-        if (!picture) image->Release();
-        return picture;
+        // The caller takes the picture's first reference.
+        return new BookPicture(std::move(image));
     }
 
     SoundList sounds;
@@ -60,8 +60,6 @@ public:
 private:
     SpecialViewsHost& owner_;
 };
-
-void SpecialViews::AudioPartsDeleter::operator()(AudioParts* parts) const { delete parts; }
 
 SpecialViews::SpecialViews(SpecialViewsHost& host) : host_(host) {}
 
@@ -94,17 +92,12 @@ bool SpecialViews::ShowCover() {
     Resource* book = host_.Book();
     if (!book) return false;
     int32_t record = OpeningRules::CoverRecord(book->GetDocument());
-    ImageObject* image =
-        record > 0 ? ImageObject::FromRecord(book, &host_.BookLocation(), record) : nullptr;
+    auto image = RefPtr<ImageObject>::Adopt(
+        record > 0 ? ImageObject::FromRecord(book, &host_.BookLocation(), record) : nullptr);
     if (!image) return false;
-    auto* picture = new (std::nothrow) BookPicture(image);
-    if (!picture) {
-        image->Release();
-        return false;
-    }
-    ReaderController* reader = host_.Reader();
-    cover_.reset(new (std::nothrow) CoverView(surface, reader ? reader->GetLink() : nullptr));
-    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
+    cover_ = std::make_unique<CoverView>(surface, host_.CoverLink());
+    // The cover takes the picture's first reference.
+    if (cover_->SetPicture(new BookPicture(std::move(image)))) {  // true: no picture to show
         cover_.reset();
         return false;
     }
@@ -140,8 +133,7 @@ namespace {
 // A book picture's data as the image view reads it (the picture keeps its record open).
 class ImageObjectData final : public ImageData {
 public:
-    explicit ImageObjectData(ImageObject* image) : image_(image) {}
-    ~ImageObjectData() { image_->Release(); }
+    explicit ImageObjectData(RefPtr<ImageObject> image) : image_(std::move(image)) {}
     ImageObjectData(const ImageObjectData&) = delete;
     ImageObjectData& operator=(const ImageObjectData&) = delete;
 
@@ -154,7 +146,7 @@ public:
     }
 
 private:
-    ImageObject* image_;
+    RefPtr<ImageObject> image_;
 };
 
 }  // namespace
@@ -162,13 +154,12 @@ private:
 bool SpecialViews::ShowImage(int32_t record) {
     Resource* book = host_.Book();
     if (!book) return false;
-    ImageObject* picture = ImageObject::FromRecord(book, &host_.BookLocation(), record);
+    auto picture = RefPtr<ImageObject>::Adopt(ImageObject::FromRecord(book, &host_.BookLocation(), record));
     if (!picture) return false;
-    ImageObjectData data(picture);
+    ImageObjectData data(std::move(picture));
     DrawingSurface* surface = host_.WindowSurface();
     if (!surface) return true;
-    std::unique_ptr<ImageView> view(
-        new (std::nothrow) ImageView(surface->AsDrawSurface(), host_.Reader(), record));
+    std::unique_ptr<ImageView> view = host_.MakeImageView(surface->AsDrawSurface(), record);
     if (!view || view->LoadImage(&data)) return false;  // true: not loaded
     LeaveImage();
     uint32_t background = 0xFFFFFF;
@@ -201,42 +192,30 @@ AudioPlayerView* SpecialViews::AudioView() const {
 }
 
 bool SpecialViews::PlaySoundList(const String& text, bool paused) {
-    ReaderController* reader = host_.Reader();
-    if (!reader) return false;
-    if (!audio_) {
-        audio_.reset(new (std::nothrow) AudioParts(host_));
-        if (!audio_) return false;
-    }
+    if (!host_.HasPlayer()) return false;
+    if (!audio_) audio_ = std::make_unique<AudioParts>(host_);
     Location base;
     if (host_.Book()) base.CopyFrom(host_.BookLocation());
-    return ::PlaySoundList(*reader, audio_->sounds, text, base, paused);
+    return host_.PlaySounds(audio_->sounds, text, base, paused);
 }
 
 void SpecialViews::StopSound() {
-    if (host_.Reader() && audio_) ::StopSound(*host_.Reader(), audio_->sounds);
+    if (audio_) host_.StopSounds(audio_->sounds, false);
 }
 
 void SpecialViews::ReleaseSound() {
     if (!audio_) return;
     LeaveAudio();
     audio_->retired.clear();
-    if (ReaderController* reader = host_.Reader()) {
-        ::StopSound(*reader, audio_->sounds);
-        // The player must not keep a playlist that goes with this controller.
-        reader->SetTrackList(nullptr);
-    }
+    // The player must not keep a playlist that goes with this controller.
+    host_.StopSounds(audio_->sounds, true);
     audio_.reset();
 }
 
 bool SpecialViews::ShowAudio() {
-    ReaderController* reader = host_.Reader();
-    if (!host_.Book() || !reader) return false;
-    if (!audio_) {
-        audio_.reset(new (std::nothrow) AudioParts(host_));
-        if (!audio_) return false;
-    }
-    std::unique_ptr<AudioPlayerView> view(new (std::nothrow) AudioPlayerView(
-        reader, &host_.Document(), &audio_->sounds, &reader->Timers()));
+    if (!host_.Book() || !host_.HasPlayer()) return false;
+    if (!audio_) audio_ = std::make_unique<AudioParts>(host_);
+    std::unique_ptr<AudioPlayerView> view = host_.MakeAudioView(audio_->sounds);
     if (!view) return false;
     LeaveAudio();
     view->SetPictures(audio_.get());
@@ -312,13 +291,11 @@ bool SpecialViews::IsMediaFile(Resource* document) {
 }
 
 bool SpecialViews::IsSoundFile(Resource* document) {
-    DataHandle* handle = document ? document->OpenDataByIndex(0, nullptr) : nullptr;
+    auto handle = RefPtr<DataHandle>::Adopt(document ? document->OpenDataByIndex(0, nullptr) : nullptr);
     if (!handle) return false;
     uint8_t magic[4] = {};
     uint32_t got = 0;
-    bool ogg = handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
-    handle->Release();
-    return ogg;
+    return handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
 }
 
 bool SpecialViews::SaveAudioPlace(BookSideFile& side) {

@@ -15,15 +15,16 @@ class AudioPlayerView;
 class BookSideFile;
 class ByteStream;
 class CoverView;
-class DocumentController;
 class DocumentLoader;
+class DrawSurface;
 class DrawingSurface;
 class ImageView;
 class Location;
 class Node;
-class ReaderController;
+class ReaderControllerLink;
 class ReaderSettings;
 class Resource;
+class SoundList;
 class String;
 struct HistoryEntry;
 
@@ -33,10 +34,19 @@ public:
     virtual Resource* Book() = 0;
     virtual const Location& BookLocation() = 0;
     virtual DocumentLoader* Loader() = 0;
-    virtual ReaderController* Reader() = 0;
     virtual ReaderSettings* Settings() = 0;
-    // The controller the audio page reports to.
-    virtual DocumentController& Document() = 0;
+    // What the cover's keys reach; null outside a window.
+    virtual ReaderControllerLink* CoverLink() = 0;
+    // The picture page of that record over the surface; null outside a window.
+    virtual std::unique_ptr<ImageView> MakeImageView(DrawSurface* surface, int32_t record) = 0;
+    // The window's player: whether there is one, the audio page over the playlist (null
+    // without a player), the playlist played on it, and the player stopped (`release`: it
+    // also lets go of the playlist, which is about to go).
+    virtual bool HasPlayer() = 0;
+    virtual std::unique_ptr<AudioPlayerView> MakeAudioView(SoundList& sounds) = 0;
+    virtual bool PlaySounds(SoundList& sounds, const String& text, const Location& base,
+                            bool paused) = 0;
+    virtual void StopSounds(SoundList& sounds, bool release) = 0;
     // The window's surface when the page is drawn on it; null outside a window.
     virtual DrawingSurface* WindowSurface() = 0;
     // The page's viewport, and the surface's client area (false before the window has a size).
@@ -106,9 +116,6 @@ private:
     bool WriteAudioPlace(BookSideFile& side);
 
     class AudioParts;
-    struct AudioPartsDeleter {
-        void operator()(AudioParts* parts) const;
-    };
 
     SpecialViewsHost& host_;
     std::unique_ptr<CoverView> cover_;
@@ -116,5 +123,5 @@ private:
     std::unique_ptr<ImageView> image_;
     std::vector<std::unique_ptr<ImageView>> retiredImages_;
     // The playlist and the audio page, with what opens their tracks and pictures.
-    std::unique_ptr<AudioParts, AudioPartsDeleter> audio_;
+    std::unique_ptr<AudioParts> audio_;
 };

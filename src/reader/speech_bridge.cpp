@@ -1,7 +1,7 @@
 #include "reader/speech_bridge.h"
 
 #include <memory>
-#include <new>
+#include <utility>
 
 #include "reader/book_speech.h"
 
@@ -9,7 +9,7 @@ namespace {
 
 class ClientOutput final : public SpeechOutput {
 public:
-    explicit ClientOutput(SpeechClient* client) : client_(client) {}
+    explicit ClientOutput(std::unique_ptr<SpeechClient> client) : client_(std::move(client)) {}
 
     bool IsLoaded() const override { return client_->IsLoaded(); }
     void Stop() override { client_->Stop(); }
@@ -30,12 +30,10 @@ private:
 
 }  // namespace
 
-SpeechOutput* SpeechClientBridge::CreateSpeechOutput() {
-    SpeechClient* client = clients_ ? clients_->CreateSpeechClient(this) : nullptr;
+std::unique_ptr<SpeechOutput> SpeechClientBridge::CreateSpeechOutput() {
+    std::unique_ptr<SpeechClient> client = clients_ ? clients_->CreateSpeechClient(this) : nullptr;
     if (!client) return nullptr;
-    SpeechOutput* output = new (std::nothrow) ClientOutput(client);
-    if (!output) delete client;
-    return output;
+    return std::make_unique<ClientOutput>(std::move(client));
 }
 
 HWND SpeechClientBridge::SpeechWindow() {

@@ -13,7 +13,7 @@ public:
     SpeechClientBridge(SpeechClientFactory* clients, SpeechPage* page)
         : clients_(clients), page_(page) {}
 
-    SpeechOutput* CreateSpeechOutput() override;
+    std::unique_ptr<SpeechOutput> CreateSpeechOutput() override;
 
 private:
     HWND SpeechWindow() override;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/string.h"
 
@@ -37,7 +38,7 @@ public:
 class SpeechOutputFactory {
 public:
     // Null when no client can be made.
-    virtual SpeechOutput* CreateSpeechOutput() = 0;
+    virtual std::unique_ptr<SpeechOutput> CreateSpeechOutput() = 0;
 
 protected:
     ~SpeechOutputFactory() = default;

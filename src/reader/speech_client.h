@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/byte_stream.h"
 #include "platform/types.h"
@@ -48,7 +49,7 @@ public:
 class SpeechClientFactory {
 public:
     // Null on failure; the caller owns the result (which may not be loaded).
-    virtual SpeechClient* CreateSpeechClient(SpeechListener* listener) = 0;
+    virtual std::unique_ptr<SpeechClient> CreateSpeechClient(SpeechListener* listener) = 0;
 
 protected:
     ~SpeechClientFactory() = default;

@@ -14,13 +14,10 @@ bool WidgetTextPopup::AddText(const String& text, uint32_t flags) {
 
 bool WidgetTextPopup::AddLink(const String& text, uint32_t flags, uint32_t objectKind,
                               uint32_t method, int32_t argument) {
-    auto* target = new (std::nothrow) LinkTarget;
-    if (!target) return false;
+    auto target = RefPtr<LinkTarget>::Adopt(new LinkTarget);
     target->SetCoordinates(static_cast<uint16_t>(objectKind), static_cast<uint16_t>(method),
                            static_cast<uint32_t>(argument));
-    bool refused = window_.Box()->AddRun(text, flags, target);
-    target->Release();
-    return !refused;
+    return !window_.Box()->AddRun(text, flags, target.Get());
 }
 
 bool WidgetTextPopup::AddTarget(const String& text, uint32_t flags, LinkTarget* target) {
@@ -33,13 +30,13 @@ bool WidgetTextPopup::ShowAt(const Rect& area, Point anchor, uint32_t placement)
     return window_.Show(true);
 }
 
-TextPopup* WidgetTextPopupFactory::CreateTextPopup(DrawingSurface* surface) {
+std::unique_ptr<TextPopup> WidgetTextPopupFactory::CreateTextPopup(DrawingSurface* surface) {
     if (!surface) return nullptr;
-    return new (std::nothrow) WidgetTextPopup(surface, owner_);
+    return std::make_unique<WidgetTextPopup>(surface, owner_);
 }
 
-TextPopup* WidgetTextPopupFactory::CreateTextPopupFor(DrawingSurface* surface,
-                                                      TextBoxOwner* owner) {
+std::unique_ptr<TextPopup> WidgetTextPopupFactory::CreateTextPopupFor(DrawingSurface* surface,
+                                                                      TextBoxOwner* owner) {
     if (!surface) return nullptr;
-    return new (std::nothrow) WidgetTextPopup(surface, owner);
+    return std::make_unique<WidgetTextPopup>(surface, owner);
 }

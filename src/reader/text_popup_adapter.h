@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "graphics/widgets/text_popup_window.h"
@@ -34,8 +35,9 @@ class WidgetTextPopupFactory : public TextPopupFactory {
 public:
     // owner performs the pop-ups' links (the window's document controller); may be null.
     explicit WidgetTextPopupFactory(TextBoxOwner* owner) : owner_(owner) {}
-    TextPopup* CreateTextPopup(DrawingSurface* surface) override;
-    TextPopup* CreateTextPopupFor(DrawingSurface* surface, TextBoxOwner* owner) override;
+    std::unique_ptr<TextPopup> CreateTextPopup(DrawingSurface* surface) override;
+    std::unique_ptr<TextPopup> CreateTextPopupFor(DrawingSurface* surface,
+                                                  TextBoxOwner* owner) override;
 
 private:
     TextBoxOwner* owner_;

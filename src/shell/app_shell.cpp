@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -106,16 +107,16 @@ MainFrame* FrameOf(HWND window) {
 bool AppShell::OpenFrame(ReaderWindow* window, const Rect* r, const String* caption, bool layout,
                          bool topmost) {
     if (!window || !window_) return false;
-    auto* frame = new (std::nothrow) MainFrame(window);
-    if (!frame) return false;
+    auto made = std::make_unique<MainFrame>(window);
     RECT area{};
     if (r) area = RECT{r->x, r->y, r->x + r->width, r->y + r->height};
-    if (!frame->Create(r ? &area : nullptr, caption, layout, topmost, nullptr)) {
+    if (!made->Create(r ? &area : nullptr, caption, layout, topmost, nullptr)) {
         // Never bound to a window: the reader window stays the caller's.
-        frame->SetReaderWindow(nullptr);
-        delete frame;
+        made->SetReaderWindow(nullptr);
         return false;
     }
+    // Its window owns it from here: WM_DESTROY deletes it.
+    MainFrame* frame = made.release();
     frames_.push_back(frame->Window());
     // The link that opened it fills it: no default view.
     frame->ShowAndStart(nullptr, false, true);
@@ -207,15 +208,15 @@ BookDocumentController* AppShell::SpeakingDocument() const {
 
 bool AppShell::IsSpeaking() {
     BookDocumentController* document = SpeakingDocument();
-    return document && document->IsSpeaking();
+    return document && document->Speech().IsSpeaking();
 }
 
 void AppShell::StopSpeech() {
-    if (BookDocumentController* document = SpeakingDocument()) document->StopSpeech();
+    if (BookDocumentController* document = SpeakingDocument()) document->Speech().Stop();
 }
 
 void AppShell::ToggleSpeech() {
-    if (BookDocumentController* document = SpeakingDocument()) document->PauseSpeech();
+    if (BookDocumentController* document = SpeakingDocument()) document->Speech().Pause();
 }
 
 bool AppShell::CreateCore(bool withStore) {

@@ -57,6 +57,5 @@ private:
 std::unique_ptr<SearchField> NativeSearchFields::MakeSearchField(Node* owner) {
     auto* surface = owner ? dynamic_cast<DrawingSurface*>(owner->Parent()) : nullptr;
     if (!surface || !surface->Window()) return nullptr;
-    return std::unique_ptr<SearchField>(new (std::nothrow)
-                                            NativeSearchField(owner, surface->Window()));
+    return std::make_unique<NativeSearchField>(owner, surface->Window());
 }

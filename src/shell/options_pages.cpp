@@ -655,13 +655,14 @@ private:
 OptionsSheet::OptionsSheet(ReaderController* controller, Library* dictionaries,
                            LibraryTypeToggles* toggles, bool pendingGiven, bool pendingFullScreen) {
     SetSheetTitle(5135);
-    auto* colours = new ColorsPage(controller);
-    AddPage(new GeneralPage(controller, dictionaries));
-    AddPage(new FontsPage(controller, colours));
-    AddPage(colours);
-    AddPage(new DisplayPage(controller, pendingGiven, pendingFullScreen));
-    AddPage(new ButtonsPage(controller));
-    AddPage(new LibraryPage(controller, toggles));
+    // The fonts page shows the colours page's choices: made first, added after it.
+    auto colours = std::make_unique<ColorsPage>(controller);
+    AddPage(std::make_unique<GeneralPage>(controller, dictionaries));
+    AddPage(std::make_unique<FontsPage>(controller, colours.get()));
+    AddPage(std::move(colours));
+    AddPage(std::make_unique<DisplayPage>(controller, pendingGiven, pendingFullScreen));
+    AddPage(std::make_unique<ButtonsPage>(controller));
+    AddPage(std::make_unique<LibraryPage>(controller, toggles));
     SetStartPage(lastPage);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/optional_api.h"
 #include "core/platform_helpers.h"
+#include "core/ref_counted.h"
 #include "core/resources.h"
 #include "database/resource.h"
 #include "document/sources/book_resource.h"
@@ -208,14 +209,13 @@ void DeleteTempTracks() {
 bool ReadAudioTrack(Resource* book, int32_t index, std::vector<uint8_t>& out) {
     out.clear();
     if (!book || index <= 0) return false;
-    DataHandle* handle = book->OpenDataByIndex(index, nullptr);
+    auto handle = RefPtr<DataHandle>::Adopt(book->OpenDataByIndex(index, nullptr));
     if (!handle) return false;
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     const bool audio = handle->GetData(data, length) && data && length >= 4 &&
                        data[0] == 'O' && data[1] == 'g' && data[2] == 'g' && data[3] == 'S';
     if (audio) out.assign(data, data + length);
-    handle->Release();
     return audio;
 }
 

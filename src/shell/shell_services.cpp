@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/optional_api.h"
+#include "core/ref_counted.h"
 #include "core/resources.h"
 #include "database/resource.h"
 #include "document/location/location.h"
@@ -332,13 +333,14 @@ bool ShellServices::PlayTracks(const String& argument, bool record) {
     else if (!ShellFunctions::ResolveBookFile(folder, playlist.name, path))
         return false;
     Location location;
-    Resource* book = nullptr;
-    if (location.Parse(String(path.c_str()), false)) book = loader->Open(location, nullptr, nullptr);
+    RefPtr<Resource> book;
+    if (location.Parse(String(path.c_str()), false))
+        book = RefPtr<Resource>::Adopt(loader->Open(location, nullptr, nullptr));
     const std::u16string name = playlist.name.empty() ? current : playlist.name;
     std::u16string written;
     const bool ok =
-        ShellFunctions::WriteBookPlaylist(Owner(), book, name, playlist.tracks, written);
-    if (book) book->Release();
+        ShellFunctions::WriteBookPlaylist(Owner(), book.Get(), name, playlist.tracks, written);
+    book.Reset();
     if (!ok || !ShellFunctions::OpenPlaylist(Owner(), written)) return false;
     if (record) ShellFunctions::StartRecorder(Owner(), ReaderController::kRecordingPath);
     return true;

@@ -45,8 +45,8 @@ void CreditsPage::OnLayout(int32_t left, int32_t, int32_t right, int32_t bottom)
 }
 
 AboutSheet::AboutSheet() {
-    AddPage(new AboutPage);
-    AddPage(new CreditsPage);
+    AddPage(std::make_unique<AboutPage>());
+    AddPage(std::make_unique<CreditsPage>());
     SetSheetTitle(kSheetTitle);
 }
 

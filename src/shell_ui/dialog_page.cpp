@@ -575,14 +575,7 @@ PropertySheet::PropertySheet() {
     SheetTitleId() = 0;
 }
 
-PropertySheet::~PropertySheet() {
-    while (first_) {
-        DialogPage* next = first_->Next();
-        delete first_;
-        first_ = next;
-    }
-    SheetTitleId() = 0;
-}
+PropertySheet::~PropertySheet() { SheetTitleId() = 0; }
 
 uint32_t PropertySheet::SheetTitle() {
     return SheetTitleId();
@@ -592,23 +585,17 @@ void PropertySheet::SetSheetTitle(uint32_t stringId) {
     SheetTitleId() = stringId;
 }
 
-void PropertySheet::AddPage(DialogPage* page) {
+void PropertySheet::Append(std::unique_ptr<DialogPage> page) {
     if (!page) return;
     page->SetNext(nullptr);
-    if (!first_) {
-        first_ = page;
-    } else {
-        DialogPage* last = first_;
-        while (last->Next()) last = last->Next();
-        last->SetNext(page);
-    }
-    ++count_;
+    if (!pages_.empty()) pages_.back()->SetNext(page.get());
+    pages_.push_back(std::move(page));
 }
 
 bool PropertySheet::RunModal(HWND owner, ReaderController* controller, bool leaveFullScreen) {
     CaptionSwap caption;
     caption.Take(CaptionWindow(controller, owner));
-    PropertySheetHost host(first_, SheetTitleId(), leaveFullScreen);
+    PropertySheetHost host(FirstPage(), SheetTitleId(), leaveFullScreen);
     SurfaceFocus focus;
     focus.Take(controller);
     bool result = host.Run(owner, controller, leaveFullScreen);

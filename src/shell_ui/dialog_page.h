@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/string.h"
 #include "platform/controls/controls.h"
@@ -170,11 +173,16 @@ public:
     virtual ~PropertySheet();
     PropertySheet(const PropertySheet&) = delete;
     PropertySheet& operator=(const PropertySheet&) = delete;
-    // A null page is ignored.
-    void AddPage(DialogPage* page);
+    // The sheet owns its pages; a null page is ignored. Returns the page added.
+    template <typename Page>
+    Page* AddPage(std::unique_ptr<Page> page) {
+        Page* added = page.get();
+        Append(std::move(page));
+        return added;
+    }
     virtual bool RunModal(HWND owner, ReaderController* controller, bool leaveFullScreen);
-    DialogPage* FirstPage() const { return first_; }
-    int32_t PageCount() const { return count_; }
+    DialogPage* FirstPage() const { return pages_.empty() ? nullptr : pages_.front().get(); }
+    int32_t PageCount() const { return static_cast<int32_t>(pages_.size()); }
     void SetStartPage(int32_t page) { startPage_ = page; }
     int32_t StartPage() const { return startPage_; }
     // The program-wide sheet title string id.
@@ -182,8 +190,10 @@ public:
     static void SetSheetTitle(uint32_t stringId);
 
 private:
-    DialogPage* first_ = nullptr;
-    int32_t count_ = 0;
+    void Append(std::unique_ptr<DialogPage> page);
+
+    // In the order added, each linked to the next.
+    std::vector<std::unique_ptr<DialogPage>> pages_;
     int32_t startPage_ = 0;
 };
 

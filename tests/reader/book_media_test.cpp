@@ -193,7 +193,11 @@ struct SilentClient : SpeechClient {
 };
 
 struct SilentClients : SpeechClientFactory {
-    SpeechClient* CreateSpeechClient(SpeechListener*) override { return last = new SilentClient; }
+    std::unique_ptr<SpeechClient> CreateSpeechClient(SpeechListener*) override {
+        auto client = std::make_unique<SilentClient>();
+        last = client.get();
+        return client;
+    }
     SilentClient* last = nullptr;
 };
 

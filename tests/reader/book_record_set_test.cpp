@@ -88,7 +88,7 @@ TEST_F(RecordSetTest, ABadQueryOrNoBookGivesNothing) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\d\\dict.prc")));
     EXPECT_FALSE(controller->OpenIndexQuery(String(u"SELECT FROM")));
     EXPECT_FALSE(controller->OpenIndexQuery(String(u"SELECT * FROM 'tableid=99' AS t")));
-    EXPECT_FALSE(controller->RunIndexQuery(nullptr));
+    EXPECT_FALSE(controller->RunIndexQuery(RefPtr<IndexRecordSet>()));
     EXPECT_EQ(Run("print(typeof __global_recordset);"), "undefined");
 }
 

@@ -91,9 +91,9 @@ private:
 
 class RecordingFactory final : public TextPopupFactory {
 public:
-    TextPopup* CreateTextPopup(DrawingSurface*) override {
+    std::unique_ptr<TextPopup> CreateTextPopup(DrawingSurface*) override {
         ++made;
-        return new RecordingPopup(&runs);
+        return std::make_unique<RecordingPopup>(&runs);
     }
     std::vector<std::string> runs;
     int made = 0;

@@ -14,7 +14,15 @@ using fvt::test::FakeDocumentController;
 
 class FakeSettingsHost final : public SettingsHost {
 public:
-    DocumentController* Document() override { return document; }
+    void ChangeFontSize(int32_t step) override {
+        if (document) document->ChangeFontSize(step);
+    }
+    void SaveViewState() override {
+        if (document) document->SaveViewState();
+    }
+    void RunViewCommand(int32_t id) override {
+        if (document) document->ExecuteCommand(id);
+    }
     const AppPaths* Paths() override { return nullptr; }
     void InvalidateSurface() override { ++invalidated; }
     void RefreshSurface() override { ++refreshed; }

@@ -44,11 +44,12 @@ struct Clients : SpeechClientFactory {
     bool loads = true;
     Client* last = nullptr;
     SpeechListener* listener = nullptr;
-    SpeechClient* CreateSpeechClient(SpeechListener* l) override {
+    std::unique_ptr<SpeechClient> CreateSpeechClient(SpeechListener* l) override {
         listener = l;
-        last = new Client;
+        auto client = std::make_unique<Client>();
+        last = client.get();
         last->loaded = loads;
-        return last;
+        return client;
     }
 };
 
@@ -60,22 +61,22 @@ struct SpeechBridgeTest : fvt::test::ControllerFixture {
 
 TEST_F(SpeechBridgeTest, ReadingThePageSpeaksItsFirstWordsThroughTheClient) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->SpeakText(false, static_cast<uint32_t>(controller->GetPageStart())));
+    ASSERT_TRUE(controller->Speech().SpeakText(false, static_cast<uint32_t>(controller->GetPageStart())));
     ASSERT_NE(clients.last, nullptr);
     EXPECT_EQ(clients.last->readMode, 1);
     ASSERT_EQ(clients.last->spoken.size(), 1u);
     EXPECT_EQ(clients.last->spoken[0].rfind(u"Paragraph 0", 0), 0u);
-    EXPECT_TRUE(controller->IsSpeaking());
-    controller->PauseSpeech();
+    EXPECT_TRUE(controller->Speech().IsSpeaking());
+    controller->Speech().Pause();
     EXPECT_EQ(clients.last->callbacks, 1);
-    controller->StopSpeech();
-    EXPECT_FALSE(controller->IsSpeaking());
+    controller->Speech().Stop();
+    EXPECT_FALSE(controller->Speech().IsSpeaking());
     EXPECT_GE(clients.last->stops, 1);
 }
 
 TEST_F(SpeechBridgeTest, TheClientsPageTurnStepsTheControllersPage) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StartSpeech(String(u"Hello")));
+    ASSERT_TRUE(controller->Speech().Start(String(u"Hello")));
     ASSERT_NE(clients.listener, nullptr);
     int32_t start = controller->GetPageStart();
     EXPECT_TRUE(clients.listener->StepPageForSpeech());
@@ -86,11 +87,11 @@ TEST_F(SpeechBridgeTest, TheClientsPageTurnStepsTheControllersPage) {
 TEST_F(SpeechBridgeTest, WithoutALoadedPluginSpeechFailsQuietly) {
     clients.loads = false;
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    EXPECT_FALSE(controller->StartSpeech(String(u"Hello")));
-    EXPECT_FALSE(controller->SpeakText(false, 0));
-    EXPECT_FALSE(controller->IsSpeaking());
-    controller->StopSpeech();
-    controller->PauseSpeech();
+    EXPECT_FALSE(controller->Speech().Start(String(u"Hello")));
+    EXPECT_FALSE(controller->Speech().SpeakText(false, 0));
+    EXPECT_FALSE(controller->Speech().IsSpeaking());
+    controller->Speech().Stop();
+    controller->Speech().Pause();
 }
 
 TEST_F(SpeechBridgeTest, ControllersFromTheFactorySpeakThroughItsClients) {
@@ -100,7 +101,7 @@ TEST_F(SpeechBridgeTest, ControllersFromTheFactorySpeakThroughItsClients) {
     std::unique_ptr<BookDocumentController> made(
         static_cast<BookDocumentController*>(books.CreateDocumentController(nullptr)));
     ASSERT_TRUE(made);
-    EXPECT_TRUE(made->StartSpeech(String(u"Hello")));
+    EXPECT_TRUE(made->Speech().Start(String(u"Hello")));
     ASSERT_NE(others.last, nullptr);
     EXPECT_EQ(others.last->spoken, std::vector<std::u16string>{u"Hello"});
 }

@@ -100,11 +100,11 @@ private:
 
 class FakeSpeechFactory : public SpeechOutputFactory {
 public:
-    SpeechOutput* CreateSpeechOutput() override {
+    std::unique_ptr<SpeechOutput> CreateSpeechOutput() override {
         ++made;
-        auto* s = new FakeSpeech(spoken);
+        auto s = std::make_unique<FakeSpeech>(spoken);
         s->loaded = loads;
-        last = s;
+        last = s.get();
         return s;
     }
     std::vector<std::u16string> spoken;
@@ -123,8 +123,8 @@ struct SpeakingTest : fvt::test::ControllerFixture {
 TEST_F(SpeakingTest, TheBookIsReadOnFromWhereTheLastChunkEnded) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
     uint32_t start = static_cast<uint32_t>(controller->GetPageStart());
-    ASSERT_TRUE(controller->SpeakText(false, start));
-    ASSERT_TRUE(controller->SpeakText(true, 0));
+    ASSERT_TRUE(controller->Speech().SpeakText(false, start));
+    ASSERT_TRUE(controller->Speech().SpeakText(true, 0));
     ASSERT_EQ(speech.spoken.size(), 2u);
     EXPECT_EQ(speech.spoken[0].substr(0, 11), u"Paragraph 0");
     EXPECT_NE(speech.spoken[0], speech.spoken[1]);
@@ -137,7 +137,7 @@ TEST_F(SpeakingTest, TheBookIsReadOnFromWhereTheLastChunkEnded) {
 TEST_F(SpeakingTest, AGivenTextIsSpokenWhole) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
     controller->Speech().SetLanguage(0x40C);
-    ASSERT_TRUE(controller->StartSpeech(String(u"Bonjour. Au revoir.")));
+    ASSERT_TRUE(controller->Speech().Start(String(u"Bonjour. Au revoir.")));
     ASSERT_EQ(speech.spoken.size(), 1u);
     EXPECT_EQ(speech.spoken[0], u"Bonjour. Au revoir.");
     EXPECT_EQ(speech.last->readMode, 0u);
@@ -150,19 +150,19 @@ TEST_F(SpeakingTest, ALongGivenTextIsSpokenPieceByPieceUntilStopped) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
     std::u16string text;
     for (int i = 0; i < 60; ++i) text += u"A sentence of some words. ";
-    ASSERT_TRUE(controller->StartSpeech(String(text.c_str())));
+    ASSERT_TRUE(controller->Speech().Start(String(text.c_str())));
     ASSERT_EQ(speech.spoken.size(), 1u);
     EXPECT_LE(speech.spoken[0].size(), static_cast<size_t>(BookSpeech::kMaxPiece));
     EXPECT_EQ(speech.spoken[0].substr(speech.spoken[0].size() - 2), u". ");
     EXPECT_EQ(speech.last->readMode, 1u);
     std::u16string joined = speech.spoken[0];
-    while (speech.spoken.size() < 10 && controller->SpeakText(true, 0))
+    while (speech.spoken.size() < 10 && controller->Speech().SpeakText(true, 0))
         joined += speech.spoken.back();
     EXPECT_EQ(joined, text) << "the pieces do not make up the text";
-    ASSERT_TRUE(controller->StartSpeech(String(text.c_str())));
+    ASSERT_TRUE(controller->Speech().Start(String(text.c_str())));
     const size_t given = speech.spoken.size();
-    controller->StopSpeech();
-    controller->SpeakText(true, 0);
+    controller->Speech().Stop();
+    controller->Speech().SpeakText(true, 0);
     for (size_t i = given; i < speech.spoken.size(); ++i)
         EXPECT_NE(speech.spoken[i].substr(0, 10), u"A sentence") << "the text went on after Stop";
 }
@@ -170,20 +170,20 @@ TEST_F(SpeakingTest, ALongGivenTextIsSpokenPieceByPieceUntilStopped) {
 TEST_F(SpeakingTest, APlugInThatDoesNotLoadSpeaksNothing) {
     speech.loads = false;
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    EXPECT_FALSE(controller->SpeakText(false, 0));
-    EXPECT_FALSE(controller->SpeakText(true, 0));
-    EXPECT_FALSE(controller->StartSpeech(String(u"x")));
+    EXPECT_FALSE(controller->Speech().SpeakText(false, 0));
+    EXPECT_FALSE(controller->Speech().SpeakText(true, 0));
+    EXPECT_FALSE(controller->Speech().Start(String(u"x")));
     EXPECT_TRUE(speech.spoken.empty());
-    EXPECT_FALSE(controller->IsSpeaking());
+    EXPECT_FALSE(controller->Speech().IsSpeaking());
 }
 
 TEST_F(SpeakingTest, ClosingTheBookEndsTheSpeech) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    ASSERT_TRUE(controller->SpeakText(false, 0));
+    ASSERT_TRUE(controller->Speech().SpeakText(false, 0));
     controller->CloseDocument();
     // A new client for the next speech: the old one went with the book.
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\b.prc")));
-    ASSERT_TRUE(controller->SpeakText(false, 0));
+    ASSERT_TRUE(controller->Speech().SpeakText(false, 0));
     EXPECT_EQ(speech.made, 2);
 }
 

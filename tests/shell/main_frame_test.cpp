@@ -150,7 +150,11 @@ struct SpeakingClient : SpeechClient {
 
 struct SpeakingClients : SpeechClientFactory {
     SpeakingClient* last = nullptr;
-    SpeechClient* CreateSpeechClient(SpeechListener*) override { return last = new SpeakingClient; }
+    std::unique_ptr<SpeechClient> CreateSpeechClient(SpeechListener*) override {
+        auto client = std::make_unique<SpeakingClient>();
+        last = client.get();
+        return client;
+    }
 };
 
 TEST_F(PrivateMessages, TheShellsSpeechServiceReachesTheDocumentsSpeech) {
@@ -161,15 +165,15 @@ TEST_F(PrivateMessages, TheShellsSpeechServiceReachesTheDocumentsSpeech) {
     AppShell* shell = StartShell(u"", false);
     ASSERT_NE(shell, nullptr);
     auto* document = static_cast<BookDocumentController*>(shell->GetReaderWindow()->Document());
-    ASSERT_TRUE(document->StartSpeech(String(u"Hello")));
+    ASSERT_TRUE(document->Speech().Start(String(u"Hello")));
     ASSERT_NE(clients.last, nullptr);
     SendMessageW(shell->Window(), MainFrame::kSpeechCallback, 0, 0);
     EXPECT_EQ(clients.last->callbacks, 1);
-    EXPECT_TRUE(document->IsSpeaking());
+    EXPECT_TRUE(document->Speech().IsSpeaking());
     // A key while speaking stops the speech and goes no further.
     EXPECT_EQ(SendMessageW(shell->Window(), WM_KEYDOWN, VK_F1, 0), 1);
     EXPECT_GE(clients.last->stops, 1);
-    EXPECT_FALSE(document->IsSpeaking());
+    EXPECT_FALSE(document->Speech().IsSpeaking());
 }
 
 LPARAM HotKeyParam(UINT modifiers, UINT vk) {

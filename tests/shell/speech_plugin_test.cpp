@@ -269,7 +269,7 @@ TEST_F(SpeechPluginTest, DestroyingAnIdlePluginUnloadsIt) {
 
 TEST_F(SpeechPluginTest, TheFactoryMakesAClientEvenWithoutAPlugin) {
     SpeechPluginFactory factory;
-    std::unique_ptr<SpeechClient> client(factory.CreateSpeechClient(&listener));
+    std::unique_ptr<SpeechClient> client = factory.CreateSpeechClient(&listener);
     ASSERT_NE(client, nullptr);
     EXPECT_FALSE(client->IsLoaded());
     client->ReadingState().WriteWord32BE(1);

@@ -426,10 +426,10 @@ class Sheets : public Dialogs {};
 
 PropertySheet* ThreePages() {
     auto* sheet = new PropertySheet;
-    sheet->AddPage(new ProbePage(false, 189, 5084));
-    sheet->AddPage(nullptr);
-    sheet->AddPage(new ProbePage(false, 189, 5090));
-    sheet->AddPage(new ProbePage(false, 189, 5093));
+    sheet->AddPage(std::make_unique<ProbePage>(false, 189, 5084));
+    sheet->AddPage(std::unique_ptr<DialogPage>());
+    sheet->AddPage(std::make_unique<ProbePage>(false, 189, 5090));
+    sheet->AddPage(std::make_unique<ProbePage>(false, 189, 5093));
     PropertySheet::SetSheetTitle(5083);
     return sheet;
 }
@@ -444,6 +444,32 @@ std::u16string Cell(HWND list, int row, int column) {
     item.cchTextMax = 128;
     SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     return buffer;
+}
+
+// A page that says when it goes.
+class CountedPage final : public ProbePage {
+public:
+    explicit CountedPage(int* gone) : gone_(gone) {}
+    ~CountedPage() override { ++*gone_; }
+
+private:
+    int* gone_;
+};
+
+TEST_F(Sheets, TheSheetOwnsItsPagesInTheOrderAddedAndFreesThemWithIt) {
+    int gone = 0;
+    {
+        PropertySheet sheet;
+        CountedPage* first = sheet.AddPage(std::make_unique<CountedPage>(&gone));
+        EXPECT_EQ(sheet.AddPage(std::unique_ptr<DialogPage>()), nullptr);
+        CountedPage* second = sheet.AddPage(std::make_unique<CountedPage>(&gone));
+        EXPECT_EQ(sheet.PageCount(), 2);
+        EXPECT_EQ(sheet.FirstPage(), first);
+        EXPECT_EQ(first->Next(), second);
+        EXPECT_EQ(second->Next(), nullptr);
+        EXPECT_EQ(gone, 0);
+    }
+    EXPECT_EQ(gone, 2);
 }
 
 TEST_F(Sheets, TheHostListsThePagesNumberedWithTheirTitles) {

@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
     }
     {
         PropertySheet sheet;
-        sheet.AddPage(new AboutPage);
-        sheet.AddPage(new CreditsPage);
+        sheet.AddPage(std::make_unique<AboutPage>());
+        sheet.AddPage(std::make_unique<CreditsPage>());
         PropertySheet::SetSheetTitle(5083);
         answer(PropertySheetHost::kDoneKey, shot("sheet"));
         sheet.RunModal(owner, nullptr, false);

@@ -25,10 +25,7 @@ ProgressTask::ProgressTask(ProgressTask* parent, uint32_t total, double weight, 
                            uint8_t tag)
     : parent_(parent), total_(total), weight_(weight), flags_(flags), tag_(tag) {}
 
-ProgressTask::~ProgressTask() {
-    for (int32_t i = 0; i < AllChildren(); ++i) delete ChildAt(i);
-    delete children_;
-}
+ProgressTask::~ProgressTask() = default;
 
 ProgressTracker* ProgressTask::Root() {
     ProgressTask* t = this;
@@ -43,8 +40,7 @@ const ProgressTracker* ProgressTask::Root() const {
 }
 
 ProgressTask* ProgressTask::ChildAt(int32_t i) const {
-    void** p = children_ ? children_->Get(i) : nullptr;
-    return p ? static_cast<ProgressTask*>(*p) : nullptr;
+    return i >= 0 && i < AllChildren() ? children_[static_cast<size_t>(i)].get() : nullptr;
 }
 
 bool ProgressTask::Contains(const ProgressTask* task) const {
@@ -55,16 +51,10 @@ bool ProgressTask::Contains(const ProgressTask* task) const {
 }
 
 ProgressTask* ProgressTask::AddChild(uint32_t total, double weight, uint32_t flags, uint8_t tag) {
-    if (!children_) {
-        children_ = new (std::nothrow) PagedPtrArray;
-        if (!children_) return nullptr;
-    }
-    auto* child = new (std::nothrow) ProgressTask(this, total, weight, flags, tag);
-    if (!child) return nullptr;
-    if (children_->Append(child) < 0) {
-        delete child;
-        return nullptr;
-    }
+    // The constructor is the tasks' own.
+    children_.push_back(
+        std::unique_ptr<ProgressTask>(new ProgressTask(this, total, weight, flags, tag)));
+    ProgressTask* child = children_.back().get();
     Root()->StructureNotice(this);
     return child;
 }
@@ -75,13 +65,8 @@ void ProgressTask::RemoveChild(ProgressTask* child) {
         // The root must not keep pointing into the subtree about to go.
         ProgressTracker* root = Root();
         if (root->current_ && child->Contains(root->current_)) root->current_ = nullptr;
-        delete child;
-        children_->Remove(i, 1);
+        children_.erase(children_.begin() + i);
         if (static_cast<uint32_t>(i) < firstChild_) --firstChild_;
-        if (children_->Count() == 0) {
-            delete children_;
-            children_ = nullptr;
-        }
         root->StructureNotice(this);
         return;
     }
@@ -178,7 +163,7 @@ void ProgressTask::Reset(bool consume) {
     done_ = 0;
     state_ = kNotStarted;
     startTime_ = NowFileTimeUtc();
-    if (!children_) return;
+    if (children_.empty()) return;
     if (consume) {
         firstChild_ = static_cast<uint32_t>(AllChildren());
         for (int32_t i = 0; i < AllChildren(); ++i) {

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "core/containers.h"
 
@@ -74,12 +76,13 @@ protected:
 private:
     void MarkStarted();
     void MarkFinished();
-    int32_t AllChildren() const { return children_ ? children_->Count() : 0; }
+    int32_t AllChildren() const { return static_cast<int32_t>(children_.size()); }
     ProgressTask* ChildAt(int32_t i) const;
     bool Contains(const ProgressTask* task) const;
 
     ProgressTask* parent_;
-    PagedPtrArray* children_ = nullptr;
+    // Owned: a child goes with its parent.
+    std::vector<std::unique_ptr<ProgressTask>> children_;
     uint64_t startTime_ = 0;  // FILETIME, UTC
     double elapsed_ = 0.0;    // seconds
     uint32_t total_;

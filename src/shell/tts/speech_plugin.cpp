@@ -151,6 +151,6 @@ void SpeechPlugin::OnCallback() {
     ++count_;
 }
 
-SpeechClient* SpeechPluginFactory::CreateSpeechClient(SpeechListener* listener) {
-    return new (std::nothrow) SpeechPlugin(listener);
+std::unique_ptr<SpeechClient> SpeechPluginFactory::CreateSpeechClient(SpeechListener* listener) {
+    return std::make_unique<SpeechPlugin>(listener);
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/byte_stream.h"
 #include "platform/kernel/modules.h"
@@ -73,5 +74,5 @@ private:
 
 class SpeechPluginFactory final : public SpeechClientFactory {
 public:
-    SpeechClient* CreateSpeechClient(SpeechListener* listener) override;
+    std::unique_ptr<SpeechClient> CreateSpeechClient(SpeechListener* listener) override;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -137,11 +138,12 @@ private:
 
 class FakePopupFactory : public TextPopupFactory {
 public:
-    TextPopup* CreateTextPopup(DrawingSurface* s) override {
+    std::unique_ptr<TextPopup> CreateTextPopup(DrawingSurface* s) override {
         surface = s;
         if (fail) return nullptr;
-        last = new FakeTextPopup(&log, ++made);
-        return last;
+        auto popup = std::make_unique<FakeTextPopup>(&log, ++made);
+        last = popup.get();
+        return popup;
     }
     DrawingSurface* surface = nullptr;
     FakeTextPopup* last = nullptr;
