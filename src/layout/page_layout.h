@@ -764,7 +764,7 @@ private:
     bool AtCellBoundary(BlockCursor& cursor);
     bool WalkTableRows(TableWidths& widths, const TableRecord& table, BlockCursor& cursor,
                        int32_t maxRows, int32_t heightLimit, bool measure, int32_t tableX,
-                       int32_t& rowsDone, bool& tableEnded, SegArray<BlockCursor, 4>* ranges);
+                       int32_t width, int32_t& rowsDone, bool& tableEnded, SegArray<BlockCursor, 4>* ranges);
     void MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
                      int32_t& minContent, int32_t& wantContent);
     void ShiftItems(const BlockCursor& from, const BlockCursor& to, int32_t dy);

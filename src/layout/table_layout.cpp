@@ -49,7 +49,7 @@ bool StartsNextPage(int32_t rowHeight, int32_t room, int32_t columnHeight) {
 void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
                              int32_t& minContent, int32_t& wantContent) {
     minContent = wantContent = 0;
-    // A rule takes whatever width its line has (while measuring, the page's): its line asks
+    // A rule takes whatever width its line has (while measuring, the column's): its line asks
     // the cell for no width of its own.
     int32_t lineWidth = 0;
     bool lineHasRule = false;
@@ -167,12 +167,14 @@ bool PageLayout::AtCellBoundary(BlockCursor& c) {
 
 bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
                                BlockCursor& cursor, int32_t maxRows, int32_t heightLimit,
-                               bool measure, int32_t tableX, int32_t& rowsDone,
+                               bool measure, int32_t tableX, int32_t width, int32_t& rowsDone,
                                bool& tableEnded, SegArray<BlockCursor, 4>* ranges) {
     const int32_t base = fonts_.BaseSize();
     const int32_t pad = CellPadding(table.cellPadding, base);
     const int32_t border = table.attributes.border > 0 ? 16 : 0;
-    const int32_t available = columns_[0].width > 0 ? columns_[0].width : 1;
+    // Cells are measured in the column the table stands in (a nested table's is its cell), as
+    // the final pass lays them out in it: never wider than where their lines will go.
+    const int32_t available = width > 0 ? width : 1;
     int32_t row = -1;
     int32_t cellIndex = 0;  // among the cells of the walk, in order
     int64_t height = 0;
@@ -359,7 +361,7 @@ bool PageLayout::MeasureRowsRead(uint32_t tableStart, int32_t width, TableColumn
     TableWidths widths;
     int32_t rowsDone = 0;
     bool ended = false;
-    return WalkTableRows(widths, table, rows, kMeasuredRows, columns_[0].height, true, 0,
+    return WalkTableRows(widths, table, rows, kMeasuredRows, columns_[0].height, true, 0, width,
                          rowsDone, ended, nullptr) &&
            rowsDone > 0 && widths.Finish() && widths.MeasureColumns(out, fonts_.BaseSize(), width);
 }
@@ -402,8 +404,8 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         fitting = kept->second.fitting;
         tableEnded = kept->second.ended;
     } else {
-        if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting, tableEnded,
-                           nullptr))
+        if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, column.width, fitting,
+                           tableEnded, nullptr))
             return false;
         // A nested table's room is its cell's, which never stops it: kept whole.
         if (nested && tableEnded) {
@@ -446,8 +448,8 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         int32_t done = 0;
         bool ended = false;
         ranges.Clear();
-        if (!WalkTableRows(widths, table, walk, fitting, 0x7FFFFFFF, false, tableX, done, ended,
-                           &ranges)) {
+        if (!WalkTableRows(widths, table, walk, fitting, 0x7FFFFFFF, false, tableX, column.width,
+                           done, ended, &ranges)) {
             if (!fromKept) return false;
             // Its cells are not where they were when it was measured: measured again here.
             fromKept = false;
@@ -455,8 +457,8 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
             widths = TableWidths();
             RejoinCutWords(rows);
             stop = rows;
-            if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting,
-                               tableEnded, nullptr) ||
+            if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, column.width,
+                               fitting, tableEnded, nullptr) ||
                 fitting < 1 || !widths.Finish())
                 return false;
             widths.UseColumnMeasure(nullptr);

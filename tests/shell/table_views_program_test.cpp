@@ -73,9 +73,9 @@ constexpr int kParagraphs = 8;
 constexpr int kPerParagraph = 24;
 
 // A manual laid out as the libxslt pages are: a menu column of fixed width in nested tables
-// beside a body column of prose (long words the lines break inside) with a diagram, each body
-// word numbered bPwN.
-std::string Manual() {
+// beside a body column of prose (long words the lines break inside), with a diagram or not, each
+// body word numbered bPwN.
+std::string Manual(bool diagram = true) {
     static const char* const kWords[] = {"transformation", "documentation", "stylesheets",
                                          "compilation",    "interpretation", "considerably",
                                          "namespaces",     "extensions",     "processing",
@@ -103,7 +103,7 @@ std::string Manual() {
         for (int w = 1; w <= kPerParagraph; ++w)
             h += "b" + std::to_string(p) + "w" + std::to_string(w) + " " +
                  kWords[(p * 7 + w) % 10] + " ";
-        if (p == 3) h += "<img src=\"diagram.gif\" alt=\"A diagram\">";
+        if (diagram && p == 3) h += "<img src=\"diagram.gif\" alt=\"A diagram\">";
         h += "</p>";
     }
     return h + "</td></tr></table></td></tr></table></td></tr></table></td></tr></table></td>"
@@ -145,6 +145,43 @@ TEST(ProgramTableViews, AColumnAFewPixelsWiderThanTheViewIsReadOnce) {
     }
 }
 
+// Device pixels to a screen pixel.
+int ScaleOf(const std::string& screen) {
+    return screen == "240x320" ? 1 : 2;
+}
+
+// Whether the screen's right edge, between the caption and the soft keys, shows anything but
+// one ground: where the table's right arrows would be.
+bool RightEdgeBare(const Picture& p, int scale) {
+    const int top = 32 * scale, bottom = p.height - 32 * scale;
+    const uint32_t ground = p.At(p.width - 1, top);
+    for (int y = top; y < bottom; ++y)
+        for (int x = p.width - 16 * scale; x < p.width; ++x)
+            if (p.At(x, y) != ground) return false;
+    return true;
+}
+
+// The body column's text sits in tables nested in the layout's body cell: laid out within that
+// cell, its last view reaches the table's right edge, so no right arrow stays there, and each
+// word shows once on the way.
+TEST(ProgramTableViews, TheLastViewOfANestedBodyTableReachesItsRightEdge) {
+    constexpr int kTurns = 50;
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        Device d(Manual(false));
+        d.Run("idle\n" + Presses("0x22", kTurns, "f", PageTextIn(d.out)) + "screenshot " + d.out +
+                  "last.png\n",
+              screen);
+        const auto pages = UntilStill(ReadPageTexts(d.out, "f", kTurns));
+        ASSERT_LT(pages.size(), size_t{kTurns}) << "PageDown never reached the end";
+        const std::map<std::string, int> shown = TimesShown(pages, 'b');
+        EXPECT_EQ(shown.size(), size_t{kParagraphs * kPerParagraph});
+        for (const auto& [word, n] : shown) EXPECT_EQ(n, 1) << word;
+        EXPECT_TRUE(RightEdgeBare(ReadPicture(d.out + "last.png"), ScaleOf(screen)))
+            << "the last view keeps its right arrows: " << Joined(pages.back());
+    }
+}
+
 // A timetable row wider than the screen, then a paragraph: the paragraph shows on one page
 // going forward and on one going back, not beside each view of the row.
 std::string WideRowThenParagraph() {
@@ -175,11 +212,6 @@ TEST(ProgramTableViews, TheTextAfterAWideTableShowsOnceEachWay) {
             EXPECT_EQ(TimesShown(walk, 'c').size(), 30u);
         }
     }
-}
-
-// Device pixels to a screen pixel.
-int ScaleOf(const std::string& screen) {
-    return screen == "240x320" ? 1 : 2;
 }
 
 // The steps that open Find, type the text and tap "Find next", then write the page.
