@@ -447,9 +447,9 @@ namespace {
 // shell embeds; the soft-key bars' factory hands them on here.
 class LibraryListFactory final : public ReaderViewFactory {
 public:
-    ReaderBar* CreateBar(Bar, ReaderController*) override { return nullptr; }
-    ReaderListWindow* CreateListWindow(List kind, ReaderController* controller,
-                                       HWND parent) override {
+    std::unique_ptr<ReaderBar> CreateBar(Bar, ReaderController*) override { return nullptr; }
+    std::unique_ptr<ReaderListWindow> CreateListWindow(List kind, ReaderController* controller,
+                                                       HWND parent) override {
         EmbeddedLibrary* catalogue = shell ? shell->Catalogue() : nullptr;
         return CreateLibraryListWindow(kind, controller, parent,
                                        catalogue ? &catalogue->Catalogue() : nullptr, services);
