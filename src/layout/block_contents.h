@@ -199,43 +199,6 @@ struct PositionRecord {
     }
 };
 
-// A counted reference to an inline object: copying adds one, dropping releases it.
-class ObjectRef {
-public:
-    ObjectRef() = default;
-    explicit ObjectRef(InlineObject* adopt) : p_(adopt) {}
-    ObjectRef(const ObjectRef& o) : p_(o.p_) {
-        if (p_) p_->AddRef();
-    }
-    ObjectRef(ObjectRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    ObjectRef& operator=(const ObjectRef& o) {
-        if (o.p_) o.p_->AddRef();
-        Reset();
-        p_ = o.p_;
-        return *this;
-    }
-    ObjectRef& operator=(ObjectRef&& o) noexcept {
-        if (this != &o) {
-            Reset();
-            p_ = o.p_;
-            o.p_ = nullptr;
-        }
-        return *this;
-    }
-    ~ObjectRef() { Reset(); }
-    void Reset() {
-        InlineObject* p = p_;
-        p_ = nullptr;
-        if (p) p->Release();
-    }
-    InlineObject* Get() const { return p_; }
-    InlineObject* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    InlineObject* p_ = nullptr;
-};
-
 // Kind 9: an inline object's box.
 struct InlineBox {
     static constexpr uint8_t kAlignmentGiven = 0x01;  // also: placed as a line of its own
@@ -250,7 +213,7 @@ struct InlineBox {
     uint8_t flags = 0;
     int32_t descent = 0;
     uint32_t alignment = 3;  // 0 top, 1 middle, 2 bottom, 3 baseline, 4 text-top, 9, 10
-    ObjectRef object;
+    RefPtr<InlineObject> object;
 };
 
 class BlockContents;

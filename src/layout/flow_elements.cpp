@@ -324,7 +324,7 @@ bool PageLayout::HandleTag(BlockContents& block, uint32_t position) {
         box.flags = InlineBox::kAlignmentGiven;
         box.width = box.height = 0;
         box.hspace = box.vspace = 0;
-        box.object = ObjectRef(new LogItemObject(items, settings_.log));
+        box.object = RefPtr<InlineObject>::Adopt(new LogItemObject(items, settings_.log));
         if (!block.Append(box, position)) return false;
     }
     return true;
@@ -457,7 +457,7 @@ bool PageLayout::LayoutImage(BlockContents& block, bool isRule, uint32_t positio
         }
     }
     if (!object) return true;  // a picture that cannot be opened places nothing
-    box.object = ObjectRef(object);
+    box.object = RefPtr<InlineObject>::Adopt(object);
     Size natural;
     uint8_t flag = 0;
     if (object->MeasureSimple(natural, flag)) {
@@ -557,7 +557,7 @@ bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
     // The element's content is the control's, never text of the page.
     closeElement();
     if (!control) return true;  // no form or no control for this element: nothing is placed
-    box.object = ObjectRef(control);
+    box.object = RefPtr<InlineObject>::Adopt(control);
     // Measured with the control's own font; the layout's font is selected again after.
     Size size{request.defaultWidth, 0};
     uint8_t flagA = 0, flagB = 0;

@@ -12,20 +12,14 @@
 
 ImageObject::ImageObject() = default;
 
-ImageObject::~ImageObject() {
-    if (source_) source_->Release();
-}
+ImageObject::~ImageObject() = default;
 
 ImageObject* ImageObject::Create(DataHandle* source) {
     if (!source) return nullptr;
-    ImageObject* image = new ImageObject();
-    source->AddRef();
-    image->source_ = source;
-    if (!image->Probe()) {
-        image->Release();
-        return nullptr;
-    }
-    return image;
+    RefPtr<ImageObject> image = RefPtr<ImageObject>::Adopt(new ImageObject());
+    image->source_.Assign(source);
+    if (!image->Probe()) return nullptr;
+    return image.TakePointer();
 }
 
 bool ImageObject::Probe() {
@@ -53,10 +47,8 @@ bool ImageObject::Probe() {
 ImageObject* ImageObject::FromRecord(Resource* book, const Location* bookLocation,
                                      int32_t index) {
     if (!book || index < 0) return nullptr;
-    DataHandle* data = book->OpenDataByIndex(index, nullptr);
-    if (!data) return nullptr;
-    ImageObject* image = Create(data);
-    data->Release();
+    RefPtr<DataHandle> data = RefPtr<DataHandle>::Adopt(book->OpenDataByIndex(index, nullptr));
+    ImageObject* image = Create(data.Get());
     if (!image) return nullptr;
     if (bookLocation) {
         image->location_.CopyFrom(*bookLocation);
@@ -95,10 +87,8 @@ ImageObject* ImageObject::FromLocation(ImageDataOpener* opener, const String& so
         return icon;
     }
     if (!opener) return nullptr;
-    DataHandle* data = opener->OpenImageData(location);
-    if (!data) return nullptr;
-    ImageObject* image = Create(data);
-    data->Release();
+    RefPtr<DataHandle> data = RefPtr<DataHandle>::Adopt(opener->OpenImageData(location));
+    ImageObject* image = Create(data.Get());
     if (!image) return nullptr;
     image->location_.CopyFrom(location);
     image->hasLocation_ = true;
@@ -151,7 +141,7 @@ void ImageObject::DrawPlaceholder(GraphicsContext* gc, const Rect& area, const R
 bool ImageObject::MeasureSimple(Size& size, uint8_t& flag) {
     size = Size{width_, height_};
     flag = 1;
-    return source_ != nullptr || icon_ != nullptr;
+    return source_ || icon_ != nullptr;
 }
 
 void ImageObject::SetRect(const Rect& rect, uint32_t colour) {

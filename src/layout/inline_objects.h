@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/geometry.h"
+#include "core/ref_counted.h"
 #include "core/string.h"
 #include "document/location/location.h"
 #include "document/sources/layout_services.h"
@@ -66,7 +67,7 @@ public:
     const Rect& Placement() const { return placement_; }
     Location& GetLocation() { return location_; }
     // The picture's data (for a view that decodes it itself); null for an icon.
-    DataHandle* Source() const { return source_; }
+    DataHandle* Source() const { return source_.Get(); }
     const IconImage* Icon() const { return icon_.get(); }
     // The grey of the frame and cross a damaged picture is drawn with, wherever it shows.
     static constexpr uint32_t kPlaceholderColour = 0x808080;
@@ -82,7 +83,7 @@ private:
     int32_t width_ = 0;
     int32_t height_ = 0;
     uint8_t flags_ = 0;
-    DataHandle* source_ = nullptr;
+    RefPtr<DataHandle> source_;
     std::unique_ptr<IconImage> icon_;
     Location location_;
     bool hasLocation_ = false;

@@ -106,9 +106,7 @@ protected:
 // hides and takes the focus itself (such marks are never drawn by the page).
 class ControlMark : public FocusOrderedLink {
 public:
-    explicit ControlMark(InlineObject* control) : control_(control) {
-        if (control) control->AddRef();
-    }
+    explicit ControlMark(InlineObject* control) : control_(control) {}
     bool HasValue() const override { return false; }
     uint32_t Value() const override { return 0; }
     // A control takes the focus in its form's order: the form's and its own script handles.
@@ -121,7 +119,7 @@ public:
     static InlineObject* Of(const Area& area);
 
 private:
-    ObjectRef control_;
+    RefPtr<InlineObject> control_;
 };
 
 // Where regions of a page start and end, for the region walker: links, or a text range.

@@ -202,9 +202,12 @@ void AlignDecoded(const String& text, const std::vector<char16_t>& raw,
 
 }  // namespace
 
-Searcher* Searcher::Create(DocumentSource* source, bool indexed) {
-    Searcher* s = indexed ? static_cast<Searcher*>(new (std::nothrow) IndexedSearcher)
-                          : static_cast<Searcher*>(new (std::nothrow) PlainSearcher);
+std::unique_ptr<Searcher> Searcher::Create(DocumentSource* source, bool indexed) {
+    std::unique_ptr<Searcher> s;
+    if (indexed)
+        s.reset(new (std::nothrow) IndexedSearcher);
+    else
+        s.reset(new (std::nothrow) PlainSearcher);
     if (s) s->SetSource(source);
     return s;
 }

@@ -59,7 +59,7 @@ public:
                               bool lowerCase, bool last = false) = 0;
 
     // The searcher a content resource hands out: indexed for marked-up documents.
-    static Searcher* Create(DocumentSource* source, bool indexed);
+    static std::unique_ptr<Searcher> Create(DocumentSource* source, bool indexed);
 
 protected:
     bool Report(uint32_t done) { return !progress_ || progress_->OnProgress(done); }

@@ -46,17 +46,18 @@ void ListWindowAdapter<AnnotationListWindow>::Refresh(const String&) {
 
 }  // namespace
 
-ReaderListWindow* CreateLibraryListWindow(ReaderViewFactory::List kind, ReaderController* controller,
-                                          HWND parent, Library* library,
-                                          LibraryViewServices* services) {
+std::unique_ptr<ReaderListWindow> CreateLibraryListWindow(ReaderViewFactory::List kind,
+                                                          ReaderController* controller,
+                                                          HWND parent, Library* library,
+                                                          LibraryViewServices* services) {
     if (kind == ReaderViewFactory::List::kLibrary) {
         auto view = std::make_unique<LibraryView>(controller, library, services);
         if (!view->Create(parent)) return nullptr;
-        return new ListWindowAdapter<LibraryView>(std::move(view));
+        return std::make_unique<ListWindowAdapter<LibraryView>>(std::move(view));
     }
     auto window = std::make_unique<AnnotationListWindow>(controller, services);
     if (!window->Create(parent)) return nullptr;
-    return new ListWindowAdapter<AnnotationListWindow>(std::move(window));
+    return std::make_unique<ListWindowAdapter<AnnotationListWindow>>(std::move(window));
 }
 
 LibraryView* LibraryViewOf(ReaderListWindow* window) {

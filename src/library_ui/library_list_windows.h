@@ -2,6 +2,8 @@
 // annotations list behind its ReaderListWindow interface. The shell's view factory makes them.
 #pragma once
 
+#include <memory>
+
 #include "reader/reader_views.h"
 
 class Library;
@@ -12,9 +14,10 @@ class ReaderController;
 
 // Null when the window cannot be made. The library view needs the catalogue; the annotations
 // list does not.
-ReaderListWindow* CreateLibraryListWindow(ReaderViewFactory::List kind, ReaderController* controller,
-                                          HWND parent, Library* library,
-                                          LibraryViewServices* services);
+std::unique_ptr<ReaderListWindow> CreateLibraryListWindow(ReaderViewFactory::List kind,
+                                                          ReaderController* controller,
+                                                          HWND parent, Library* library,
+                                                          LibraryViewServices* services);
 
 // The library view behind a list window made here; null for any other window.
 LibraryView* LibraryViewOf(ReaderListWindow* window);

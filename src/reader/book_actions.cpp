@@ -1,5 +1,7 @@
 #include "reader/book_actions.h"
 
+#include <memory>
+
 #include "core/lang_name.h"
 #include "document/markup/link_target.h"
 #include "graphics/core/command_ids.h"
@@ -221,20 +223,20 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
         case kScroll:
             return Shape(r, "") ? RunAction(r, host) : 0;
         case kCurrentIndexEntry: {
-            ScriptObject* set = nullptr;
+            std::unique_ptr<ScriptObject> set;
             if (Shape(r, "")) {
-                set = host.OpenTableEntry(nullptr);
+                set.reset(host.OpenTableEntry(nullptr));
             } else if (Shape(r, "t") && TextArg(r, 0, t)) {
-                set = host.OpenTableEntry(&t);
+                set.reset(host.OpenTableEntry(&t));
             } else {
                 return 0;
             }
+            // The heap takes the set over; one it cannot take, or that no script asked for
+            // (a link's call wants no value), goes with the holder.
             if (set && out && heap) {
-                if (heap->NewObject(set, out) != 0) *out = ScriptHeap::NewNull();
+                if (heap->NewObject(std::move(set), out) != 0) *out = ScriptHeap::NewNull();
                 return 1;
             }
-            // Not handed to a script (a link's call wants no value): nobody else holds it.
-            delete set;
             if (out) *out = ScriptHeap::NewNull();
             return 1;
         }

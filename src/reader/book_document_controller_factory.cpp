@@ -35,7 +35,7 @@ public:
         if (owned) owned->Clear();
     }
     Searcher* CreateSearcher(DocumentSource* document, bool indexed) override {
-        return Searcher::Create(document, indexed);
+        return Searcher::Create(document, indexed).release();
     }
 };
 

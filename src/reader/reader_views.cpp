@@ -162,14 +162,14 @@ void ReaderController::HidePopupPage() {
 bool ReaderController::CreateViewWindows() {
     if (!viewFactory_) return false;
     using F = ReaderViewFactory;
-    zoomBar_.reset(viewFactory_->CreateBar(F::Bar::kZoom, this));
-    audioBar_.reset(viewFactory_->CreateBar(F::Bar::kAudio, this));
-    readerBar_.reset(viewFactory_->CreateBar(F::Bar::kReader, this));
+    zoomBar_ = viewFactory_->CreateBar(F::Bar::kZoom, this);
+    audioBar_ = viewFactory_->CreateBar(F::Bar::kAudio, this);
+    readerBar_ = viewFactory_->CreateBar(F::Bar::kReader, this);
     const bool showReader = !(GetSettings() && GetSettings()->fullScreen);
     ShowBars(showReader, false, false);
     HWND parent = surface_ ? surface_->Window() : nullptr;
-    annotationsWindow_.reset(viewFactory_->CreateListWindow(F::List::kAnnotations, this, parent));
-    library_.reset(viewFactory_->CreateListWindow(F::List::kLibrary, this, parent));
+    annotationsWindow_ = viewFactory_->CreateListWindow(F::List::kAnnotations, this, parent);
+    library_ = viewFactory_->CreateListWindow(F::List::kLibrary, this, parent);
     return zoomBar_ && audioBar_ && readerBar_ && annotationsWindow_ && library_;
 }
 

@@ -57,10 +57,11 @@ class ReaderViewFactory {
 public:
     enum class Bar : uint8_t { kReader = 0, kAudio = 1, kZoom = 2 };
     enum class List : uint8_t { kLibrary = 0, kAnnotations = 1 };
-    // Each null on failure; the caller owns the result.
-    virtual ReaderBar* CreateBar(Bar kind, ReaderController* controller) = 0;
-    virtual ReaderListWindow* CreateListWindow(List kind, ReaderController* controller,
-                                               HWND parent) = 0;
+    // Each null on failure.
+    virtual std::unique_ptr<ReaderBar> CreateBar(Bar kind, ReaderController* controller) = 0;
+    virtual std::unique_ptr<ReaderListWindow> CreateListWindow(List kind,
+                                                               ReaderController* controller,
+                                                               HWND parent) = 0;
 
 protected:
     ~ReaderViewFactory() = default;

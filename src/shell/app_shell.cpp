@@ -70,7 +70,8 @@ AppShell* loopShell = nullptr;
 AppShell::~AppShell() {
     if (loopShell == this) loopShell = nullptr;
     // Whatever part of the core a failed start made is closed here too.
-    SetReaderWindow(nullptr);
+    // A start that failed leaves the main window to the core, which closes it.
+    ReleaseReaderWindow();
     CloseCore();
     PostQuitMessage(0);
 }
@@ -112,7 +113,7 @@ bool AppShell::OpenFrame(ReaderWindow* window, const Rect* r, const String* capt
     if (r) area = RECT{r->x, r->y, r->x + r->width, r->y + r->height};
     if (!made->Create(r ? &area : nullptr, caption, layout, topmost, nullptr)) {
         // Never bound to a window: the reader window stays the caller's.
-        made->SetReaderWindow(nullptr);
+        made->ReleaseReaderWindow();
         return false;
     }
     // Its window owns it from here: WM_DESTROY deletes it.
@@ -447,9 +448,9 @@ namespace {
 // shell embeds; the soft-key bars' factory hands them on here.
 class LibraryListFactory final : public ReaderViewFactory {
 public:
-    ReaderBar* CreateBar(Bar, ReaderController*) override { return nullptr; }
-    ReaderListWindow* CreateListWindow(List kind, ReaderController* controller,
-                                       HWND parent) override {
+    std::unique_ptr<ReaderBar> CreateBar(Bar, ReaderController*) override { return nullptr; }
+    std::unique_ptr<ReaderListWindow> CreateListWindow(List kind, ReaderController* controller,
+                                                       HWND parent) override {
         EmbeddedLibrary* catalogue = shell ? shell->Catalogue() : nullptr;
         return CreateLibraryListWindow(kind, controller, parent,
                                        catalogue ? &catalogue->Catalogue() : nullptr, services);
@@ -477,19 +478,22 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     // The soft-key bars of the reader's views, and the library's list windows.
     LibraryListFactory lists;
     MenuBarFactory bars(&lists);
-    AppShell* shell = new (std::nothrow) AppShell();
-    if (!shell) return 0;
-    lists.shell = shell;
+    std::unique_ptr<AppShell> shell(new (std::nothrow) AppShell());
+    if (!shell) return 1;  // nothing started: a failure, not a clean exit
+    lists.shell = shell.get();
     // The dialogs and hand-offs of the reader and the library view; they outlive the shell.
-    ShellServices services(shell);
+    ShellServices services(shell.get());
     lists.services = &services;
     shell->SetReaderShell(&services);
     DialogPage::SetShell(&services);
     shell->SetDocumentFactory(&books);
     shell->SetViewFactories(&bars, nullptr);
     const int result = shell->Run(instance, commandLine, nullptr);
-    // With result 0 the window's destruction already deleted the shell.
-    if (result != AppShell::kRanLoop) delete shell;
+    // After the loop the window's destruction has deleted the shell already.
+    if (result == AppShell::kRanLoop)
+        (void)shell.release();
+    else
+        shell.reset();
     DialogPage::SetShell(nullptr);
     if (result == AppShell::kFailed) NoteProgramFailure();
     // What the shut-down could not save.

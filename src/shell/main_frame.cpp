@@ -51,6 +51,10 @@ MainFrame::MainFrame(ReaderWindow* readerWindow) : readerWindow_(readerWindow) {
 
 MainFrame::~MainFrame() = default;
 
+void MainFrame::SetReaderWindow(ReaderWindow* window) {
+    readerWindow_.reset(window);
+}
+
 bool MainFrame::Create(const RECT* area, const String* caption, bool layout, bool topmost,
                        HWND parent) {
     layoutEnabled_ = layout;
@@ -116,8 +120,7 @@ void MainFrame::Destroy() {
     // A removed card's books are released when its timer runs; a frame going away takes its
     // list with it.
     notedPaths_.clear();
-    delete readerWindow_;
-    readerWindow_ = nullptr;
+    readerWindow_.reset();
 }
 
 void MainFrame::OnCreate() {
@@ -629,15 +632,17 @@ LRESULT MainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
     if (!frame) return DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_DESTROY) {
+        // The window owns its frame: the frame goes with it.
+        std::unique_ptr<MainFrame> owned(frame);
         KillTimer(window, kCardTimer);
         HardwareButtons::UnregisterAll(window);
         // Only the program's window gives the buttons' system functions back.
         if (frame->shellFlag_) HardwareButtons::RestoreFunctions();
         frame->Destroy();
         frame->window_ = nullptr;
-        // Unbind first: nothing of the object may be reached once it is deleted.
+        // Unbind first: nothing of the object may be reached once it is gone.
         SetWindowLongPtrW(window, GWL_USERDATA, 0);
-        delete frame;
+        owned.reset();
         return DefWindowProcW(window, message, wParam, lParam);
     }
     return frame->HandleMessage(message, wParam, lParam);

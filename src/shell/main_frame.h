@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/string.h"
@@ -97,8 +98,11 @@ public:
     static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND Window() const { return window_; }
-    ReaderWindow* GetReaderWindow() const { return readerWindow_; }
-    void SetReaderWindow(ReaderWindow* window) { readerWindow_ = window; }
+    ReaderWindow* GetReaderWindow() const { return readerWindow_.get(); }
+    // Takes the window over: it goes with the frame's window.
+    void SetReaderWindow(ReaderWindow* window);
+    // Hands the window back undeleted (a frame that never came up, a start that failed).
+    ReaderWindow* ReleaseReaderWindow() { return readerWindow_.release(); }
     void SetServices(FrameServices* services) { services_ = services; }
     // Card folders noted since the last run of timer 133.
     const std::vector<String>& NotedPaths() const { return notedPaths_; }
@@ -113,7 +117,7 @@ protected:
     HWND window_ = nullptr;
     bool layoutEnabled_ = true;
     bool shellFlag_ = false;
-    ReaderWindow* readerWindow_ = nullptr;
+    std::unique_ptr<ReaderWindow> readerWindow_;
     bool layoutPending_ = false;
     FrameServices* services_ = nullptr;
 

@@ -524,15 +524,15 @@ public:
 };
 
 template <class BarT>
-ReaderBar* MakeBar(ReaderController* controller) {
+std::unique_ptr<ReaderBar> MakeBar(ReaderController* controller) {
     auto bar = std::make_unique<OwningBar<BarT>>(controller);
     HWND owner = bar->State()->ViewWindow();
     if (!owner || !bar->Create(owner)) return nullptr;
-    return bar.release();
+    return bar;
 }
 }  // namespace
 
-ReaderBar* MenuBarFactory::CreateBar(Bar kind, ReaderController* controller) {
+std::unique_ptr<ReaderBar> MenuBarFactory::CreateBar(Bar kind, ReaderController* controller) {
     if (!controller) return nullptr;
     switch (kind) {
         case Bar::kReader:
@@ -545,6 +545,6 @@ ReaderBar* MenuBarFactory::CreateBar(Bar kind, ReaderController* controller) {
     return nullptr;
 }
 
-ReaderListWindow* MenuBarFactory::CreateListWindow(List kind, ReaderController* controller, HWND parent) {
+std::unique_ptr<ReaderListWindow> MenuBarFactory::CreateListWindow(List kind, ReaderController* controller, HWND parent) {
     return lists_ ? lists_->CreateListWindow(kind, controller, parent) : nullptr;
 }

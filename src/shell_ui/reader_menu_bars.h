@@ -192,8 +192,8 @@ class MenuBarFactory : public ReaderViewFactory {
 public:
     explicit MenuBarFactory(ReaderViewFactory* lists = nullptr) : lists_(lists) {}
     virtual ~MenuBarFactory() = default;
-    ReaderBar* CreateBar(Bar kind, ReaderController* controller) override;
-    ReaderListWindow* CreateListWindow(List kind, ReaderController* controller,
+    std::unique_ptr<ReaderBar> CreateBar(Bar kind, ReaderController* controller) override;
+    std::unique_ptr<ReaderListWindow> CreateListWindow(List kind, ReaderController* controller,
                                        HWND parent) override;
 
 private:

@@ -131,7 +131,7 @@ TEST(BlockIndex, RemovedBoxesReleaseTheirObjects) {
     {
         BlockContents b;
         InlineBox box;
-        box.object = ObjectRef(new CountedObject(&alive));
+        box.object = RefPtr<InlineObject>::Adopt(new CountedObject(&alive));
         ASSERT_TRUE(b.Append(box, 0));
         box.object.Reset();
         EXPECT_EQ(alive, 1);
@@ -312,7 +312,7 @@ TEST(BlockReuse, AssignReplacesALargerBlockAndReleasesWhatItHeld) {
     source.SetContinuation(7);
     {
         InlineBox box;
-        box.object = ObjectRef(new CountedObject(&alive));
+        box.object = RefPtr<InlineObject>::Adopt(new CountedObject(&alive));
         for (int32_t i = 0; i < 40; ++i) {
             ASSERT_TRUE(reused.Append(MakeRun(u"z"), 100 + i));
             ASSERT_TRUE(reused.Append(box, 200 + i));

@@ -56,6 +56,14 @@ TEST(PictureProbe, UnknownAndEmptyDataGiveNoObject) {
     EXPECT_EQ(ImageObject::Create(nullptr), nullptr);
 }
 
+// A refused picture must let go of the source it took: the opener's reference is the last.
+TEST(PictureProbe, ARefusedPictureGivesItsSourceBack) {
+    PictureHandle* h = new PictureHandle({'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'});
+    EXPECT_EQ(ImageObject::Create(h), nullptr);
+    EXPECT_EQ(h->RefCount(), 1u);
+    h->Release();
+}
+
 TEST(PictureProbe, TheSourceIsReleasedWithTheObject) {
     PictureHandle* h = new PictureHandle(fvt::test::GifOfSize(4, 4));
     ImageObject* image = ImageObject::Create(h);

@@ -198,10 +198,10 @@ TEST_F(Drawing, ItemsLeftAfterTheLastLineDoNotLosePictures) {
     InlineBox late, early;
     late.rect = Rect{50, 20, 10, 10};
     late.flags = InlineBox::kAlignmentGiven;
-    late.object = ObjectRef(new Picture(true, 1));
+    late.object = RefPtr<InlineObject>::Adopt(new Picture(true, 1));
     early.rect = Rect{70, 20, 10, 10};
     early.flags = InlineBox::kAlignmentGiven;
-    early.object = ObjectRef(new Picture(false, 2));
+    early.object = RefPtr<InlineObject>::Adopt(new Picture(false, 2));
     ASSERT_TRUE(slot.contents.Append(late, 4));
     ASSERT_TRUE(slot.contents.Append(early, 5));
     FlowMark trailing;
@@ -225,7 +225,7 @@ TEST_F(Drawing, PicturesMoveWithTheLineAndTheTextAfterThemMakesRoom) {
     InlineBox picture;
     picture.rect = Rect{0, 3, 10, 10};
     picture.flags = InlineBox::kAlignmentGiven;
-    picture.object = ObjectRef(new Picture(false, 1));
+    picture.object = RefPtr<InlineObject>::Adopt(new Picture(false, 1));
     ASSERT_TRUE(slot.contents.Append(picture, 3));
     TextRun after;
     after.width = 12;
@@ -249,7 +249,7 @@ TEST_F(Drawing, ZeroSizedObjectsAreSkipped) {
     InlineBox empty;
     empty.rect = Rect{5, 5, 0, 10};
     empty.flags = InlineBox::kAlignmentGiven;
-    empty.object = ObjectRef(new Picture(false, 3));
+    empty.object = RefPtr<InlineObject>::Adopt(new Picture(false, 3));
     ASSERT_TRUE(slot.contents.Append(empty, 1));
     ASSERT_TRUE(layout_->DrawPage(false));
     EXPECT_TRUE(canvas_.Of('O').empty());
@@ -750,7 +750,7 @@ InlineBox PlacedPicture(Rect r, int id) {
     InlineBox box;
     box.rect = r;
     box.flags = InlineBox::kAlignmentGiven;
-    box.object = ObjectRef(new Picture(false, id));
+    box.object = RefPtr<InlineObject>::Adopt(new Picture(false, id));
     return box;
 }
 
@@ -823,7 +823,7 @@ void PageWithControl(std::unique_ptr<PageLayout>& layout, ControlNode& node, Are
     InlineBox box;
     box.rect = Rect{60, 20, 20, 10};
     box.flags = InlineBox::kAlignmentGiven;
-    box.object = ObjectRef(new Control(&node));
+    box.object = RefPtr<InlineObject>::Adopt(new Control(&node));
     ASSERT_TRUE(slot.contents.Append(box, 4));
     ASSERT_TRUE(layout->PaintCurrentPage(false));
     ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));

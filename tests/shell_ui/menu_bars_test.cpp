@@ -349,8 +349,8 @@ TEST_F(MenuBars, CheckItemAnswersThePreviousState) {
 class ListFactory : public ReaderViewFactory {
 public:
     int asked = 0;
-    ReaderBar* CreateBar(Bar, ReaderController*) override { return nullptr; }
-    ReaderListWindow* CreateListWindow(List, ReaderController*, HWND) override {
+    std::unique_ptr<ReaderBar> CreateBar(Bar, ReaderController*) override { return nullptr; }
+    std::unique_ptr<ReaderListWindow> CreateListWindow(List, ReaderController*, HWND) override {
         ++asked;
         return nullptr;
     }

@@ -76,17 +76,19 @@ private:
 
 class FakeViewFactory : public ReaderViewFactory {
 public:
-    ReaderBar* CreateBar(Bar kind, ReaderController*) override {
+    std::unique_ptr<ReaderBar> CreateBar(Bar kind, ReaderController*) override {
         static const char* names[] = {"reader", "audio", "zoom"};
-        auto* bar = new FakeBar(names[static_cast<int>(kind)], &log);
-        bars[static_cast<int>(kind)] = bar;
+        auto bar = std::make_unique<FakeBar>(names[static_cast<int>(kind)], &log);
+        bars[static_cast<int>(kind)] = bar.get();
         return bar;
     }
-    ReaderListWindow* CreateListWindow(List kind, ReaderController*, HWND p) override {
+    std::unique_ptr<ReaderListWindow> CreateListWindow(List kind, ReaderController*,
+                                                       HWND p) override {
         parent = p;
         if (failLists) return nullptr;
-        auto* list = new FakeListWindow(kind == List::kLibrary ? "library" : "notes", &log);
-        (kind == List::kLibrary ? library : notes) = list;
+        auto list =
+            std::make_unique<FakeListWindow>(kind == List::kLibrary ? "library" : "notes", &log);
+        (kind == List::kLibrary ? library : notes) = list.get();
         return list;
     }
     FakeBar* bars[3] = {};
