@@ -5,7 +5,7 @@
 // the pop-up menus (item = command + 50000), the keypad and the Buttons page, book scripts' calls
 // and the driver's `menu NAME` step. ReaderController::OnCommand runs the command.
 //
-// The table is constexpr, so the design's fixed tables that other layers keep (the button
+// The table is constexpr, so the fixed tables that other layers keep (the button
 // actions of the key tables, the tap pop-up) are built from it when the program is compiled.
 #pragma once
 

@@ -51,7 +51,7 @@ TEST(ActionTable, NoTwoActionsShareAnIdANameAKeyOrAButtonBit) {
     EXPECT_EQ(Actions::Find(Cmd::kLast + 1), nullptr);
 }
 
-// The items the design binds to a command the controller has no case for.
+// Menu items bound to a command the controller has no case for (kept for their stored number).
 bool IsReservedItem(uint32_t item) {
     return item == MenuItem::kReservedItem40080;
 }
