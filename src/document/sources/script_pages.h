@@ -39,7 +39,6 @@ public:
     bool LanguageAccepted() const { return accepted_; }
 
 private:
-    bool languageFailed_ = false;
     bool accepted_ = false;
     String script_;
     std::vector<String> literals_;
