@@ -1,11 +1,18 @@
-// What the whole-program benchmarks share: a photograph-like picture to encode, and the median
-// of their runs.
+// What the whole-program benchmarks share: a photograph-like picture to encode, the median of
+// their runs, and a run's peak memory.
 #pragma once
+
+#include <fcntl.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <vector>
 
 // A picture with smooth shapes and grain, rows top first, RGB.
@@ -33,4 +40,51 @@ inline double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const std::size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The high-water mark of a stopped process's memory, in MiB.
+inline double PeakOf(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+    return 0;
+}
+
+// One run's peak resident memory in MiB (negative when it failed), read as it exits (traced,
+// stopped at its exit): a child's ru_maxrss would count this process's own memory, which the
+// child shares until its exec. Its output goes to /dev/null.
+inline double PeakOfRun(std::vector<std::string> args, std::vector<std::string> env) {
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(127);
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    if (pid < 0) return -1;
+    int status = 0;
+    bool started = false;
+    double peak = -1;
+    while (waitpid(pid, &status, 0) == pid) {
+        if (WIFEXITED(status) || WIFSIGNALED(status)) break;
+        if (!WIFSTOPPED(status)) continue;
+        int signal = WSTOPSIG(status);
+        if (signal == SIGTRAP && !started) {  // stopped at its exec
+            started = true;
+            ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
+            signal = 0;
+        } else if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+            peak = PeakOf(pid);
+            signal = 0;
+        }
+        ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(std::intptr_t(signal)));
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
 }

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -37,15 +38,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::uint32_t kWidth = 4000, kHeight = 3000;
-
-// The high-water mark of a stopped process's memory, in MiB.
-double PeakOf(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
-    return 0;
-}
 
 // The photograph as a progressive or a baseline JPEG (2x2 chroma, quality 90).
 const std::vector<std::uint8_t>& Encoded(bool progressive) {
@@ -91,38 +83,7 @@ struct Stand {
         std::vector<std::string> env{"FOLIVANT_DEVICE=" + root + "/device",
                                      "FOLIVANT_DISPLAY=headless", "FOLIVANT_DRIVER=" + steps,
                                      "FOLIVANT_SCREEN=" + screen, "PATH=/usr/bin:/bin"};
-        std::vector<char*> argv, envp;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int null = open("/dev/null", O_WRONLY);
-            if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(127);
-            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        if (pid < 0) return -1;
-        int status = 0;
-        bool started = false;
-        double peak = 0;
-        while (waitpid(pid, &status, 0) == pid) {
-            if (WIFEXITED(status) || WIFSIGNALED(status)) break;
-            if (!WIFSTOPPED(status)) continue;
-            int signal = WSTOPSIG(status);
-            if (signal == SIGTRAP && !started) {  // stopped at its exec
-                started = true;
-                ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
-                signal = 0;
-            } else if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
-                peak = PeakOf(pid);
-                signal = 0;
-            }
-            ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(std::intptr_t(signal)));
-        }
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
+        return PeakOfRun(std::move(args), std::move(env));
     }
 };
 

@@ -175,47 +175,12 @@ struct Stand {
         posix_spawn_file_actions_destroy(&actions);
         return ok ? std::chrono::duration<double>(t1 - t0).count() : -1;
     }
-    // One run's peak resident memory in MiB (negative when it failed), read as it exits (traced,
-    // stopped at its exit): a child's ru_maxrss would count this process's own memory, which the
-    // child shares until its exec.
+    // One run's peak resident memory in MiB under the driver script `script` (negative when it
+    // failed).
     double PeakOfRun(std::vector<std::string> args, const std::string& script) {
-        std::vector<std::string> env{"FOLIVANT_DEVICE=" + root + "/device",
-                                     "FOLIVANT_DISPLAY=headless", "PATH=/usr/bin:/bin",
-                                     "FOLIVANT_DRIVER=" + script};
-        std::vector<char*> argv, envp;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = open("/dev/null", O_WRONLY);
-            if (out < 0 || dup2(out, 1) < 0) _exit(127);
-            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        if (pid < 0) return -1;
-        int status = 0;
-        double peak = -1;
-        bool started = false;
-        while (waitpid(pid, &status, 0) == pid) {
-            if (WIFEXITED(status) || WIFSIGNALED(status)) break;
-            if (!WIFSTOPPED(status)) continue;
-            int signal = WSTOPSIG(status);
-            if (signal == SIGTRAP && !started) {  // stopped at its exec
-                started = true;
-                ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
-                signal = 0;
-            } else if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
-                std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-                for (std::string line; std::getline(in, line);)
-                    if (line.rfind("VmHWM:", 0) == 0) peak = std::stod(line.substr(6)) / 1024;
-                signal = 0;
-            }
-            ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(std::intptr_t(signal)));
-        }
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
+        return ::PeakOfRun(std::move(args),
+                           {"FOLIVANT_DEVICE=" + root + "/device", "FOLIVANT_DISPLAY=headless",
+                            "PATH=/usr/bin:/bin", "FOLIVANT_DRIVER=" + script});
     }
 };
 

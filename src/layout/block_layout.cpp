@@ -315,32 +315,36 @@ bool PageLayout::ColumnLoop(ColumnBox& column, BlockCursor& cursor, bool& firstL
     return ok;
 }
 
+PageLayout::TailItem PageLayout::KindAfterLastLine(const BlockContents& b,
+                                                  const BlockCursor& c) {
+    switch (c.Kind()) {
+        case kItemBox:
+        case kItemBoxAttribute:
+        case kItemStyleChange:
+        case kItemLine:
+            return TailItem::kPassed;
+        case kItemInlineBox:
+            // A rule closing the text (a manual's last node ends with one) is no page of its own.
+            return dynamic_cast<HorizontalRule*>(b.Object(c.counts[kItemInlineBox])->object.Get())
+                       ? TailItem::kPassed
+                       : TailItem::kShown;
+        case kItemFlowMark: {
+            const uint32_t type = b.Mark(c.counts[kItemFlowMark])->type;
+            if (type == kMarkTextEnd) return TailItem::kTextEnd;
+            return type == kMarkBlockEnd || type == kMarkSpace || type == kMarkPageBreak ||
+                           type == kMarkTableEnd || type == kMarkRowEnd || type == kMarkCellEnd
+                       ? TailItem::kPassed
+                       : TailItem::kShown;
+        }
+        default:
+            return TailItem::kShown;
+    }
+}
+
 bool PageLayout::OnlyTextEndFollows(BlockCursor cursor) {
     for (int32_t i = 0; i < kMaxEmptyReads && EnsureItem(cursor); ++i) {
-        switch (cursor.Kind()) {
-            case kItemBox:
-            case kItemBoxAttribute:
-            case kItemStyleChange:
-            case kItemLine:
-                break;
-            case kItemInlineBox:
-                // A rule closing the text (a manual's last node ends with one) is no page of
-                // its own.
-                if (!dynamic_cast<HorizontalRule*>(
-                        block_->Object(cursor.counts[kItemInlineBox])->object.Get()))
-                    return false;
-                break;
-            case kItemFlowMark: {
-                uint32_t type = block_->Mark(cursor.counts[kItemFlowMark])->type;
-                if (type == kMarkTextEnd) return true;
-                if (type != kMarkBlockEnd && type != kMarkSpace && type != kMarkPageBreak &&
-                    type != kMarkTableEnd && type != kMarkRowEnd && type != kMarkCellEnd)
-                    return false;
-                break;
-            }
-            default:
-                return false;
-        }
+        const TailItem kind = KindAfterLastLine(*block_, cursor);
+        if (kind != TailItem::kPassed) return kind == TailItem::kTextEnd;
         cursor.Next();
     }
     return false;

@@ -809,27 +809,10 @@ void PageLayout::KeepLineStart(const BlockCursor& at) {
     b.RemoveRange(from, c);
     // A page with nothing but the text's end after it is the last one: no page starts there.
     c.Init(&b, true);
-    for (bool more = false; !more; c.Next()) {
+    for (TailItem kind = TailItem::kPassed; kind == TailItem::kPassed; c.Next()) {
         if (c.AtEnd()) return;
-        switch (c.Kind()) {
-            case kItemBox:
-            case kItemBoxAttribute:
-            case kItemStyleChange:
-            case kItemLine:
-                break;
-            case kItemInlineBox:
-                more = !dynamic_cast<HorizontalRule*>(b.Object(c.counts[kItemInlineBox])->object.Get());
-                break;
-            case kItemFlowMark: {
-                const uint32_t type = b.Mark(c.counts[kItemFlowMark])->type;
-                if (type == kMarkTextEnd) return;
-                more = type != kMarkBlockEnd && type != kMarkSpace && type != kMarkPageBreak &&
-                       type != kMarkTableEnd && type != kMarkRowEnd && type != kMarkCellEnd;
-                break;
-            }
-            default:
-                more = true;
-        }
+        kind = KindAfterLastLine(b, c);
+        if (kind == TailItem::kTextEnd) return;
     }
     uint32_t start = 0;
     b.GetStart(start);

@@ -749,6 +749,11 @@ private:
                         LineMetrics& metrics);
     // Nothing but marks, boxes and styles before the end of the text.
     bool OnlyTextEndFollows(BlockCursor cursor);
+    // What the item at `c` of `b` is to the text after a page's last line: the text's end, an
+    // item that makes no page of its own (a box, a style, a blank, a rule closing the text), or
+    // something shown.
+    enum class TailItem { kTextEnd, kPassed, kShown };
+    static TailItem KindAfterLastLine(const BlockContents& b, const BlockCursor& c);
     bool FlushPageEnd(BlockCursor& cursor);
     // The page's stop is reached: what follows the cursor, past what a page end would drop,
     // starts at or after it (outside tables only).
